@@ -1,0 +1,77 @@
+/*
+ * vornlink: Modbus RTU master on one serial port.
+ *
+ * The library keeps one process-wide port; calls must come from one thread
+ * at a time. Every entry point reports through its return value and never
+ * prints or aborts.
+ */
+#ifndef VORNLINK_H
+#define VORNLINK_H
+
+#include <stdint.h>
+
+#if defined(VORNLINK_BUILD)
+#define VORNLINK_API __attribute__((visibility("default")))
+#else
+#define VORNLINK_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Status codes. 1 to 255 may also be the exception code of a module's reply. */
+enum {
+    VL_OK = 0,
+    VL_E_OPEN = 11,         /* the port failed to open */
+    VL_E_LINE = 12,         /* the line settings were rejected */
+    VL_E_TIMEOUTS = 13,     /* the time-out reads could not be set up */
+    VL_E_NO_ANSWER = 14,    /* nothing (usable) came back, or no port */
+    VL_E_FUNCTION = 15,     /* function code not supported */
+    VL_E_BUFFER = 16,       /* data buffer missing, or the data does not fit a frame */
+    VL_E_CRC = 17,          /* CRC error in the reply */
+    VL_E_LENGTH = 18,       /* reply length neither 8 nor 5 bytes (functions 6, 16) */
+    VL_E_STATION = 19,      /* reply from another station (functions 2, 6, 16) */
+    VL_E_REPLY_FN = 20,     /* reply carries another function code (functions 2, 6, 16) */
+    VL_E_RECEIVED = 21,     /* byte count does not match the bytes received (function 2) */
+    VL_E_ADDRESS = 22,      /* echoed start address differs (functions 6, 16) */
+    VL_E_COUNT = 23,        /* byte count, echoed quantity or echoed value differs */
+    VL_E_BAD_EXCEPTION = 25 /* 5-byte reply that is no exception to the function sent */
+};
+
+/* Opens and configures the port (a device path such as /dev/ttyUSB0).
+ * parity: 0 none (2 stop bits), 1 odd, 2 even. Returns 0, 11, 12 or 13. */
+VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity);
+
+/* One request/response transaction with function 1, 2, 3, 4, 5, 6, 15 or 16.
+ * data: packed bits (1, 2, 5, 15) or host-order 16-bit words (3, 4, 6, 16). */
+VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t address,
+                                 uint16_t count, void* data);
+
+/* Sends length raw bytes (CRC included by the caller) and reads one reply into
+ * response (at least 256 bytes). Returns the bytes received, or -1 when the
+ * arguments are unusable. */
+VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void* response);
+
+/* Searches 24 combinations of baud rate and parity for the module with this
+ * version code, serial code and address. On 0 the outputs hold what was found;
+ * the port is left open with the found or the last tried setting. */
+VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t serial,
+                                    uint8_t address, uint32_t* baud, uint8_t* parity);
+
+/* Sets the total reply time-out in milliseconds (at least 5) for the open port
+ * and every later one. Non-zero when a port is open. */
+VORNLINK_API int32_t SetTout(uint32_t ms);
+
+/* Entry-point types for binding with dlsym. */
+typedef int32_t (*init_comm_fn)(const char*, uint32_t, uint8_t);
+typedef int32_t (*invoke_modb_fn)(uint8_t, uint8_t, uint16_t, uint16_t, void*);
+typedef int32_t (*Send_And_Receive_fn)(int32_t, const void*, void*);
+typedef int32_t (*EnumParameters_fn)(const char*, uint16_t, uint16_t, uint8_t, uint32_t*, uint8_t*);
+typedef int32_t (*SetTout_fn)(uint32_t);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VORNLINK_H */

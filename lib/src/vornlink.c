@@ -1,0 +1,86 @@
+/* Exported entry points: argument checks, priority around each exchange and
+ * the pause that keeps the line quiet after a transaction. */
+#define _GNU_SOURCE
+#include <sched.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include "vornlink_int.h"
+
+/* The reply window is timed in milliseconds; running at the highest granted
+ * priority keeps other work from stretching it. */
+static void raise_priority(void) {
+    struct sched_param sp = {0};
+    sp.sched_priority = sched_get_priority_max(SCHED_FIFO);
+    if (sched_setscheduler(0, SCHED_FIFO, &sp) == 0) return;
+
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_RTPRIO, &rl) == 0 && rl.rlim_cur > 0) {
+        if (rl.rlim_cur < (rlim_t)sp.sched_priority) sp.sched_priority = (int)rl.rlim_cur;
+        if (sched_setscheduler(0, SCHED_FIFO, &sp) == 0) return;
+    }
+
+    /* No real-time class: take the lowest nice value the limits allow. */
+    int lowest = 0;
+    if (getrlimit(RLIMIT_NICE, &rl) == 0) {
+        if (rl.rlim_cur == RLIM_INFINITY || rl.rlim_cur >= 40)
+            lowest = -20;
+        else if (rl.rlim_cur > 20)
+            lowest = 20 - (int)rl.rlim_cur;
+    }
+    if (setpriority(PRIO_PROCESS, 0, lowest) != 0 && lowest != 0)
+        (void)setpriority(PRIO_PROCESS, 0, 0);
+}
+
+static void normal_priority(void) {
+    struct sched_param sp = {0};
+    (void)sched_setscheduler(0, SCHED_OTHER, &sp);
+    (void)setpriority(PRIO_PROCESS, 0, 0);
+}
+
+/* 62 bit times of silence before the next request, spent spinning: a sleep
+ * could overshoot by far more than the pause at high rates. */
+static void pause_after_transaction(void) {
+    uint32_t us = vl_port_pause_us();
+    if (us == 0) return;
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    int64_t end = (int64_t)ts.tv_sec * 1000000000 + ts.tv_nsec + (int64_t)us * 1000;
+    do
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+    while ((int64_t)ts.tv_sec * 1000000000 + ts.tv_nsec < end);
+}
+
+VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity) {
+    return vl_port_configure(port, baud, parity);
+}
+
+VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t address,
+                                 uint16_t count, void* data) {
+    if (data == NULL) return VL_E_BUFFER;
+    raise_priority();
+    int32_t status = vl_transact(station, function, address, count, data);
+    normal_priority();
+    pause_after_transaction();
+    return status;
+}
+
+VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void* response) {
+    if (response == NULL || length < 0 || (length > 0 && request == NULL)) return -1;
+    raise_priority();
+    vl_port_send(request, (size_t)length);
+    int received = vl_port_recv(response, VL_FRAME_MAX);
+    normal_priority();
+    return received > 0 ? received : 0;
+}
+
+VORNLINK_API int32_t SetTout(uint32_t ms) {
+    if (ms < 5) ms = 5;
+    vl_port_set_read_timeout(ms);
+    return vl_port_is_open() ? 1 : 0;
+}
+
+/* The port must not stay locked after the library is unloaded. */
+__attribute__((destructor)) static void vornlink_unload(void) {
+    vl_port_close();
+}
