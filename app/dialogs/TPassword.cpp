@@ -1,0 +1,5 @@
+#include "dialogs/TPassword.h"
+
+TPassword::TPassword(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Password"));
+}

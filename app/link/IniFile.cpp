@@ -1,0 +1,173 @@
+#include "link/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cctype>
+#include <cstdint>
+
+#include <utility>
+
+namespace qmt {
+namespace {
+
+bool isSectionHeader(const QString& line, QString* name = nullptr) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']'))) return false;
+    if (name) *name = t.mid(1, t.size() - 2).trimmed();
+    return true;
+}
+
+bool isComment(const QString& trimmed) {
+    return trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'));
+}
+
+// Splits "key = value"; false for lines that are not assignments.
+bool splitAssignment(const QString& line, QString* key, QString* value) {
+    const QString t = line.trimmed();
+    if (t.isEmpty() || isComment(t)) return false;
+    const int eq = t.indexOf(QLatin1Char('='));
+    if (eq <= 0) return false;
+    if (key) *key = t.left(eq).trimmed();
+    if (value) *value = t.mid(eq + 1).trimmed();
+    return true;
+}
+
+} // namespace
+
+IniFile::IniFile(QString path) : path_(std::move(path)) {}
+
+IniFile::LoadStatus IniFile::load() {
+    lines_.clear();
+    crlf_ = false;
+    QFile file(path_);
+    if (!file.exists()) return LoadStatus::Missing;
+    if (!file.open(QIODevice::ReadOnly)) return LoadStatus::Unreadable;
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return LoadStatus::Unreadable;
+    }
+    crlf_ = data.contains("\r\n");
+    QString text = QString::fromUtf8(data);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines_ = text.split(QLatin1Char('\n'));
+    // A final line terminator does not make an extra empty line.
+    if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
+    return LoadStatus::Ok;
+}
+
+int IniFile::findSection(const QString& section) const {
+    QString name;
+    for (int i = 0; i < lines_.size(); ++i) {
+        if (isSectionHeader(lines_[i], &name) && name.compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int IniFile::sectionEnd(int headerLine) const {
+    int i = headerLine + 1;
+    while (i < lines_.size() && !isSectionHeader(lines_[i]))
+        ++i;
+    return i;
+}
+
+int IniFile::findKey(int headerLine, const QString& key) const {
+    const int end = sectionEnd(headerLine);
+    QString k;
+    for (int i = headerLine + 1; i < end; ++i) {
+        if (splitAssignment(lines_[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
+    const int header = findSection(section);
+    if (header < 0) return std::nullopt;
+    const int line = findKey(header, key);
+    if (line < 0) return std::nullopt;
+    QString v;
+    splitAssignment(lines_[line], nullptr, &v);
+    return v;
+}
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
+    return value(section, key).value_or(def);
+}
+
+std::optional<long long> IniFile::parseInteger(const QString& text) {
+    QString t = text.trimmed();
+    bool negative = false;
+    if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) {
+        negative = t.startsWith(QLatin1Char('-'));
+        t.remove(0, 1);
+    }
+    int base = 10;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        t.remove(0, 2);
+    }
+    if (t.isEmpty()) return std::nullopt;
+    for (QChar c : t) {
+        const bool ok = base == 16 ? isxdigit(c.toLatin1()) && c.unicode() < 128
+                                   : (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+        if (!ok) return std::nullopt;
+    }
+    bool ok = false;
+    const long long magnitude = t.toLongLong(&ok, base);
+    if (!ok) return std::nullopt;
+    return negative ? -magnitude : magnitude;
+}
+
+int IniFile::readInteger(const QString& section, const QString& key, int def) const {
+    const auto text = value(section, key);
+    if (!text) return def;
+    const auto number = parseInteger(*text);
+    // Wider than 32 bits is not an integer for a profile file either.
+    if (!number || *number < INT32_MIN || *number > UINT32_MAX) return def;
+    return static_cast<int>(static_cast<uint32_t>(*number));
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+    const QString line = key + QLatin1Char('=') + value;
+    int header = findSection(section);
+    if (header < 0) {
+        lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        lines_.append(line);
+        return;
+    }
+    const int existing = findKey(header, key);
+    if (existing >= 0) {
+        lines_[existing] = line;
+        return;
+    }
+    // After the last non-blank line of the section, so blank separators stay below.
+    int insertAt = sectionEnd(header);
+    while (insertAt > header + 1 && lines_[insertAt - 1].trimmed().isEmpty())
+        --insertAt;
+    lines_.insert(insertAt, line);
+}
+
+void IniFile::writeInteger(const QString& section, const QString& key, long long value) {
+    writeString(section, key, QString::number(value));
+}
+
+bool IniFile::save(QString* error) const {
+    const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QByteArray data;
+    for (const QString& line : lines_)
+        data += (line + eol).toUtf8();
+
+    QSaveFile file(path_);
+    // Write beside the target and rename: the old file stays whole on any failure.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace qmt

@@ -1,0 +1,30 @@
+#pragma once
+// The four entry points of libvornlink.so the program binds at start. Tests
+// point them at an in-process fake module instead.
+
+#include <cstdint>
+
+namespace qmt {
+
+using InitCommFn = int32_t (*)(const char* port, uint32_t baud, uint8_t parity);
+using InvokeModbFn = int32_t (*)(uint8_t station, uint8_t function, uint16_t address,
+                                 uint16_t count, void* data);
+using EnumParametersFn = int32_t (*)(const char* port, uint16_t version, uint16_t serial,
+                                     uint8_t address, uint32_t* baud, uint8_t* parity);
+using SetToutFn = int32_t (*)(uint32_t milliseconds);
+
+struct LibraryApi {
+    InitCommFn init_comm = nullptr;
+    InvokeModbFn invoke_modb = nullptr;
+    EnumParametersFn EnumParameters = nullptr;
+    SetToutFn SetTout = nullptr;
+};
+
+// The program-wide entry-point references.
+LibraryApi& library();
+
+// Loads the library by name through the normal search path and looks up the four
+// entry points; on failure shows the one message and returns false.
+bool BindLibrary(const char* fileName = "libvornlink.so");
+
+} // namespace qmt

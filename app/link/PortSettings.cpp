@@ -1,0 +1,8 @@
+#include "link/PortSettings.h"
+
+namespace qmt {
+
+TPortSettings PortSettings;
+bool LinkUp = false;
+
+} // namespace qmt

@@ -1,0 +1,137 @@
+#include "link/RegisterAccess.h"
+
+#include "link/Errors.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/RegisterMap.h"
+#include "link/Ui.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace qmt {
+namespace {
+
+constexpr int Attempts = 3;
+
+void transact(uint8_t function, uint16_t address, uint16_t count, uint16_t* buffer) {
+    InvokeModbFn invoke = library().invoke_modb;
+    int32_t status = 14; // no library bound behaves as no answer
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        if (!invoke) break;
+        status = invoke(PortSettings.address, function, address, count, buffer);
+        if (status == 0) return;
+    }
+    throw ECommError(status);
+}
+
+} // namespace
+
+void ReadRegisters(uint16_t address, uint16_t count, uint16_t* buffer) {
+    transact(3, address, count, buffer);
+}
+
+void ReadRegister(uint16_t address, uint16_t& value) {
+    uint16_t word = 0;
+    ReadRegisters(address, 1, &word);
+    value = word;
+}
+
+uint16_t ReadRegister(uint16_t address) {
+    uint16_t word = 0;
+    ReadRegisters(address, 1, &word);
+    return word;
+}
+
+void WriteRegisters(uint16_t address, uint16_t count, const uint16_t* buffer) {
+    // The library takes a mutable pointer for every function; writes only read it.
+    std::vector<uint16_t> copy(buffer, buffer + count);
+    if (copy.empty()) copy.push_back(0);
+    transact(16, address, count, copy.data());
+}
+
+void WriteRegister(uint16_t address, uint16_t value) {
+    WriteRegisters(address, 1, &value);
+}
+
+void WriteProtectedRegisters(uint16_t address, uint16_t count, const uint16_t* buffer) {
+    WriteRegister(reg::WriteEnable, reg::WriteEnableCode);
+    WriteRegisters(address, count, buffer);
+}
+
+void WriteProtectedRegister(uint16_t address, uint16_t value) {
+    WriteProtectedRegisters(address, 1, &value);
+}
+
+bool OpenPort(const QString& name, int32_t baud, uint8_t parity) {
+    const QByteArray device = name.toLocal8Bit();
+    const int32_t status =
+        library().init_comm
+            ? library().init_comm(device.constData(), static_cast<uint32_t>(baud), parity)
+            : 11;
+    if (status != 0) {
+        showMessage(QStringLiteral("Невозможно открыть ") + name, QStringLiteral("Ошибка"),
+                    MsgIcon::Error);
+        return false;
+    }
+    if (library().SetTout) library().SetTout(200);
+    return true;
+}
+
+QString FormatRegisterValue(uint16_t value, int kind) {
+    switch (kind) {
+    case 1:
+        return QString::number(value);
+    case 2:
+        return QString::number(static_cast<int16_t>(value));
+    case 3:
+        return QString::number(value, 16).toUpper();
+    default:
+        return QString();
+    }
+}
+
+uint16_t ParseRegisterValue(const QString& text, int kind) {
+    const QByteArray bytes = text.toLocal8Bit();
+    const char* p = bytes.constData();
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
+        ++p;
+    if (*p == '\0') return 0; // white space only reads as 0, as scanf leaves the value untouched
+
+    // scanf's %d and %X: optional sign, then digits; an optional 0x prefix for hex.
+    char* end = nullptr;
+    errno = 0;
+    long long value = 0;
+    if (kind == 3) {
+        value = std::strtoll(p, &end, 16);
+    } else {
+        value = std::strtoll(p, &end, 10);
+    }
+    if (end == p) {
+        throw Exception(QStringLiteral("\" ") + text +
+                        QStringLiteral(" \" не является целым числом"));
+    }
+    const bool overflow = errno == ERANGE;
+    if (kind == 2) {
+        if (overflow || value < -32768 || value > 32767) {
+            throw Exception(QStringLiteral("Значение ") + text +
+                            QStringLiteral(" выходит за пределы -32768 - 32767!"));
+        }
+    } else if (overflow || value < 0 || value > 65535) {
+        throw Exception(QStringLiteral("Значение ") + text +
+                        QStringLiteral(" выходит за пределы 0 - 65535!"));
+    }
+    return static_cast<uint16_t>(value & 0xFFFF);
+}
+
+QString FormatFloat(float value, int16_t decimals) {
+    // QString::number is locale-free (always a point), unlike printf under the
+    // user's LC_NUMERIC, which the application object installs.
+    QString text = QString::number(static_cast<double>(value), 'f', decimals < 0 ? 6 : decimals);
+    const int point = text.indexOf(QLatin1Char('.'));
+    if (point >= 0) text[point] = QLatin1Char(',');
+    return text;
+}
+
+} // namespace qmt

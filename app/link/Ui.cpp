@@ -1,0 +1,124 @@
+#include "link/Ui.h"
+
+#include "link/Errors.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDialog>
+#include <QFileDialog>
+#include <QThread>
+
+namespace qmt {
+namespace {
+
+QMessageBox::Icon toQt(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+class DesktopPrompts final : public Prompts {
+public:
+    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
+        QMessageBox box(toQt(r.icon), r.caption, r.text, r.buttons, r.owner);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
+
+    QString openFileName(const FileDialogRequest& r) override {
+        QFileDialog dialog(r.owner, r.caption, r.directory, r.filter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    QString saveFileName(const FileDialogRequest& r) override {
+        QFileDialog dialog(r.owner, r.caption, r.directory, r.filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(r.defaultSuffix);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    int execModal(QDialog* dialog) override { return dialog->exec(); }
+};
+
+class SystemClock final : public Clock {
+public:
+    QDateTime now() override { return QDateTime::currentDateTime(); }
+    void sleepMs(int ms) override {
+        if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    }
+};
+
+DesktopPrompts desktopPrompts;
+SystemClock systemClock;
+Prompts* currentPrompts = &desktopPrompts;
+Clock* currentClock = &systemClock;
+
+} // namespace
+
+Prompts& prompts() {
+    return *currentPrompts;
+}
+Clock& clock() {
+    return *currentClock;
+}
+void setPrompts(Prompts* replacement) {
+    currentPrompts = replacement ? replacement : &desktopPrompts;
+}
+void setClock(Clock* replacement) {
+    currentClock = replacement ? replacement : &systemClock;
+}
+
+QMessageBox::StandardButton showMessage(const QString& text, const QString& caption, MsgIcon icon,
+                                        QWidget* owner, QMessageBox::StandardButtons buttons) {
+    MessageBoxRequest request;
+    request.owner = owner;
+    request.text = text;
+    request.caption = caption;
+    request.icon = icon;
+    request.buttons = buttons;
+    return prompts().message(request);
+}
+
+void showException(const std::exception& error) {
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    const QString text = own ? own->message() : QString::fromUtf8(error.what());
+    showMessage(text, QStringLiteral("QMT584_View"), MsgIcon::Error);
+}
+
+bool guarded(const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (const std::exception& error) {
+        showException(error);
+    } catch (...) {
+        showException(Exception(QStringLiteral("Неизвестная ошибка")));
+    }
+    return false;
+}
+
+void onClicked(QAbstractButton* button, std::function<void()> handler) {
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [handler = std::move(handler)] { guarded(handler); });
+}
+
+void onTriggered(QAction* action, std::function<void()> handler) {
+    QObject::connect(action, &QAction::triggered, action,
+                     [handler = std::move(handler)] { guarded(handler); });
+}
+
+} // namespace qmt

@@ -1,0 +1,85 @@
+#pragma once
+// The program's seams to the outside world of a desktop session: message boxes,
+// file dialogs, modal windows, the clock and blocking waits. Production uses the
+// real thing; tests install fakes that answer prompts and skip the waits.
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+class QAbstractButton;
+class QAction;
+
+namespace qmt {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+
+struct MessageBoxRequest {
+    QWidget* owner = nullptr;
+    QString text;
+    QString caption;
+    MsgIcon icon = MsgIcon::None;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+
+struct FileDialogRequest {
+    QWidget* owner = nullptr;
+    QString caption;
+    QString directory;     // where the dialog starts; empty: the current folder
+    QString filter;        // Qt filter text, e.g. "Name (*.pid)"
+    QString defaultSuffix; // added to a name typed without one (save only)
+    bool confirmOverwrite = true;
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // Shows a modal message box and returns the button pressed.
+    virtual QMessageBox::StandardButton message(const MessageBoxRequest& request) = 0;
+    // Return the chosen path, or an empty text when the user cancelled.
+    virtual QString openFileName(const FileDialogRequest& request) = 0;
+    virtual QString saveFileName(const FileDialogRequest& request) = 0;
+    // Runs a window modally and returns its result (QDialog::Accepted ...).
+    virtual int execModal(QDialog* dialog) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() = 0;
+    // Blocks the user-interface thread, as the module's timing requires.
+    virtual void sleepMs(int ms) = 0;
+};
+
+Prompts& prompts();
+Clock& clock();
+// Installs a replacement (tests); nullptr restores the real one.
+void setPrompts(Prompts* replacement);
+void setClock(Clock* replacement);
+
+// Shorthand for the common boxes.
+QMessageBox::StandardButton showMessage(const QString& text, const QString& caption, MsgIcon icon,
+                                        QWidget* owner = nullptr,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+// The application's standard error display: the message in a box captioned
+// "QMT584_View" with the error icon; the event loop then goes on.
+void showException(const std::exception& error);
+
+// Every user action reaches its handler through this guard, so no exception
+// ever crosses a Qt frame. Returns false when the action raised.
+bool guarded(const std::function<void()>& action);
+
+// Typed wiring of widgets to plain member-function handlers through the guard.
+void onClicked(QAbstractButton* button, std::function<void()> handler);
+void onTriggered(QAction* action, std::function<void()> handler);
+
+template <class T> std::function<void()> handler(T* object, void (T::*method)()) {
+    return [object, method] { (object->*method)(); };
+}
+
+} // namespace qmt

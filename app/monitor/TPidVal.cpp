@@ -1,0 +1,5 @@
+#include "monitor/TPidVal.h"
+
+TPidVal::TPidVal(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("PidVal"));
+}
