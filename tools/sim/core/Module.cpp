@@ -1,0 +1,570 @@
+#include "core/Module.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace qmt::sim {
+
+uint16_t crc16(const uint8_t* data, size_t len) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < len; ++i) {
+        crc ^= data[i];
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : (crc >> 1);
+    }
+    return crc;
+}
+
+void appendCrc(std::vector<uint8_t>& frame) {
+    uint16_t c = crc16(frame.data(), frame.size());
+    frame.push_back(c & 0xFF);
+    frame.push_back(c >> 8);
+}
+
+uint16_t packDate(int day, int month, int year) {
+    return static_cast<uint16_t>(day + 32 + month * 64 + (year % 100) * 1024);
+}
+
+namespace {
+
+struct Region {
+    uint16_t first, last;
+    bool pwm; // exists only from firmware 0x0200 on
+};
+
+// Every register the module answers for. A block access must stay inside one
+// region; the gaps between them are not registers at all.
+constexpr Region kRegions[] = {
+    {0, 3, false},       {8, 10, false},      {12, 14, false},     {16, 18, false},
+    {20, 22, false},     {24, 26, false},     {28, 30, false},     {32, 34, false},
+    {36, 38, false},     {48, 60, false},     {256, 260, false},   {264, 312, false},
+    {320, 324, true},    {328, 332, true},    {1024, 1028, false}, {1040, 1045, false},
+    {1048, 1053, false}, {1056, 1061, false}, {1064, 1064, false}, {1072, 1074, false},
+    {1912, 1912, false},
+};
+
+constexpr int kBauds[] = {24, 48, 96, 192, 288, 384, 576, 1152};
+
+// Nominal transfer of the analog front end.
+constexpr double kMvPerCode = 1.25;
+constexpr double kUaPerCode = 1.2821;
+constexpr double kCountsPerMv = 0.1779;
+constexpr double kCountsPerUa = 0.0771;
+constexpr int kDacMax = 16383;
+constexpr double kCycle = 0.002;     // module cycle, the unit of Ti and Ts
+constexpr double kPlantTau = 1.0;    // time constant of each simulated plant, s
+constexpr uint16_t kCurrentMode = 1; // mode words: 1 current, 2 voltage
+
+int16_t s16(uint16_t v) {
+    return static_cast<int16_t>(v);
+}
+
+int16_t clampS16(double v) {
+    if (v > 32767) return 32767;
+    if (v < -32768) return -32768;
+    return static_cast<int16_t>(v);
+}
+
+// gain (16.16, low word first) and offset of a coefficient block applied to v
+double applyBlock(const std::vector<uint16_t>& image, uint16_t block, double v) {
+    int32_t gain = static_cast<int32_t>(static_cast<uint32_t>(image[block]) |
+                                        (static_cast<uint32_t>(image[block + 1]) << 16));
+    return std::trunc(gain * v / 65536.0) + s16(image[block + 2]);
+}
+
+} // namespace
+
+Module::Module(const ModuleOptions& o) : image_(65536, 0), rng_(o.seed) {
+    setDefaults(o);
+    powerUp();
+}
+
+void Module::setDefaults(const ModuleOptions& o) {
+    std::fill(image_.begin(), image_.end(), 0);
+    image_[reg::Type] = o.type;
+    image_[reg::Serial] = o.serial;
+    image_[reg::ManufactureDate] = packDate(15, 3, 23);
+    image_[reg::Firmware] = o.firmware;
+    for (int k = 0; k < 8; ++k)
+        image_[reg::CoefFirst + 4 * k + 1] = 1; // gain 1.0, offset 0
+    for (int i = 0; i < 3; ++i) {
+        image_[reg::InputTi + i] = 40;
+        image_[reg::InputMode + i] = 2;
+    }
+    image_[reg::OutputSlew] = 40;
+    image_[reg::OutputMode] = 2;
+    image_[reg::ModuleMode] = 2;
+    image_[reg::CalibrationDate] = packDate(20, 4, 23);
+    image_[reg::Address] = o.address;
+    image_[reg::Baud] = static_cast<uint16_t>(o.baud / 100);
+    image_[reg::Parity] = o.parity;
+    for (int n = 0; n < Regulators; ++n) {
+        uint16_t* b = &image_[reg::PidBlock + reg::PidBlockStride * n];
+        b[pid::Kp] = 100;
+        b[pid::Ti] = 65535;
+        b[pid::Ts] = 2;
+        b[pid::Ymax] = 20000;
+        b[pid::Ymin] = static_cast<uint16_t>(-20000);
+    }
+    for (uint16_t base : {reg::Pwm1, reg::Pwm2}) {
+        image_[base] = 100;
+        image_[base + 1] = 200;
+        image_[base + 2] = 60000;
+        image_[base + 3] = 20000;
+    }
+}
+
+// What a module does at reset: count the start, load the run-time values
+// from their parameters and forget every pending command.
+void Module::powerUp() {
+    ++image_[reg::Restarts];
+    for (int n = 0; n < Regulators; ++n) {
+        regs_[n] = Regulator{};
+        for (int w = 0; w < 6; ++w)
+            live(n, w) = 0;
+        live(n, pid::LiveXfo) = pidReg(n, pid::XfoDef);
+    }
+    for (auto& p : pwm_)
+        p = Pwm{};
+    image_[reg::OutputValue] = image_[reg::OutputInitial];
+    output_ = s16(image_[reg::OutputInitial]);
+    image_[reg::ResetRegister] = 0;
+    image_[reg::PwmState] = 0;
+    image_[reg::OutputControl1] = 0;
+    image_[reg::OutputControl2] = 0;
+    image_[reg::WriteEnable] = 0;
+    writeEnabled_ = false;
+    pending_ = 0.0;
+    applyLineSettings();
+    refreshPhysics();
+}
+
+int Module::regionOf(uint16_t addr) const {
+    int i = 0;
+    for (const Region& r : kRegions) {
+        if (addr >= r.first && addr <= r.last)
+            return (r.pwm && image_[reg::Firmware] < 0x0200) ? -1 : i;
+        ++i;
+    }
+    return -1;
+}
+
+bool Module::isMapped(uint16_t addr) const {
+    return regionOf(addr) >= 0;
+}
+
+bool Module::isProtected(uint16_t addr) const {
+    return addr == reg::Serial || addr == reg::ManufactureDate ||
+           (addr >= reg::CoefFirst && addr <= 38 && isMapped(addr)) ||
+           (addr >= reg::InputTi && addr <= reg::ModuleMode);
+}
+
+bool Module::isReadOnly(uint16_t addr) const {
+    if (addr == reg::Type || addr == reg::Firmware || addr == reg::Status) return true;
+    if (addr >= reg::InputValue && addr < reg::OutputValue) return true;
+    for (int n = 0; n < Regulators; ++n) {
+        uint16_t b = reg::Live + reg::LiveStride * n;
+        if (addr >= b && addr <= b + pid::LiveY) return true;
+    }
+    return false;
+}
+
+uint16_t Module::reg(uint16_t addr) const {
+    return image_[addr];
+}
+
+void Module::setReg(uint16_t addr, uint16_t value) {
+    image_[addr] = value;
+    if (addr >= reg::Address && addr <= reg::Parity) applyLineSettings();
+    if (addr == reg::OutputValue && image_[reg::OutputSlew] == 0) output_ = s16(value);
+    refreshPhysics();
+}
+
+void Module::applyLineSettings() {
+    address_ = static_cast<uint8_t>(image_[reg::Address]);
+    baud_ = image_[reg::Baud] * 100u;
+    parity_ = static_cast<uint8_t>(image_[reg::Parity]);
+}
+
+std::vector<uint8_t> Module::exception(uint8_t station, uint8_t function, uint8_t code) const {
+    std::vector<uint8_t> r{station, static_cast<uint8_t>(function | 0x80), code};
+    appendCrc(r);
+    return r;
+}
+
+// 0 when the write may go ahead, else the exception code: 2 for an address
+// that is no register or cannot be written, 3 for a protected register
+// without the write-enable code or a value the module cannot take.
+uint8_t Module::checkWrite(uint16_t start, const uint16_t* values, size_t count,
+                           bool enabled) const {
+    if (start + count - 1 > 0xFFFF) return 2;
+    int region = regionOf(start);
+    if (region < 0 || regionOf(static_cast<uint16_t>(start + count - 1)) != region) return 2;
+    for (size_t i = 0; i < count; ++i)
+        if (isReadOnly(static_cast<uint16_t>(start + i))) return 2;
+    for (size_t i = 0; i < count; ++i)
+        if (isProtected(static_cast<uint16_t>(start + i)) && !enabled) return 3;
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t a = static_cast<uint16_t>(start + i), v = values[i];
+        // A station address of 0 (broadcast) or above 247, or a line setting
+        // the module cannot run, would leave it unreachable.
+        if (a == reg::Address && (v == 0 || v > 247)) return 3;
+        if (a == reg::Baud &&
+            std::find(std::begin(kBauds), std::end(kBauds), v) == std::end(kBauds))
+            return 3;
+        if (a == reg::Parity && v > 2) return 3;
+        if ((a == reg::OutputControl1 || a == reg::OutputControl2) && v != reg::OutputOn &&
+            v != reg::OutputOff)
+            return 3;
+    }
+    return 0;
+}
+
+void Module::storeWritten(uint16_t addr, uint16_t value) {
+    switch (addr) {
+    case reg::WriteEnable:
+        return; // a command, not a stored value
+    case reg::OutputControl1:
+    case reg::OutputControl2:
+        image_[addr] = value == reg::OutputOn ? 1 : 0;
+        return;
+    case reg::OutputValue:
+        image_[addr] = value;
+        if (image_[reg::OutputSlew] == 0) output_ = s16(value);
+        return;
+    default:
+        image_[addr] = value;
+    }
+}
+
+std::vector<uint8_t> Module::handleFrame(const uint8_t* f, size_t len) {
+    if (len < 4 || crc16(f, len) != 0) return {};
+    const uint8_t station = f[0], fn = f[1];
+    const bool broadcast = station == 0;
+    if (!broadcast && station != address_) return {};
+
+    const bool enabled = writeEnabled_;
+    writeEnabled_ = false;
+    auto word = [&](size_t i) { return static_cast<uint16_t>((f[i] << 8) | f[i + 1]); };
+    std::vector<uint8_t> reply;
+
+    if (fn == 255 && broadcast) {
+        // Search probe: echo it when it names this very module.
+        if (len != 9) return {};
+        uint16_t version = static_cast<uint16_t>(f[2] | (f[3] << 8));
+        uint16_t serial = static_cast<uint16_t>(f[4] | (f[5] << 8));
+        if (version != image_[reg::Type] || serial != image_[reg::Serial] || f[6] != address_)
+            return {};
+        reply.assign(f, f + 7);
+        appendCrc(reply);
+        return reply;
+    }
+
+    if (fn == 3 || fn == 4) {
+        uint16_t start = word(2), count = word(4);
+        if (len != 8 || count < 1 || count > 125)
+            reply = exception(station, fn, 3);
+        else if (start + count - 1 > 0xFFFF || regionOf(start) < 0 ||
+                 regionOf(static_cast<uint16_t>(start + count - 1)) != regionOf(start))
+            reply = exception(station, fn, 2);
+        else {
+            reply = {station, fn, static_cast<uint8_t>(2 * count)};
+            for (uint16_t i = 0; i < count; ++i) {
+                uint16_t v = image_[start + i];
+                reply.push_back(v >> 8);
+                reply.push_back(v & 0xFF);
+            }
+            appendCrc(reply);
+        }
+    } else if (fn == 6 || fn == 16) {
+        uint16_t start = word(2);
+        std::vector<uint16_t> values;
+        bool wellFormed;
+        if (fn == 6) {
+            wellFormed = len == 8;
+            if (wellFormed) values.push_back(word(4));
+        } else {
+            uint16_t count = len >= 9 ? word(4) : 0;
+            wellFormed = len >= 9 && count >= 1 && count <= 123 && f[6] == 2 * count &&
+                         len == 9u + 2 * count;
+            for (uint16_t i = 0; wellFormed && i < count; ++i)
+                values.push_back(word(7 + 2 * i));
+        }
+        uint8_t code = wellFormed ? checkWrite(start, values.data(), values.size(), enabled) : 3;
+        if (code) {
+            reply = exception(station, fn, code);
+        } else {
+            for (size_t i = 0; i < values.size(); ++i)
+                storeWritten(static_cast<uint16_t>(start + i), values[i]);
+            writeEnabled_ = start == reg::WriteEnable && values.size() == 1 &&
+                            values[0] == reg::WriteEnableCode;
+            reply.assign(f, f + 6); // both functions echo address and value or quantity
+            appendCrc(reply);
+            applyLineSettings();
+            refreshPhysics();
+        }
+    } else {
+        reply = exception(station, fn, 1);
+    }
+    if (broadcast) reply.clear();
+    return reply;
+}
+
+bool Module::outputFromRegister() const {
+    int16_t src = s16(image_[reg::SwOut]);
+    return image_[reg::ModuleMode] != 2 || src < -1 || src == 0 || src > 3;
+}
+
+double Module::outputTarget() const {
+    if (outputFromRegister()) return s16(image_[reg::OutputValue]);
+    int16_t src = s16(image_[reg::SwOut]);
+    return src == -1 ? 0.0 : regs_[src - 1].y;
+}
+
+int16_t Module::inputValue(int i) const {
+    bool current = image_[reg::InputMode + i] == kCurrentMode;
+    uint16_t block = (current ? reg::InputCurrentBlock : reg::InputVoltageBlock) + 4 * i;
+    return clampS16(applyBlock(image_, block, inputs_[i].raw));
+}
+
+void Module::refreshPhysics() {
+    bool current = image_[reg::OutputMode] == kCurrentMode;
+    double code =
+        applyBlock(image_, current ? reg::OutputCurrentBlock : reg::OutputVoltageBlock, output_);
+    dacCode_ = static_cast<int>(std::clamp(code, 0.0, double(kDacMax)));
+
+    for (int i = 0; i < Inputs; ++i) {
+        Input& in = inputs_[i];
+        const InputConnection& c = in.conn;
+        double counts = 0.0;
+        switch (c.kind) {
+        case InputConnection::Process:
+            counts = regs_[i].plant *
+                     (image_[reg::InputMode + i] == kCurrentMode ? kCountsPerUa : kCountsPerMv);
+            break;
+        case InputConnection::Open:
+            break;
+        case InputConnection::VoltageOutput:
+            counts = c.polarity * outputMillivolts() * kCountsPerMv;
+            break;
+        case InputConnection::CurrentOutput:
+            counts = c.polarity * outputMicroamps() * kCountsPerUa;
+            break;
+        case InputConnection::VoltageSource:
+            counts = c.value * kCountsPerMv;
+            break;
+        case InputConnection::CurrentSource:
+            counts = c.value * kCountsPerUa;
+            break;
+        }
+        in.raw = std::clamp(static_cast<int>(std::lround(2048 + counts)) + in.noise, 0, 4095);
+        image_[reg::InputValue + i] = static_cast<uint16_t>(inputValue(i));
+    }
+}
+
+void Module::connectInput(int input, const InputConnection& c) {
+    inputs_.at(input).conn = c;
+    refreshPhysics();
+}
+
+void Module::advance(double seconds) {
+    pending_ += seconds;
+    while (pending_ >= kCycle - 1e-9) {
+        pending_ -= kCycle;
+        cycle(kCycle);
+    }
+}
+
+void Module::cycle(double dt) {
+    // Commands left by the master since the last cycle.
+    uint16_t& reset = image_[reg::ResetRegister];
+    for (int n = 0; n < Regulators; ++n) {
+        if (reset & (1u << n)) {
+            regs_[n].integrator = regs_[n].prevError = regs_[n].sinceSample = 0.0;
+            regs_[n].y = 0;
+            live(n, pid::LiveY) = 0;
+            live(n, pid::LiveState) = 0;
+            reset &= static_cast<uint16_t>(~(1u << n));
+        }
+        if (live(n, pid::LiveState) & pid::StateSetIntegrator) {
+            regs_[n].integrator = s16(live(n, pid::LiveIval));
+            live(n, pid::LiveState) &= static_cast<uint16_t>(~pid::StateSetIntegrator);
+        }
+    }
+
+    std::uniform_int_distribution<int> small(-1, 1), wide(-4, 4);
+    for (Input& in : inputs_)
+        in.noise = in.conn.kind == InputConnection::Open ? wide(rng_) : small(rng_);
+
+    for (int n = 0; n < Regulators; ++n) {
+        if (image_[reg::ModuleMode] == 2) {
+            regulatorCycle(n, dt);
+        } else {
+            regs_[n].y = 0;
+            live(n, pid::LiveY) = 0;
+        }
+        regs_[n].plant += (regs_[n].y - regs_[n].plant) * dt / kPlantTau;
+    }
+
+    double target = outputTarget();
+    double slew = image_[reg::OutputSlew] * dt * 1000.0; // per millisecond
+    if (slew <= 0.0 || std::fabs(target - output_) <= slew)
+        output_ = target;
+    else
+        output_ += target > output_ ? slew : -slew;
+    if (!outputFromRegister()) // the register shows what a regulator drives
+        image_[reg::OutputValue] = static_cast<uint16_t>(clampS16(std::lround(output_)));
+
+    refreshPhysics();
+    pwmCycle(0, output_, dt);
+    pwmCycle(1, -output_, dt);
+}
+
+void Module::regulatorCycle(int n, double dt) {
+    Regulator& r = regs_[n];
+    const int16_t insw = s16(pidReg(n, pid::InSw));
+    const int16_t xm = clampS16(double(inputValue(n)) + s16(pidReg(n, pid::OffsetIn)));
+    live(n, pid::LiveXm) = static_cast<uint16_t>(xm);
+    if (insw < 0 || insw > 6) {
+        // switched off: its input serves another regulator
+        r = Regulator{0.0, 0.0, 0.0, r.plant, 0};
+        live(n, pid::LiveXs) = 0;
+        live(n, pid::LiveY) = 0;
+        live(n, pid::LiveState) &= pid::StateSetIntegrator;
+        return;
+    }
+    const double ts = std::max<int>(1, pidReg(n, pid::Ts)) * kCycle;
+    r.sinceSample += dt;
+    if (r.sinceSample < ts - 1e-9) return;
+    r.sinceSample -= ts;
+
+    double xs = 0.0;
+    if (insw == 0)
+        xs = s16(pidReg(n, pid::XsDef));
+    else if (insw <= 3)
+        xs = regs_[insw - 1].y;
+    else
+        xs = inputValue(insw - 4);
+
+    const uint16_t control = pidReg(n, pid::Control);
+    double e = xs - xm;
+    if (control & pid::ControlReverse) e = -e;
+    if ((control & pid::ControlDeadZone) && e >= -double(pidReg(n, pid::dXdz1)) &&
+        e <= double(pidReg(n, pid::dXdz2)))
+        e = 0.0;
+
+    const double kp = pidReg(n, pid::Kp) / 100.0;
+    const double ti = pidReg(n, pid::Ti) * kCycle;
+    const double td = pidReg(n, pid::Td) * 1e-4;
+    double integrator = r.integrator + (ti > 0 ? kp * e * ts / ti : 0.0);
+    double y = kp * e + integrator + kp * td * (e - r.prevError) / ts + s16(pidReg(n, pid::Offset));
+
+    uint16_t state = 0;
+    if (y > 32767 || y < -32768) state |= pid::StateOverflow;
+    if (control & pid::ControlForced) {
+        y = s16(live(n, pid::LiveXfo));
+        integrator = r.integrator;
+    }
+    const double ymax = s16(pidReg(n, pid::Ymax)), ymin = s16(pidReg(n, pid::Ymin));
+    if (y >= ymax) {
+        y = ymax;
+        state |= pid::StateMax;
+        if (e > 0) // no wind-up past the limit
+            integrator = std::min(integrator, r.integrator);
+    } else if (y <= ymin) {
+        y = ymin;
+        state |= pid::StateMin;
+        if (e < 0) integrator = std::max(integrator, r.integrator);
+    }
+    r.integrator = integrator;
+    r.prevError = e;
+    r.y = clampS16(y);
+    live(n, pid::LiveXs) = static_cast<uint16_t>(clampS16(xs));
+    live(n, pid::LiveY) = static_cast<uint16_t>(r.y);
+    live(n, pid::LiveState) = state | (live(n, pid::LiveState) & pid::StateSetIntegrator);
+}
+
+// PWM k: output k + 1 follows the positive (k = 0) or negative (k = 1) part of
+// the analog output signal as a sawtooth-compared duty cycle.
+void Module::pwmCycle(int k, double x, double dt) {
+    Pwm& p = pwm_[k];
+    const uint16_t base = k == 0 ? reg::Pwm1 : reg::Pwm2;
+    const double dz1 = image_[base], dz2 = image_[base + 1];
+    const double period = std::max(2.0, double(image_[base + 2])) / 1000.0;
+    const double xmax = image_[base + 3], dy = s16(image_[base + 4]);
+    if (x <= dz1)
+        p.active = false;
+    else if (x >= dz2)
+        p.active = true;
+    double duty = 0.0;
+    if (p.active) {
+        duty = xmax > 0 ? std::clamp(x / xmax, 0.0, 1.0) : 1.0;
+        if (dy > 0 && x >= xmax - dy) duty = 1.0;
+    }
+    p.phase = std::fmod(p.phase + dt, period);
+    const uint16_t st = image_[reg::PwmState];
+    const uint16_t bit = static_cast<uint16_t>(4u << k);
+    if (st & 1) {
+        p.phase = 0.0;
+        p.level = false; // reset held
+    } else if (image_[reg::OutputControl1 + k]) {
+        p.level = true; // switched on by hand
+    } else if (st & 2) {
+        p.level = st & bit; // discrete mode: the bit is the level
+    } else {
+        p.level = (p.phase < duty * period) != bool(st & bit);
+    }
+}
+
+std::string Module::saveImage() const {
+    std::ostringstream out;
+    out << "qmt584-sim-image 1\n";
+    for (uint32_t a = 0; a < reg::InputValue; ++a)
+        if (isMapped(static_cast<uint16_t>(a))) out << a << ' ' << image_[a] << '\n';
+    return out.str();
+}
+
+bool Module::loadImage(const std::string& text, std::string* error) {
+    std::istringstream in(text);
+    std::string line;
+    auto fail = [&](const std::string& why) {
+        image_[reg::Status] |= 0x0008; // parameter checksum error
+        if (error) *error = why;
+        return false;
+    };
+    if (!std::getline(in, line) || line != "qmt584-sim-image 1")
+        return fail("not a register image");
+    std::vector<std::pair<uint16_t, uint16_t>> values;
+    int lineNo = 1;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (line.empty()) continue;
+        std::istringstream ls(line);
+        long a = -1, v = -1;
+        std::string rest;
+        if (!(ls >> a >> v) || (ls >> rest) || a < 0 || a >= reg::InputValue || v < 0 || v > 0xFFFF)
+            return fail("bad line " + std::to_string(lineNo));
+        values.emplace_back(static_cast<uint16_t>(a), static_cast<uint16_t>(v));
+    }
+    for (auto [a, v] : values)
+        image_[a] = v;
+    powerUp();
+    return true;
+}
+
+std::string Module::dump() const {
+    std::ostringstream out;
+    for (uint32_t a = 0; a <= 0xFFFF; ++a)
+        if (isMapped(static_cast<uint16_t>(a))) out << a << ' ' << image_[a] << '\n';
+    char buf[160];
+    std::snprintf(buf, sizeof buf,
+                  "dac_code %d\noutput_mV %.2f\noutput_uA %.2f\nraw %d %d %d\npwm %d %d\n",
+                  dacCode_, outputMillivolts(), outputMicroamps(), inputs_[0].raw, inputs_[1].raw,
+                  inputs_[2].raw, int(pwm_[0].level), int(pwm_[1].level));
+    out << buf;
+    return out.str();
+}
+
+} // namespace qmt::sim

@@ -1,0 +1,183 @@
+// Register model of a virtual QMT-584 module: the Modbus RTU slave side, the
+// register image with its access rules, the analog front end and the three
+// PID regulators. No I/O and no clocks: the caller feeds request frames and
+// advances simulated time, so the same model serves the pseudo-terminal
+// simulator and in-process test fakes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace qmt::sim {
+
+// Modbus CRC-16 (initial 0xFFFF, polynomial 0xA001, no final XOR).
+uint16_t crc16(const uint8_t* data, size_t len);
+
+// Appends the CRC (low byte first) to a frame.
+void appendCrc(std::vector<uint8_t>& frame);
+
+// Register addresses the model gives a meaning to.
+namespace reg {
+constexpr uint16_t Type = 0, Serial = 1, ManufactureDate = 2, Firmware = 3;
+constexpr uint16_t CoefFirst = 8; // block k at CoefFirst + 4k, 3 words each
+constexpr uint16_t InputVoltageBlock = 8, OutputVoltageBlock = 20;
+constexpr uint16_t InputCurrentBlock = 24, OutputCurrentBlock = 36;
+constexpr uint16_t InputTi = 48, OutputSlew = 51, OutputInitial = 52, InputMode = 56;
+constexpr uint16_t OutputMode = 59, ModuleMode = 60;
+constexpr uint16_t CalibrationDate = 256, Address = 257, Baud = 258, Parity = 259;
+constexpr uint16_t Restarts = 260;
+constexpr uint16_t PidBlock = 264, PidBlockStride = 16;
+constexpr uint16_t SwOut = 312, Pwm1 = 320, Pwm2 = 328;
+constexpr uint16_t InputValue = 1024, OutputValue = 1027, Status = 1028;
+constexpr uint16_t Live = 1040, LiveStride = 8, ResetRegister = 1064;
+constexpr uint16_t PwmState = 1072, OutputControl1 = 1073, OutputControl2 = 1074;
+constexpr uint16_t WriteEnable = 1912;
+constexpr uint16_t WriteEnableCode = 0x6B2D;
+constexpr uint16_t OutputOn = 0x5555, OutputOff = 0xAAAA;
+} // namespace reg
+
+// Words of a PID parameter block and of a regulator's live block.
+namespace pid {
+constexpr int InSw = 0, XsDef = 1, dXdz2 = 2, Kp = 3, Ti = 4, Td = 5, Ts = 6, Ymax = 7, Ymin = 8;
+constexpr int Offset = 9, Control = 10, XfoDef = 11, OffsetIn = 12, dXdz1 = 13;
+constexpr int LiveXs = 0, LiveXm = 1, LiveY = 2, LiveState = 3, LiveXfo = 4, LiveIval = 5;
+constexpr uint16_t StateMax = 1, StateMin = 2, StateOverflow = 4, StateSetIntegrator = 8;
+constexpr uint16_t ControlForced = 1, ControlReverse = 2, ControlDeadZone = 4;
+} // namespace pid
+
+struct ModuleOptions {
+    uint16_t type = 2;          // register 0; 8 = inputs-only variant
+    uint16_t serial = 2048 + 1; // register 1: letter A (1<<11) + number 1  ("A0001")
+    uint16_t firmware = 0x0200; // register 3; below 0x0200 registers 320..332 do not exist
+    uint8_t address = 1;
+    uint32_t baud = 19200;
+    uint8_t parity = 2; // 0 none, 1 odd, 2 even
+    uint32_t seed = 1;
+};
+
+// What an analog input is physically connected to.
+struct InputConnection {
+    enum Kind {
+        Process,       // the regulator's simulated plant (default)
+        Open,          // nothing: mid-scale plus noise
+        VoltageOutput, // the module's own voltage output, with a polarity
+        CurrentOutput, // the module's own current output, with a polarity
+        VoltageSource, // an external source, value in mV
+        CurrentSource, // an external source, value in uA
+    };
+    Kind kind = Process;
+    int polarity = 1;   // +1 or -1, for the output wirings
+    double value = 0.0; // for the sources
+};
+
+class Module {
+public:
+    static constexpr int Inputs = 3;
+    static constexpr int Regulators = 3;
+
+    explicit Module(const ModuleOptions& = {});
+
+    // One complete RTU request (CRC included) -> reply frame (CRC included), or
+    // empty when the module stays silent (bad CRC, other station, broadcast,
+    // unmatched probe). New line settings written to 257..259 are applied when
+    // this returns: the reply itself is built for the old station address, and
+    // a serving loop that paces the reply must take the baud rate before the call.
+    std::vector<uint8_t> handleFrame(const uint8_t* frame, size_t len);
+
+    bool isMapped(uint16_t addr) const;
+    bool isProtected(uint16_t addr) const; // needs the write-enable code
+    bool isReadOnly(uint16_t addr) const;
+    uint16_t reg(uint16_t addr) const;          // raw register image, no rules
+    void setReg(uint16_t addr, uint16_t value); // raw write, no rules (257..259 apply at once)
+
+    // Live behaviour: PID loops, plants, output slew, PWM, noise, and the
+    // commands left in the reset register and the state words. Simulated time
+    // runs in 2 ms module cycles; a fraction of a cycle is carried over.
+    void advance(double seconds);
+
+    // Line settings the module currently uses.
+    uint8_t address() const { return address_; }
+    uint32_t baud() const { return baud_; }
+    uint8_t parity() const { return parity_; }
+    // Kept for serving loops written against an explicit call; settings are
+    // already applied when handleFrame returns, so this does nothing.
+    void applyPendingLineSettings() {}
+
+    // Analog front end.
+    void connectInput(int input, const InputConnection& c); // input 0..2
+    InputConnection inputConnection(int input) const { return inputs_.at(input).conn; }
+    int dacCode() const { return dacCode_; }
+    double outputMillivolts() const { return (dacCode_ - 8192) * 1.25; }
+    double outputMicroamps() const { return dacCode_ * 1.2821; }
+    int rawCount(int input) const { return inputs_.at(input).raw; }
+    double plantValue(int regulator) const { return regs_.at(regulator).plant; }
+    bool pwmOutput(int output) const { return pwm_.at(output).level; } // output 0..1
+
+    // Register image as text ("addr value" lines) of everything a module keeps
+    // in flash. loadImage restores it and counts a restart; on a malformed text
+    // it keeps the defaults, sets the parameter checksum bit of the status
+    // register and returns false with the reason.
+    std::string saveImage() const;
+    bool loadImage(const std::string& text, std::string* error = nullptr);
+
+    // Every mapped register and the physical output, one item per line.
+    std::string dump() const;
+
+private:
+    struct Input {
+        InputConnection conn;
+        int noise = 0;
+        int raw = 2048;
+    };
+    struct Regulator {
+        double integrator = 0.0;
+        double prevError = 0.0;
+        double sinceSample = 0.0;
+        double plant = 0.0;
+        int16_t y = 0;
+    };
+    struct Pwm {
+        double phase = 0.0; // seconds into the sawtooth period
+        bool active = false;
+        bool level = false;
+    };
+
+    void setDefaults(const ModuleOptions& o);
+    void powerUp();
+    std::vector<uint8_t> exception(uint8_t station, uint8_t function, uint8_t code) const;
+    int regionOf(uint16_t addr) const;
+    uint8_t checkWrite(uint16_t start, const uint16_t* values, size_t count, bool enabled) const;
+    void storeWritten(uint16_t addr, uint16_t value);
+    void applyLineSettings();
+    void refreshPhysics();
+    bool outputFromRegister() const;
+    double outputTarget() const;
+    int16_t inputValue(int input) const;
+    void cycle(double dt);
+    void regulatorCycle(int n, double dt);
+    void pwmCycle(int k, double signal, double dt);
+    uint16_t pidReg(int n, int word) const { return image_[reg::PidBlock + 16 * n + word]; }
+    uint16_t& live(int n, int word) { return image_[reg::Live + 8 * n + word]; }
+
+    std::vector<uint16_t> image_;
+    std::array<Input, Inputs> inputs_;
+    std::array<Regulator, Regulators> regs_;
+    std::array<Pwm, 2> pwm_;
+    double output_ = 0.0; // output value after the slew limit, in mV or uA
+    int dacCode_ = 0;
+    double pending_ = 0.0; // simulated time not yet run as a full cycle
+    bool writeEnabled_ = false;
+    uint8_t address_ = 1;
+    uint32_t baud_ = 19200;
+    uint8_t parity_ = 2;
+    std::mt19937 rng_;
+};
+
+// Packs a date as the module keeps it (layout flag in bit 5).
+uint16_t packDate(int day, int month, int year);
+
+} // namespace qmt::sim
