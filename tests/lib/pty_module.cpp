@@ -1,0 +1,132 @@
+#include "pty_module.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+#include "vornlink.h"
+
+namespace vltest {
+
+uint16_t crc16(const uint8_t* p, size_t n) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; i++) {
+        crc ^= p[i];
+        for (int b = 0; b < 8; b++)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+Bytes withCrc(Bytes frame) {
+    uint16_t crc = crc16(frame.data(), frame.size());
+    frame.push_back(crc & 0xFF);
+    frame.push_back(crc >> 8);
+    return frame;
+}
+
+Bytes hex(const char* text) {
+    Bytes out;
+    char* end = nullptr;
+    for (const char* p = text; *p;) {
+        unsigned long v = strtoul(p, &end, 16);
+        if (end == p) break;
+        out.push_back(static_cast<uint8_t>(v));
+        p = end;
+    }
+    return out;
+}
+
+void releasePort() {
+    // Opening a path that cannot exist closes whatever the library holds.
+    init_comm("/nonexistent/vornlink-test", 9600, 0);
+}
+
+PtyModule::PtyModule() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    path_ = ptsname(master_);
+    struct termios raw {};
+    tcgetattr(master_, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(master_, TCSANOW, &raw);
+    slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
+    if (slave_ < 0) throw std::runtime_error("cannot open " + path_);
+    thread_ = std::thread([this] { run(); });
+}
+
+PtyModule::~PtyModule() {
+    stop_ = true;
+    thread_.join();
+    close(slave_);
+    close(master_);
+}
+
+void PtyModule::serve(Handler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handler_ = std::move(handler);
+}
+
+void PtyModule::reply(Script script) {
+    serve([script](const Bytes&, const LineState&) { return script; });
+}
+
+std::vector<Bytes> PtyModule::requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+void PtyModule::clearRequests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+}
+
+void PtyModule::waitIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idleCv_.wait(lock, [this] { return !busy_; });
+}
+
+void PtyModule::run() {
+    uint8_t buf[512];
+    while (!stop_) {
+        struct pollfd p = {master_, POLLIN, 0};
+        if (poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
+        Bytes request;
+        // A request is written in one piece; a few quiet milliseconds end it.
+        for (;;) {
+            ssize_t n = read(master_, buf, sizeof buf);
+            if (n <= 0) break;
+            request.insert(request.end(), buf, buf + n);
+            if (poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN)) break;
+        }
+        if (request.empty()) continue;
+        Handler handler;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+            handler = handler_;
+            busy_ = true;
+        }
+        Script script = handler ? handler(request, readLine(slave_)) : Script{};
+        for (const Piece& piece : script) {
+            if (piece.delayMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(piece.delayMs));
+            if (!piece.bytes.empty() && write(master_, piece.bytes.data(), piece.bytes.size()) < 0)
+                break;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ = false;
+        }
+        idleCv_.notify_all();
+    }
+}
+
+} // namespace vltest
