@@ -1,0 +1,121 @@
+#include "app/Control.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace qmt::sim {
+
+namespace {
+
+bool toLong(const std::string& s, long min, long max, long& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(s.c_str(), &end, 0); // decimal, or 0x hexadecimal
+    if (errno || *end || v < min || v > max) return false;
+    out = v;
+    return true;
+}
+
+bool toDouble(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(s.c_str(), &end);
+    if (errno || *end || !std::isfinite(v)) return false;
+    out = v;
+    return true;
+}
+
+bool toInput(const std::string& s, int& input) {
+    long v;
+    if (!toLong(s, 1, Module::Inputs, v)) return false;
+    input = static_cast<int>(v) - 1;
+    return true;
+}
+
+std::string writeFile(const std::string& path, const std::string& text) {
+    // written beside and renamed, so a reader never sees half a dump
+    const std::string tmp = path + ".tmp";
+    FILE* f = std::fopen(tmp.c_str(), "w");
+    if (!f) return "cannot write " + path;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return "cannot write " + path;
+    }
+    return {};
+}
+
+} // namespace
+
+std::string runControl(const std::string& line, ControlState& st) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string word; in >> word;)
+        w.push_back(word);
+    if (w.empty()) return "empty command";
+    const std::string& cmd = w[0];
+    const size_t n = w.size();
+    long a = 0, b = 0;
+    int input = 0;
+
+    if (cmd == "silent" && n == 2 && (w[1] == "on" || w[1] == "off")) {
+        st.silent = w[1] == "on";
+    } else if (cmd == "set" && n == 3) {
+        if (!toLong(w[1], 0, 65535, a) || !toLong(w[2], -32768, 65535, b))
+            return "usage: set ADDR VALUE (ADDR 0..65535, VALUE -32768..65535)";
+        st.module.setReg(static_cast<uint16_t>(a), static_cast<uint16_t>(b));
+    } else if (cmd == "wire" && n == 4) {
+        InputConnection c;
+        if (!toInput(w[1], input) || (w[2] != "voltage" && w[2] != "current") ||
+            (w[3] != "+" && w[3] != "-"))
+            return "usage: wire IN voltage|current +|-";
+        c.kind =
+            w[2] == "voltage" ? InputConnection::VoltageOutput : InputConnection::CurrentOutput;
+        c.polarity = w[3] == "+" ? 1 : -1;
+        st.module.connectInput(input, c);
+    } else if (cmd == "source" && n == 4) {
+        InputConnection c;
+        if (!toInput(w[1], input) || (w[2] != "mV" && w[2] != "uA") || !toDouble(w[3], c.value))
+            return "usage: source IN mV|uA VALUE";
+        c.kind = w[2] == "mV" ? InputConnection::VoltageSource : InputConnection::CurrentSource;
+        st.module.connectInput(input, c);
+    } else if ((cmd == "open" || cmd == "process") && n == 2) {
+        if (!toInput(w[1], input)) return "usage: " + cmd + " IN (1..3)";
+        InputConnection c;
+        c.kind = cmd == "open" ? InputConnection::Open : InputConnection::Process;
+        st.module.connectInput(input, c);
+    } else if (cmd == "fault" && n >= 2) {
+        const std::string& what = w[1];
+        Faults& f = st.faults;
+        if (what == "clear" && n == 2) {
+            f = Faults{};
+        } else if (what == "crc" && n == 3 && toLong(w[2], 0, 1000000, a)) {
+            f.crc = static_cast<int>(a);
+        } else if (what == "exception" && n == 4 && toLong(w[2], 1, 255, a) &&
+                   toLong(w[3], 0, 1000000, b)) {
+            f.exceptionCode = static_cast<int>(a);
+            f.exceptions = static_cast<int>(b);
+        } else if (what == "delay" && n == 3 && toLong(w[2], 0, 60000, a)) {
+            f.delayMs = static_cast<int>(a);
+        } else if (what == "split" && n == 3 && toLong(w[2], 0, 60000, a)) {
+            f.splitMs = static_cast<int>(a);
+        } else {
+            return "usage: fault crc N | fault exception CODE N | fault delay MS | "
+                   "fault split MS | fault clear";
+        }
+    } else if (cmd == "dump" && n == 2) {
+        return writeFile(w[1], st.module.dump());
+    } else {
+        return "unknown or malformed command";
+    }
+    return {};
+}
+
+} // namespace qmt::sim

@@ -1,0 +1,134 @@
+#include "app/Options.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace qmt::sim {
+
+namespace {
+
+bool parseUnsigned(const std::string& s, int base, unsigned long max, unsigned long& out) {
+    if (s.empty() || !std::isxdigit(static_cast<unsigned char>(s[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long v = std::strtoul(s.c_str(), &end, base);
+    if (errno || *end || v > max) return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+const char* usageText() {
+    return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N]\n"
+           "                  [--type N] [--serial L####] [--firmware 0xHHLL] [--trace FILE]\n"
+           "                  [--control PATH] [--state FILE] [--no-pace] [--turnaround MS]\n"
+           "                  [--seed N]\n";
+}
+
+bool parseSerial(const std::string& text, uint16_t& code) {
+    if (text.size() < 2 || text.size() > 5 || !std::isalpha(static_cast<unsigned char>(text[0])))
+        return false;
+    unsigned long number;
+    for (size_t i = 1; i < text.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    if (!parseUnsigned(text.substr(1), 10, 2047, number)) return false;
+    int letter = std::toupper(static_cast<unsigned char>(text[0])) - 'A' + 1;
+    code = static_cast<uint16_t>(letter * 2048 + number);
+    return true;
+}
+
+bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        if (opt == "--help" || opt == "-h") {
+            o.help = true;
+            return true;
+        }
+        if (opt == "--no-pace") {
+            o.pace = false;
+            continue;
+        }
+        static const char* const withValue[] = {
+            "--link",     "--baud",  "--parity",  "--address", "--type",       "--serial",
+            "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed"};
+        bool known = false;
+        for (const char* w : withValue)
+            known = known || opt == w;
+        if (!known) {
+            error = "unknown option " + opt;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = opt + " needs a value";
+            return false;
+        }
+        const std::string v = argv[++i];
+        unsigned long n = 0;
+        auto bad = [&](const char* what) {
+            error = "bad value '" + v + "' for " + opt + ": " + what;
+            return false;
+        };
+        if (opt == "--link") {
+            if (v.empty()) return bad("a path is needed");
+            o.link = v;
+        } else if (opt == "--baud") {
+            static const unsigned long rates[] = {2400,  4800,  9600,  19200,
+                                                  28800, 38400, 57600, 115200};
+            bool ok = parseUnsigned(v, 10, 115200, n);
+            bool listed = false;
+            for (unsigned long r : rates)
+                listed = listed || r == n;
+            if (!ok || !listed) return bad("one of 2400 4800 9600 19200 28800 38400 57600 115200");
+            o.module.baud = static_cast<uint32_t>(n);
+            o.hasBaud = true;
+        } else if (opt == "--parity") {
+            if (v == "none")
+                o.module.parity = 0;
+            else if (v == "odd")
+                o.module.parity = 1;
+            else if (v == "even")
+                o.module.parity = 2;
+            else
+                return bad("none, odd or even");
+            o.hasParity = true;
+        } else if (opt == "--address") {
+            if (!parseUnsigned(v, 10, 247, n) || n == 0) return bad("a station address 1 to 247");
+            o.module.address = static_cast<uint8_t>(n);
+            o.hasAddress = true;
+        } else if (opt == "--type") {
+            if (!parseUnsigned(v, 10, 65535, n)) return bad("a type code 0 to 65535");
+            o.module.type = static_cast<uint16_t>(n);
+            o.hasType = true;
+        } else if (opt == "--serial") {
+            if (!parseSerial(v, o.module.serial))
+                return bad("a letter A to Z and a number 0 to 2047, such as A0001");
+            o.hasSerial = true;
+        } else if (opt == "--firmware") {
+            if (v.size() < 3 || (v.compare(0, 2, "0x") != 0 && v.compare(0, 2, "0X") != 0) ||
+                !parseUnsigned(v.substr(2), 16, 0xFFFF, n))
+                return bad("a version such as 0x0200");
+            o.module.firmware = static_cast<uint16_t>(n);
+            o.hasFirmware = true;
+        } else if (opt == "--trace") {
+            o.trace = v;
+        } else if (opt == "--control") {
+            o.control = v;
+        } else if (opt == "--state") {
+            o.state = v;
+        } else if (opt == "--turnaround") {
+            if (!parseUnsigned(v, 10, 10000, n)) return bad("milliseconds 0 to 10000");
+            o.turnaroundMs = static_cast<int>(n);
+        } else if (opt == "--seed") {
+            if (!parseUnsigned(v, 10, 0xFFFFFFFFul, n)) return bad("an unsigned number");
+            o.module.seed = static_cast<uint32_t>(n);
+        }
+    }
+    if (o.link.empty()) {
+        error = "--link PATH is required";
+        return false;
+    }
+    return true;
+}
+
+} // namespace qmt::sim

@@ -1,0 +1,31 @@
+// Command line of qmt584-sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Module.h"
+
+namespace qmt::sim {
+
+struct SimOptions {
+    std::string link;
+    ModuleOptions module;
+    std::string trace, control, state;
+    bool pace = true;
+    int turnaroundMs = 2;
+    // Options given explicitly win over a loaded state image.
+    bool hasType = false, hasSerial = false, hasFirmware = false;
+    bool hasAddress = false, hasBaud = false, hasParity = false;
+    bool help = false;
+};
+
+// false with a message for the user on a bad command line.
+bool parseOptions(int argc, const char* const* argv, SimOptions& out, std::string& error);
+
+const char* usageText();
+
+// "A0001" -> (1 << 11) + 1; false unless a letter A..Z and a number 0..2047
+bool parseSerial(const std::string& text, uint16_t& code);
+
+} // namespace qmt::sim
