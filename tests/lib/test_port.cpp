@@ -1,6 +1,8 @@
 // Opening and configuring the port, exclusivity, reply time-outs and raw exchanges.
 #include "link_fixture.h"
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 using namespace vltest;
@@ -154,4 +156,30 @@ TEST_F(PortTest, SendAndReceiveMovesRawBytes) {
     module.silent();
     SetTout(20);
     EXPECT_EQ(Send_And_Receive(3, request, response), 0);
+}
+
+TEST_F(PortTest, PriorityIsRaisedOnlyForTheExchange) {
+    pid_t caller = gettid();
+    int policyDuring = -1, niceDuring = 99;
+    module.serve([&](const Bytes&, const LineState&) {
+        policyDuring = sched_getscheduler(caller);
+        niceDuring = getpriority(PRIO_PROCESS, static_cast<id_t>(caller));
+        return Script{{withCrc(hex("01 03 02 00 01")), 0}};
+    });
+    uint16_t reg = 0;
+    EXPECT_EQ(invoke_modb(1, 3, 0, 1, &reg), 0);
+    module.waitIdle();
+    EXPECT_EQ(sched_getscheduler(0), SCHED_OTHER);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 0);
+
+    // What is granted depends on the process's rights; ask the same way.
+    struct sched_param sp {};
+    sp.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    bool realTime = sched_setscheduler(0, SCHED_FIFO, &sp) == 0;
+    sp.sched_priority = 0;
+    sched_setscheduler(0, SCHED_OTHER, &sp);
+    if (realTime)
+        EXPECT_EQ(policyDuring, SCHED_FIFO);
+    else
+        EXPECT_LE(niceDuring, 0);
 }
