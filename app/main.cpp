@@ -1,10 +1,75 @@
+#include "calib/TCalibr1.h"
 #include "config/TPidConf.h"
+#include "dialogs/TAboutBox.h"
+#include "dialogs/TInParam.h"
+#include "dialogs/TModPars.h"
+#include "dialogs/TPassword.h"
+#include "dialogs/TPidParam.h"
+#include "dialogs/TfOutParam.h"
+#include "link/Forms.h"
+#include "link/Library.h"
+#include "link/Startup.h"
+#include "link/TParCOM.h"
+#include "link/Ui.h"
+#include "monitor/TPidVal.h"
 
 #include <QApplication>
+#include <QPointer>
+
+#include <vector>
+
+namespace {
+
+// The start-up windows, as created; a command may replace a global later, so
+// the end of the program deletes only those that still exist.
+std::vector<QPointer<QWidget>> startupWindows;
+
+template <class T> T* create(T*& global) {
+    global = new T;
+    startupWindows.emplace_back(global);
+    return global;
+}
+
+void createWindows() {
+    // The main window first: its construction loads the settings and opens the port.
+    create(PidConf);
+    create(Password);
+    create(ModPars);
+    create(PidParam);
+    create(Calibr1);
+    create(InParam);
+    create(PidVal);
+    create(ParCOM);
+    create(AboutBox);
+    create(fOutParam);
+    // Closing the main window ends the program, whatever else is open.
+    for (const QPointer<QWidget>& window : startupWindows) {
+        if (window && window != PidConf) window->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+}
+
+void destroyWindows() {
+    for (auto it = startupWindows.rbegin(); it != startupWindows.rend(); ++it)
+        delete it->data();
+    startupWindows.clear();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    // The binding messages are message boxes: the application object comes
+    // first, but no window is created before the library is bound.
     QApplication app(argc, argv);
-    TPidConf window;
-    window.show();
-    return app.exec();
+    qmt::PrepareApplication();
+    if (!qmt::BindLibrary()) return 1;
+
+    qmt::SetApplicationTitle();
+    if (!qmt::guarded(createWindows)) {
+        destroyWindows();
+        return 0;
+    }
+    PidConf->show();
+    app.exec();
+    destroyWindows();
+    return 0;
 }

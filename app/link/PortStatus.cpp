@@ -1,0 +1,63 @@
+#include "link/PortStatus.h"
+
+#include "link/PortSettings.h"
+
+#include <QPainter>
+#include <QRadialGradient>
+
+namespace qmt {
+namespace {
+
+QString parityName(uint8_t parity) {
+    switch (parity) {
+    case 0:
+        return QStringLiteral("None");
+    case 1:
+        return QStringLiteral("Odd");
+    case 2:
+        return QStringLiteral("Even");
+    default:
+        // Only 0..2 come through the dialog; a hand-edited file may hold anything.
+        return QString::number(parity);
+    }
+}
+
+QPixmap drawLamp(const QColor& light, const QColor& dark) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Lit from the upper left: a highlight fading into the lamp's body colour.
+    QRadialGradient body(QPointF(6.0, 5.5), 9.0, QPointF(5.5, 5.0));
+    body.setColorAt(0.0, light.lighter(170));
+    body.setColorAt(0.45, light);
+    body.setColorAt(1.0, dark);
+    painter.setBrush(body);
+    painter.setPen(QPen(dark.darker(150), 1.0));
+    painter.drawEllipse(QRectF(1.5, 1.5, 13.0, 13.0));
+    return pixmap;
+}
+
+} // namespace
+
+QString PortStatusText(bool open) {
+    return (open ? QStringLiteral("Открыт: ") : QStringLiteral("Закрыт: ")) +
+           PortSettings.portName + QStringLiteral("  ") + QString::number(PortSettings.baud) +
+           QStringLiteral(" бод   ") + parityName(PortSettings.parity);
+}
+
+QPixmap PortStatusImage(int index) {
+    switch (index) {
+    case LampRed:
+        return drawLamp(QColor(230, 40, 30), QColor(120, 10, 5));
+    case LampGreen:
+        return drawLamp(QColor(40, 200, 50), QColor(10, 90, 15));
+    case LampGrey:
+    case LampGreyOff:
+        return drawLamp(QColor(175, 175, 175), QColor(90, 90, 90));
+    default:
+        return QPixmap();
+    }
+}
+
+} // namespace qmt
