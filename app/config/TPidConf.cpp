@@ -1,6 +1,203 @@
 #include "config/TPidConf.h"
 
-TPidConf::TPidConf(QWidget* parent) : QMainWindow(parent) {
+#include "config/ClickablePanel.h"
+#include "config/ModuleConfig.h"
+
+#include "dialogs/TAboutBox.h"
+#include "dialogs/TInParam.h"
+#include "dialogs/TModPars.h"
+#include "dialogs/TPidParam.h"
+#include "dialogs/TfOutParam.h"
+#include "link/Forms.h"
+#include "link/PortSettings.h"
+#include "link/PortStatus.h"
+#include "link/RegisterAccess.h"
+#include "link/Settings.h"
+#include "link/TParCOM.h"
+#include "link/Ui.h"
+#include "monitor/TPidVal.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+constexpr int ClientWidth = 788;
+constexpr int ClientHeight = 434; // the status bar included
+constexpr int StatusBarHeight = 20;
+constexpr int LinkCheckIntervalMs = 1000;
+
+// Creates a dialog into its window object, runs it modally and destroys it, also
+// when the run raises. Returns the modal result.
+template <class Dialog, class AfterRun>
+int runFresh(Dialog*& windowObject, QWidget* owner, AfterRun afterRun) {
+    QPointer<Dialog> dialog = new Dialog(owner);
+    windowObject = dialog;
+    struct Cleanup {
+        QPointer<Dialog>& d;
+        Dialog*& object;
+        ~Cleanup() {
+            delete d.data();
+            object = nullptr;
+        }
+    } cleanup{dialog, windowObject};
+    const int result = qmt::prompts().execModal(dialog);
+    afterRun(dialog.data(), result);
+    return result;
+}
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+TPidConf::TPidConf(QWidget* parent, const QString& settingsPath) : QMainWindow(parent) {
     setObjectName(QStringLiteral("PidConf"));
     setWindowTitle(QStringLiteral("QMT584_View"));
+    QFont f = font();
+    f.setFamily(QStringLiteral("Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(14);
+    setFont(f);
+
+    buildMenu();
+    buildDiagram();
+    buildStatusBar();
+    diagram_->setFixedSize(ClientWidth, ClientHeight - StatusBarHeight);
+    setCentralWidget(diagram_);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    tmLink = new QTimer(this);
+    tmLink->setObjectName(QStringLiteral("tmLink"));
+    tmLink->setInterval(LinkCheckIntervalMs);
+    connect(tmLink, &QTimer::timeout, this,
+            [this] { qmt::guarded(qmt::handler(this, &TPidConf::tmLinkTimer)); });
+
+    routes_ = qmt::ComputeRoutes(routeGeometry());
+    qmt::ResetConfig();
+    qmt::LoadPortSettings(settingsPath.isEmpty() ? qmt::SettingsFilePath() : settingsPath);
+    const bool open =
+        qmt::OpenPort(qmt::PortSettings.portName, qmt::PortSettings.baud, qmt::PortSettings.parity);
+    UpdatePortStatus(open);
+    tmLink->start();
+}
+
+void TPidConf::buildMenu() {
+    using qmt::handler;
+    using qmt::onTriggered;
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+    bar->setNativeMenuBar(false);
+
+    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    file->setObjectName(QStringLiteral("mmFile"));
+    onTriggered(addItem(file, "miFileNew", QStringLiteral("Новый")),
+                handler(this, &TPidConf::miFileNewClick));
+    onTriggered(addItem(file, "miFileOpen", QStringLiteral("Открыть...")),
+                handler(this, &TPidConf::miFileOpenClick));
+    onTriggered(addItem(file, "miFileSave", QStringLiteral("Сохранить")),
+                handler(this, &TPidConf::miFileSaveClick));
+    onTriggered(addItem(file, "miFileSaveAs", QStringLiteral("Сохранить как...")),
+                handler(this, &TPidConf::miFileSaveAsClick));
+
+    QMenu* commands = bar->addMenu(QStringLiteral("Команды"));
+    commands->setObjectName(QStringLiteral("mmCommands"));
+    onTriggered(addItem(commands, "miComServPar", QStringLiteral("Служебные настройки модуля...")),
+                handler(this, &TPidConf::miComServParClick));
+    onTriggered(addItem(commands, "miComCalib", QStringLiteral("Калибровка...")),
+                handler(this, &TPidConf::miComCalibClick));
+    onTriggered(addItem(commands, "miComModVar", QStringLiteral("Переменные модуля...")),
+                handler(this, &TPidConf::miComModVarClick));
+    onTriggered(addItem(commands, "miReadConf", QStringLiteral("Прочитать конфигурацию модуля")),
+                handler(this, &TPidConf::miReadConfClick));
+    onTriggered(addItem(commands, "miWriteConf", QStringLiteral("Записать конфигурацию ПИД")),
+                handler(this, &TPidConf::miWriteConfClick));
+    onTriggered(addItem(commands, "miReadResCount", QStringLiteral("Считать счетчик рестартов")),
+                handler(this, &TPidConf::miReadResCountClick));
+    onTriggered(addItem(commands, "miNullResCount", QStringLiteral("Обнулить счетчик рестартов")),
+                handler(this, &TPidConf::miNullResCountClick));
+
+    QMenu* port = bar->addMenu(QStringLiteral("Порт"));
+    port->setObjectName(QStringLiteral("mmPort"));
+    onTriggered(addItem(port, "miPortPar", QStringLiteral("Настройки...")),
+                handler(this, &TPidConf::miPortParClick));
+
+    // A top-level command without a submenu; the "!" is part of its caption.
+    QAction* about = bar->addAction(QStringLiteral("!О программе"));
+    about->setObjectName(QStringLiteral("mmAbout"));
+    onTriggered(about, handler(this, &TPidConf::mmAboutClick));
+}
+
+void TPidConf::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(StatusBarHeight);
+    bar->setFixedWidth(ClientWidth);
+    PortStatusGlyph = new QLabel(bar);
+    PortStatusGlyph->setObjectName(QStringLiteral("PortStatusGlyph"));
+    PortStatusGlyph->setFixedWidth(24);
+    PortStatusGlyph->setAlignment(Qt::AlignCenter);
+    PortStatusText = new QLabel(bar);
+    PortStatusText->setObjectName(QStringLiteral("PortStatusText"));
+    PortStatusText->setFixedWidth(300);
+    PortStatusText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    bar->addWidget(PortStatusGlyph);
+    bar->addWidget(PortStatusText);
+}
+
+void TPidConf::UpdatePortStatus(bool open) {
+    PortStatusGlyph->setPixmap(qmt::PortStatusImage(open ? qmt::LampGreen : qmt::LampRed));
+    PortStatusText->setText(qmt::PortStatusText(open));
+}
+
+void TPidConf::miPortParClick() {
+    runFresh(ParCOM, this, [this](TParCOM* dialog, int result) {
+        if (result == QDialog::Accepted && dialog) UpdatePortStatus(dialog->accepted());
+    });
+}
+
+void TPidConf::miComServParClick() {
+    runFresh(ModPars, this, [](TModPars*, int) {});
+}
+
+void TPidConf::mmAboutClick() {
+    runFresh(AboutBox, this, [](TAboutBox*, int) {});
+}
+
+void TPidConf::miComCalibClick() {
+    // The calibration wizard has its own entry; the main window only starts it.
+}
+
+void TPidConf::miComModVarClick() {
+    if (PidVal) qmt::prompts().execModal(PidVal);
+}
+
+void TPidConf::pidClick(qmt::ClickablePanel* sender) {
+    if (!PidParam) return;
+    PidParam->Tag = sender->Tag;
+    PidParam->LoadFromConfig();
+    qmt::prompts().execModal(PidParam);
+}
+
+void TPidConf::paFBClick(qmt::ClickablePanel* sender) {
+    if (!InParam) return;
+    InParam->Tag = sender->Tag;
+    InParam->LoadFromConfig();
+    qmt::prompts().execModal(InParam);
+}
+
+void TPidConf::OutClick() {
+    if (!fOutParam) return;
+    fOutParam->LoadFromConfig();
+    qmt::prompts().execModal(fOutParam);
 }

@@ -1,0 +1,53 @@
+// Link supervision: once a second, does the module answer?
+#include "config/TPidConf.h"
+
+#include "link/Errors.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/RegisterMap.h"
+#include "link/Ui.h"
+
+#include <QTimer>
+
+namespace {
+
+constexpr int CheckAttempts = 2;
+constexpr uint8_t ReadHolding = 3;
+
+// A direct library call: a silent module is an expected state, not an error to show.
+bool moduleAnswers() {
+    qmt::InvokeModbFn invoke = qmt::library().invoke_modb;
+    if (!invoke) return false;
+    for (int attempt = 0; attempt < CheckAttempts; ++attempt) {
+        uint16_t word = 0;
+        if (invoke(qmt::PortSettings.address, ReadHolding, qmt::reg::LinkCheck, 1, &word) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TPidConf::tmLinkTimer() {
+    // No tick may arrive while the check runs or its message box waits for the user.
+    tmLink->stop();
+    if (!moduleAnswers()) {
+        qmt::LinkUp = false;
+        tmLink->start();
+        return;
+    }
+    if (!qmt::LinkUp) {
+        // The flag is still clear, so the switches the read sets send nothing back.
+        // Whatever makes the read fail is shown once; the flag is set regardless,
+        // so the read is not repeated every second.
+        try {
+            miReadConfClick();
+        } catch (const std::exception& error) {
+            qmt::showException(error);
+        } catch (...) {
+            qmt::showException(qmt::Exception(QStringLiteral("Неизвестная ошибка")));
+        }
+    }
+    qmt::LinkUp = true;
+    tmLink->start();
+}
