@@ -1,0 +1,185 @@
+// Command line and control commands of qmt584-sim, without a process.
+#include "app/Control.h"
+#include "app/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+using namespace qmt::sim;
+
+namespace {
+
+bool parse(std::vector<const char*> args, SimOptions& o, std::string* err = nullptr) {
+    args.insert(args.begin(), "qmt584-sim");
+    std::string e;
+    bool ok = parseOptions(int(args.size()), args.data(), o, e);
+    if (err) *err = e;
+    return ok;
+}
+
+} // namespace
+
+TEST(SimOptions, DefaultsAndEveryOption) {
+    SimOptions d;
+    ASSERT_TRUE(parse({"--link", "/tmp/x"}, d));
+    EXPECT_EQ(d.module.baud, 19200u);
+    EXPECT_EQ(d.module.parity, 2);
+    EXPECT_EQ(d.module.address, 1);
+    EXPECT_EQ(d.module.type, 2);
+    EXPECT_EQ(d.module.serial, 2049);
+    EXPECT_EQ(d.module.firmware, 0x0200);
+    EXPECT_TRUE(d.pace);
+    EXPECT_EQ(d.turnaroundMs, 2);
+    EXPECT_FALSE(d.hasBaud || d.hasParity || d.hasAddress || d.hasType || d.hasSerial);
+
+    SimOptions o;
+    ASSERT_TRUE(parse({"--link",    "/tmp/l",       "--baud",     "115200",  "--parity",
+                       "odd",       "--address",    "247",        "--type",  "8",
+                       "--serial",  "z2047",        "--firmware", "0x01FF",  "--trace",
+                       "t",         "--control",    "c",          "--state", "s",
+                       "--no-pace", "--turnaround", "0",          "--seed",  "4294967295"},
+                      o));
+    EXPECT_EQ(o.link, "/tmp/l");
+    EXPECT_EQ(o.module.baud, 115200u);
+    EXPECT_EQ(o.module.parity, 1);
+    EXPECT_EQ(o.module.address, 247);
+    EXPECT_EQ(o.module.type, 8);
+    EXPECT_EQ(o.module.serial, 26 * 2048 + 2047);
+    EXPECT_EQ(o.module.firmware, 0x01FF);
+    EXPECT_EQ(o.trace + o.control + o.state, "tcs");
+    EXPECT_FALSE(o.pace);
+    EXPECT_EQ(o.turnaroundMs, 0);
+    EXPECT_EQ(o.module.seed, 4294967295u);
+    EXPECT_TRUE(o.hasBaud && o.hasParity && o.hasAddress && o.hasType && o.hasSerial &&
+                o.hasFirmware);
+}
+
+TEST(SimOptions, RefusedCommandLines) {
+    const std::vector<std::vector<const char*>> bad = {
+        {},
+        {"--baud", "19200"},
+        {"--link", "/x", "--baud", "1200"},
+        {"--link", "/x", "--baud", "19200x"},
+        {"--link", "/x", "--parity", "2"},
+        {"--link", "/x", "--address", "248"},
+        {"--link", "/x", "--address", "-1"},
+        {"--link", "/x", "--type", "65536"},
+        {"--link", "/x", "--serial", "A"},
+        {"--link", "/x", "--serial", "12345"},
+        {"--link", "/x", "--serial", "A20480"},
+        {"--link", "/x", "--firmware", "0x10000"},
+        {"--link", "/x", "--firmware", "0x"},
+        {"--link", "/x", "--seed"},
+        {"--link", "/x", "extra"},
+    };
+    for (const auto& args : bad) {
+        SimOptions o;
+        std::string err;
+        EXPECT_FALSE(parse(args, o, &err)) << (args.empty() ? "(none)" : args.back());
+        EXPECT_FALSE(err.empty());
+    }
+    uint16_t code = 0;
+    EXPECT_TRUE(parseSerial("B0001", code));
+    EXPECT_EQ(code, 4097);
+    EXPECT_TRUE(parseSerial("C15", code));
+    EXPECT_EQ(code, 6159);
+}
+
+TEST(SimControl, CommandsChangeTheModuleAndFaults) {
+    Module m;
+    Faults f;
+    bool silent = false;
+    ControlState st{m, f, silent};
+    EXPECT_EQ(runControl("silent on", st), "");
+    EXPECT_TRUE(silent);
+    EXPECT_EQ(runControl("  silent   off ", st), "");
+    EXPECT_FALSE(silent);
+    EXPECT_EQ(runControl("set 0x0404 12", st), "");
+    EXPECT_EQ(m.reg(1028), 12);
+    EXPECT_EQ(runControl("set 265 -2", st), "");
+    EXPECT_EQ(m.reg(265), 0xFFFE);
+    EXPECT_EQ(runControl("set 257 9", st), "");
+    EXPECT_EQ(m.address(), 9);
+    EXPECT_EQ(runControl("wire 2 current -", st), "");
+    EXPECT_EQ(m.inputConnection(1).kind, InputConnection::CurrentOutput);
+    EXPECT_EQ(m.inputConnection(1).polarity, -1);
+    EXPECT_EQ(runControl("source 3 uA -12500.5", st), "");
+    EXPECT_EQ(m.inputConnection(2).kind, InputConnection::CurrentSource);
+    EXPECT_DOUBLE_EQ(m.inputConnection(2).value, -12500.5);
+    EXPECT_EQ(runControl("open 3", st), "");
+    EXPECT_EQ(m.inputConnection(2).kind, InputConnection::Open);
+    EXPECT_EQ(runControl("process 3", st), "");
+    EXPECT_EQ(m.inputConnection(2).kind, InputConnection::Process);
+
+    EXPECT_EQ(runControl("fault crc 3", st), "");
+    EXPECT_EQ(runControl("fault exception 6 2", st), "");
+    EXPECT_EQ(runControl("fault delay 250", st), "");
+    EXPECT_EQ(runControl("fault split 20", st), "");
+    EXPECT_EQ(f.crc, 3);
+    EXPECT_EQ(f.exceptionCode, 6);
+    EXPECT_EQ(f.exceptions, 2);
+    EXPECT_EQ(f.delayMs, 250);
+    EXPECT_EQ(f.splitMs, 20);
+    EXPECT_EQ(runControl("fault clear", st), "");
+    EXPECT_EQ(f.crc + f.exceptions + f.delayMs + f.splitMs, 0);
+
+    for (const char* bad : {"",
+                            "silent",
+                            "silent yes",
+                            "set 1",
+                            "set 65536 0",
+                            "set 1 65536",
+                            "set 1 -32769",
+                            "set x 1",
+                            "wire 0 voltage +",
+                            "wire 1 voltage",
+                            "wire 1 voltage x",
+                            "source 1 V 5",
+                            "source 1 mV ten",
+                            "open",
+                            "open 4",
+                            "fault",
+                            "fault crc -1",
+                            "fault exception 0 1",
+                            "fault exception 300 1",
+                            "fault delay",
+                            "fault clear now",
+                            "dump",
+                            "reboot"}) {
+        EXPECT_NE(runControl(bad, st), "") << bad;
+    }
+    EXPECT_EQ(m.reg(1028), 12);
+    EXPECT_EQ(f.crc, 0);
+}
+
+TEST(SimControl, DumpWritesEveryRegisterAndTheOutput) {
+    Module m;
+    Faults f;
+    bool silent = false;
+    ControlState st{m, f, silent};
+    char dir[] = "/tmp/qmt584-dump.XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    const std::string path = std::string(dir) + "/dump.txt";
+    ASSERT_EQ(runControl("dump " + path, st), "");
+    std::ifstream in(path);
+    std::string line;
+    int registers = 0;
+    bool output = false;
+    while (std::getline(in, line)) {
+        unsigned a, v;
+        if (std::sscanf(line.c_str(), "%u %u", &a, &v) == 2) {
+            ++registers;
+            EXPECT_TRUE(m.isMapped(uint16_t(a))) << line;
+            EXPECT_EQ(v, m.reg(uint16_t(a))) << line;
+        }
+        output = output || line.rfind("output_mV ", 0) == 0;
+    }
+    EXPECT_EQ(registers, 4 + 8 * 3 + 13 + 5 + 49 + 10 + 5 + 18 + 1 + 3 + 1);
+    EXPECT_TRUE(output);
+    std::remove(path.c_str());
+    EXPECT_NE(runControl("dump " + std::string(dir) + "/no/such/dir/x", st), "");
+    rmdir(dir);
+}
