@@ -1,0 +1,203 @@
+// The automatic search of the port dialog: what it asks the library for, the
+// wait window, what it selects, and every message.
+#include "DialogDriver.h"
+#include "FakeModule.h"
+#include "FakeUi.h"
+#include "link/Forms.h"
+#include "link/PortSettings.h"
+#include "link/Settings.h"
+#include "link/TfMess.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qmt::test::FakeModule;
+using qmt::test::FakePrompts;
+using qmt::test::ParComDriver;
+
+class Search : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qmt::setSettingsFilePath(dir.filePath(QStringLiteral("QMT584_View.ini")));
+        qmt::PortSettings = {QStringLiteral("/dev/ttyUSB0"), 19200, 2, 3};
+        dialog.show();
+        ui.type("cbPort", QStringLiteral("/dev/ttyUSB1"));
+    }
+    void TearDown() override {
+        qmt::setSettingsFilePath(QString());
+        qmt::PortSettings = {};
+    }
+    // A complete identification: letter, number and version.
+    void identify(const char* letter, const char* number, const char* type) {
+        ui.choose("cbSerNumAlpha", QString::fromLatin1(letter));
+        ui.type("edNumber", QString::fromLatin1(number));
+        ui.choose("cbType", QString::fromLatin1(type));
+    }
+
+    QTemporaryDir dir;
+    FakeModule module;
+    FakePrompts prompts;
+    TParCOM dialog;
+    ParComDriver ui{dialog};
+};
+
+TEST_F(Search, IncompleteIdentificationIsRefusedBeforeAnySearch) {
+    const struct {
+        const char *letter, *number, *type, *message;
+    } cases[] = {
+        {nullptr, "15", "QMT-584", "Введите  номер модуля!"},
+        {"C", "", "QMT-584", "Введите  номер модуля!"},
+        {"C", "15", nullptr, "Выберите  исполнение модуля!"},
+        {"C", "1x", "QMT-584", "'1x' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        prompts.shown.clear();
+        ui.combo("cbSerNumAlpha")->setCurrentIndex(-1);
+        ui.combo("cbType")->setCurrentIndex(-1);
+        if (c.letter) ui.choose("cbSerNumAlpha", QString::fromLatin1(c.letter));
+        ui.type("edNumber", QString::fromLatin1(c.number));
+        if (c.type) ui.choose("cbType", QString::fromLatin1(c.type));
+        ui.click("btAuto");
+        EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("QMT584_View"));
+    }
+    // An address the module cannot have is refused too; no wait window appears.
+    identify("C", "15", "QMT-584");
+    ui.edit("edAddress")->setText(QStringLiteral("300"));
+    prompts.shown.clear();
+    ui.click("btAuto");
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Введите корректное значение адреса!")});
+    EXPECT_TRUE(module.enumCalls.empty());
+    EXPECT_TRUE(module.opens.empty());
+    EXPECT_EQ(fMess, nullptr);
+}
+
+TEST_F(Search, ProbeCarriesVersionSerialCodeAndAddress) {
+    identify("C", "15", "QMT-584.1");
+    ui.type("edAddress", QStringLiteral("12"));
+    ui.click("btAuto");
+    identify("A", "0", "QMT-584");
+    ui.click("btAuto");
+    identify("Z", "2047", "QMT-584.1");
+    ui.click("btAuto");
+    ASSERT_EQ(module.enumCalls.size(), 3u);
+    EXPECT_EQ(module.enumCalls[0].port, "/dev/ttyUSB1"); // the port shown, not the stored one
+    EXPECT_EQ(module.enumCalls[0].version, 8);
+    EXPECT_EQ(module.enumCalls[0].serial, 6159); // 3 * 2048 + 15
+    EXPECT_EQ(module.enumCalls[0].address, 12);
+    EXPECT_EQ(module.enumCalls[1].version, 2);
+    EXPECT_EQ(module.enumCalls[1].serial, 2048);
+    EXPECT_EQ(module.enumCalls[2].serial, 26 * 2048 + 2047);
+}
+
+TEST_F(Search, WaitWindowIsShownOverTheDialogOnlyWhileSearching) {
+    identify("B", "7", "QMT-584");
+    bool checked = false;
+    module.onEnum = [&] {
+        ASSERT_NE(fMess, nullptr);
+        EXPECT_TRUE(fMess->isVisible());
+        EXPECT_EQ(fMess->objectName(), QStringLiteral("fMess"));
+        EXPECT_EQ(fMess->parentWidget(), &dialog);
+        EXPECT_TRUE(fMess->windowFlags() & Qt::Tool);
+        EXPECT_FALSE(fMess->windowFlags() & Qt::WindowCloseButtonHint);
+        QStringList lines;
+        for (QLabel* label : fMess->findChildren<QLabel*>())
+            lines << label->text();
+        EXPECT_EQ(lines, (QStringList{QStringLiteral("Идёт подбор параметров связи!"),
+                                      QStringLiteral("Это может занять порядка минуты")}));
+        checked = true;
+    };
+    for (int32_t result : {0, 14, 17, 11}) {
+        SCOPED_TRACE(result);
+        checked = false;
+        module.enumResult = result;
+        module.enumBaud = 9600;
+        ui.click("btAuto");
+        EXPECT_TRUE(checked);
+        EXPECT_EQ(fMess, nullptr);
+        EXPECT_TRUE(dialog.findChildren<TfMess*>().isEmpty());
+    }
+}
+
+TEST_F(Search, FoundSettingsAreSelectedButNothingIsStored) {
+    identify("C", "15", "QMT-584");
+    module.enumResult = 0;
+    module.enumBaud = 57600;
+    module.enumParity = 1;
+    ui.click("btAuto");
+    EXPECT_EQ(ui.combo("cbSpeed")->currentText(), QStringLiteral("57600"));
+    EXPECT_EQ(ui.combo("cbParity")->currentText(), QStringLiteral("Odd"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    const auto& box = prompts.shown[0];
+    EXPECT_EQ(box.text,
+              QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК"));
+    EXPECT_EQ(box.caption, QString());
+    EXPECT_EQ(box.icon, qmt::MsgIcon::Warning);
+    EXPECT_EQ(box.owner, &dialog);
+    // The library's port stays at the found setting; PortSettings and the file wait for OK.
+    EXPECT_TRUE(module.opens.empty());
+    EXPECT_EQ(qmt::PortSettings.baud, 19200);
+    EXPECT_EQ(qmt::PortSettings.parity, 2);
+    EXPECT_FALSE(QFile::exists(qmt::SettingsFilePath()));
+    EXPECT_TRUE(dialog.isVisible());
+
+    // A rate the list does not hold leaves the speed as it was.
+    module.enumBaud = 14400;
+    module.enumParity = 0;
+    ui.click("btAuto");
+    EXPECT_EQ(ui.combo("cbSpeed")->currentText(), QStringLiteral("57600"));
+    EXPECT_EQ(ui.combo("cbParity")->currentText(), QStringLiteral("None"));
+
+    // OK then opens and stores what the search found.
+    prompts.shown.clear();
+    ui.click("btOk");
+    EXPECT_TRUE(prompts.shown.empty());
+    ASSERT_EQ(module.opens.size(), 1u);
+    EXPECT_EQ(module.opens[0].baud, 57600u);
+    EXPECT_EQ(module.opens[0].parity, 0);
+    EXPECT_TRUE(dialog.accepted());
+}
+
+TEST_F(Search, AFailedSearchReopensTheStoredPortAndSaysWhy) {
+    identify("C", "15", "QMT-584");
+    const struct {
+        int32_t status;
+        QStringList messages;
+    } cases[] = {
+        {14, {QStringLiteral("Модуль не найден!")}},
+        {17, {QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!")}},
+        {11, {}},
+        {12, {}},
+        {13, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        prompts.shown.clear();
+        module.opens.clear();
+        module.enumResult = c.status;
+        ui.click("btAuto");
+        EXPECT_EQ(prompts.texts(), c.messages);
+        ASSERT_EQ(module.opens.size(), 1u);
+        EXPECT_EQ(module.opens[0].port, "/dev/ttyUSB0");
+        EXPECT_EQ(module.opens[0].baud, 19200u);
+        EXPECT_EQ(module.opens[0].parity, 2);
+        EXPECT_EQ(ui.combo("cbSpeed")->currentText(), QStringLiteral("19200"));
+        EXPECT_TRUE(dialog.isVisible());
+    }
+    // When the stored port cannot be reopened either, its own message comes first.
+    prompts.shown.clear();
+    module.initCommResult = 11;
+    module.enumResult = 14;
+    ui.click("btAuto");
+    EXPECT_EQ(prompts.texts(), (QStringList{QStringLiteral("Невозможно открыть /dev/ttyUSB0"),
+                                            QStringLiteral("Модуль не найден!")}));
+}
+
+} // namespace
