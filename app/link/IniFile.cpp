@@ -163,7 +163,10 @@ bool IniFile::save(QString* error) const {
     QSaveFile file(path_);
     // Write beside the target and rename: the old file stays whole on any failure.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    // Unbuffered: a short write (full disk, file size limit) shows in write()'s count;
+    // through the buffer it would be lost at commit and a truncated file renamed in.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(data) != data.size() || !file.commit()) {
         if (error) *error = file.errorString();
         return false;
     }
