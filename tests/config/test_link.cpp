@@ -1,0 +1,174 @@
+// Link supervision: the check, the automatic read on each rising edge, and no
+// message storms while the module misbehaves.
+#include "PidConfFixture.h"
+
+#include "link/Errors.h"
+#include "link/PortStatus.h"
+#include "link/RegisterMap.h"
+
+namespace qmt::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+int checks(const FakeModule& m) {
+    int n = 0;
+    for (const Request& r : m.log)
+        n += r.function == 3 && r.address == reg::LinkCheck && r.count == 1;
+    return n;
+}
+
+int configReads(const FakeModule& m) {
+    int n = 0;
+    for (const Request& r : m.log)
+        n += r.function == 3 && r.address == reg::PidBlock(0);
+    return n;
+}
+
+TEST_F(PidConfTest, RisingEdgeReadsTheConfigurationOnce) {
+    module.setReg(reg::PidWord(0, reg::pid::InSw), 5);
+    module.setReg(reg::ModuleMode, 1);
+    window->tmLinkTimer();
+    EXPECT_TRUE(LinkUp);
+    ASSERT_FALSE(module.log.empty());
+    EXPECT_EQ(requests().front(), "3:1024:1");
+    EXPECT_EQ(module.log.front().station, PortSettings.address);
+    EXPECT_EQ(configReads(module), 1);
+    // The flag was still clear during the read: the switches sent nothing back.
+    EXPECT_TRUE(module.writes().empty());
+    EXPECT_EQ(group("swpid1")->itemIndex(), 3);
+    EXPECT_EQ(group("rgMode")->itemIndex(), 0);
+    EXPECT_TRUE(window->linkTimer()->isActive());
+
+    module.clearLog();
+    window->tmLinkTimer();
+    EXPECT_EQ(requests(), (Strings{"3:1024:1"}));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PidConfTest, SilentModuleClearsTheFlagQuietly) {
+    window->tmLinkTimer();
+    ASSERT_TRUE(LinkUp);
+    module.clearLog();
+    module.silent = true;
+    window->tmLinkTimer();
+    EXPECT_FALSE(LinkUp);
+    EXPECT_EQ(requests(), (Strings{"3:1024:1", "3:1024:1"})); // two attempts, no retries beyond
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(window->linkTimer()->isActive());
+
+    // One answer in two attempts is enough.
+    module.silent = false;
+    module.failNext(14);
+    module.clearLog();
+    window->tmLinkTimer();
+    EXPECT_TRUE(LinkUp);
+    EXPECT_EQ(checks(module), 2);
+}
+
+TEST_F(PidConfTest, LossAndReturnReadAgain) {
+    window->tmLinkTimer();
+    module.silent = true;
+    window->tmLinkTimer();
+    window->tmLinkTimer();
+    module.silent = false;
+    module.setReg(reg::OutputSource, 3);
+    module.clearLog();
+    window->tmLinkTimer();
+    EXPECT_EQ(configReads(module), 1);
+    EXPECT_EQ(group("swout")->itemIndex(), 3);
+    EXPECT_TRUE(LinkUp);
+}
+
+// Notes whether the link timer ran while a message box was up.
+class WatchingPrompts : public FakePrompts {
+public:
+    QTimer* timer = nullptr;
+    bool timerRanDuringMessage = false;
+    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
+        if (timer && timer->isActive()) timerRanDuringMessage = true;
+        return FakePrompts::message(r);
+    }
+};
+
+TEST_F(PidConfTest, FailingReadIsShownOnceAndNotRepeated) {
+    WatchingPrompts watching; // replaces the fixture's prompts while it lives
+    watching.timer = window->linkTimer();
+    module.failWhen = [](const Request& r) { return r.address == reg::PidBlock(1) ? 14 : 0; };
+    for (int tick = 0; tick < 4; ++tick)
+        window->tmLinkTimer();
+    ASSERT_EQ(watching.shown.size(), 1u);
+    EXPECT_EQ(watching.shown[0].text, ECommError::messageFor(14));
+    EXPECT_EQ(watching.shown[0].caption, QStringLiteral("QMT584_View"));
+    EXPECT_FALSE(watching.timerRanDuringMessage);
+    EXPECT_TRUE(LinkUp);
+    EXPECT_EQ(configReads(module), 1);
+    EXPECT_TRUE(window->linkTimer()->isActive());
+}
+
+// The first message box raises, as any other failure inside the read might.
+class RaisingPrompts : public FakePrompts {
+public:
+    bool raised = false;
+    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
+        if (!raised) {
+            raised = true;
+            throw Exception(QStringLiteral("сбой"));
+        }
+        return FakePrompts::message(r);
+    }
+};
+
+TEST_F(PidConfTest, OtherFailureOfTheReadIsShownOnceAndTheTimerGoesOn) {
+    RaisingPrompts raising;
+    module.setReg(reg::PidWord(2, reg::pid::InSw), 3); // ShowConfig reports it, and that raises
+    window->tmLinkTimer();
+    window->tmLinkTimer();
+    ASSERT_EQ(raising.shown.size(), 1u);
+    EXPECT_EQ(raising.shown[0].text, QStringLiteral("сбой"));
+    EXPECT_TRUE(LinkUp);
+    EXPECT_EQ(configReads(module), 1);
+    EXPECT_TRUE(window->linkTimer()->isActive());
+}
+
+TEST_F(PidConfTest, TimerReadsByItselfWhenTheModuleAnswers) {
+    window->linkTimer()->start();
+    QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+    EXPECT_EQ(configReads(module), 1);
+    EXPECT_TRUE(window->linkTimer()->isActive());
+}
+
+TEST_F(PidConfTest, StatusBarShowsThePort) {
+    auto* glyph = window->findChild<QLabel*>(QStringLiteral("PortStatusGlyph"));
+    auto* text = window->findChild<QLabel*>(QStringLiteral("PortStatusText"));
+    ASSERT_TRUE(glyph && text);
+    EXPECT_EQ(glyph->width(), 24);
+    EXPECT_EQ(text->width(), 300);
+    // The fake opened the default port at construction.
+    EXPECT_EQ(text->text(), QStringLiteral("Открыт: /dev/ttyS0  19200 бод   Even"));
+    EXPECT_EQ(glyph->pixmap().toImage(), PortStatusImage(LampGreen).toImage());
+    window->UpdatePortStatus(false);
+    EXPECT_TRUE(text->text().startsWith(QStringLiteral("Закрыт: ")));
+    EXPECT_EQ(glyph->pixmap().toImage(), PortStatusImage(LampRed).toImage());
+}
+
+TEST_F(PidConfTest, PortThatDoesNotOpenAtStartShowsClosed) {
+    module.initCommResult = 11;
+    prompts.shown.clear();
+    QTemporaryDir other;
+    QFile ini(other.filePath(QStringLiteral("s.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Port]\nName=/dev/nothing\nBaud=9600\nParity=0\n[Station]\nAddress=7\n");
+    ini.close();
+    TPidConf second(nullptr, ini.fileName());
+    second.linkTimer()->stop();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Невозможно открыть /dev/nothing"));
+    EXPECT_EQ(second.findChild<QLabel*>(QStringLiteral("PortStatusText"))->text(),
+              QStringLiteral("Закрыт: /dev/nothing  9600 бод   None"));
+    EXPECT_EQ(PortSettings.address, 7);
+    EXPECT_EQ(module.opens.back().port, "/dev/nothing");
+}
+
+} // namespace
+} // namespace qmt::test
