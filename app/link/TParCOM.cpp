@@ -93,7 +93,7 @@ TParCOM::TParCOM(QWidget* parent)
     using qmt::handler;
     setObjectName(QStringLiteral("ParCOM"));
     setWindowTitle(QStringLiteral("Параметры порта"));
-    setFixedSize(382, 276);
+    setFixedSize(400, 242);
 
     label(QStringLiteral("Порт"), QStringLiteral("lbPort"), this, 12, 12, 80);
     auto* portBox = new PortComboBox(this);
@@ -127,38 +127,38 @@ TParCOM::TParCOM(QWidget* parent)
 
     btOk = new QPushButton(QStringLiteral("OK"), this);
     btOk->setObjectName(QStringLiteral("btOk"));
-    btOk->setGeometry(262, 12, 108, 26);
+    btOk->setGeometry(270, 11, 118, 26);
     btOk->setDefault(true);
     btCancel = new QPushButton(QStringLiteral("Отмена"), this);
     btCancel->setObjectName(QStringLiteral("btCancel"));
-    btCancel->setGeometry(262, 44, 108, 26);
+    btCancel->setGeometry(270, 43, 118, 26);
     btDefault = new QPushButton(QStringLiteral("По умолчанию"), this);
     btDefault->setObjectName(QStringLiteral("btDefault"));
-    btDefault->setGeometry(262, 76, 108, 26);
+    btDefault->setGeometry(270, 75, 118, 26);
 
     auto* search = new QGroupBox(this);
     search->setObjectName(QStringLiteral("gbSearch"));
-    search->setGeometry(8, 144, 366, 122);
-    label(QStringLiteral("Исполнение модуля"), QStringLiteral("lbType"), search, 10, 14, 150);
+    search->setGeometry(8, 144, 384, 88);
+    label(QStringLiteral("Исполнение модуля"), QStringLiteral("lbType"), search, 10, 16, 150);
     cbType = new QComboBox(search);
     cbType->setObjectName(QStringLiteral("cbType"));
-    cbType->setGeometry(166, 14, 116, 24);
+    cbType->setGeometry(160, 16, 96, 24);
     cbType->addItems({QStringLiteral("QMT-584"), QStringLiteral("QMT-584.1")});
     cbType->setCurrentIndex(-1);
-    label(QStringLiteral("Серийный номер"), QStringLiteral("lbSerNum"), search, 10, 48, 150);
+    label(QStringLiteral("Серийный номер"), QStringLiteral("lbSerNum"), search, 10, 50, 150);
     cbSerNumAlpha = new QComboBox(search);
     cbSerNumAlpha->setObjectName(QStringLiteral("cbSerNumAlpha"));
-    cbSerNumAlpha->setGeometry(166, 48, 52, 24);
+    cbSerNumAlpha->setGeometry(160, 50, 44, 24);
     for (char letter = 'A'; letter <= 'Z'; ++letter)
         cbSerNumAlpha->addItem(QString(QLatin1Char(letter)));
     cbSerNumAlpha->setCurrentIndex(-1);
     edNumber = new QLineEdit(search);
     edNumber->setObjectName(QStringLiteral("edNumber"));
-    edNumber->setGeometry(224, 48, 58, 24);
+    edNumber->setGeometry(208, 50, 48, 24);
     edNumber->setMaxLength(4);
     btAuto = new QPushButton(QStringLiteral("Автоматически"), search);
     btAuto->setObjectName(QStringLiteral("btAuto"));
-    btAuto->setGeometry(166, 84, 116, 26);
+    btAuto->setGeometry(262, 49, 114, 26);
 
     qmt::onClicked(btOk, handler(this, &TParCOM::btOkClick));
     qmt::onClicked(btCancel, [this] { reject(); });

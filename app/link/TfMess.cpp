@@ -8,7 +8,7 @@
 TfMess::TfMess(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("fMess"));
-    setFixedSize(300, 72);
+    setFixedSize(330, 72);
     const QStringList lines = {QStringLiteral("Идёт подбор параметров связи!"),
                                QStringLiteral("Это может занять порядка минуты")};
     for (int i = 0; i < lines.size(); ++i) {

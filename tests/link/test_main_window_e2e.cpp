@@ -1,0 +1,115 @@
+// The main window's port status with the real library and the simulator: at
+// start from the settings file, and after the port dialog of "Настройки...".
+#include "DialogDriver.h"
+#include "FakeUi.h"
+#include "config/TPidConf.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/PortStatus.h"
+#include "link/Settings.h"
+#include "testing/SimProcess.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qmt::test::FakePrompts;
+using qmt::test::ParComDriver;
+
+class MainWindowPort : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        FakePrompts quiet;
+        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
+    }
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        iniPath = dir.filePath(QStringLiteral("QMT584_View.ini"));
+    }
+    void TearDown() override { qmt::PortSettings = {}; }
+
+    void writeSettings(const QString& port, int baud, int parity) {
+        QFile f(iniPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[Port]\nName=%1\nBaud=%2\nParity=%3\n")
+                    .arg(port)
+                    .arg(baud)
+                    .arg(parity)
+                    .toUtf8());
+    }
+    static QString statusText(TPidConf& window) {
+        QStatusBar* bar = qmt::test::control<QStatusBar>(&window, "StatusBar");
+        return bar ? qmt::test::control<QLabel>(bar, "PortStatusText")->text() : QString();
+    }
+    static bool glyphIs(TPidConf& window, int lamp) {
+        auto* glyph = qmt::test::control<QLabel>(&window, "PortStatusGlyph");
+        return glyph && glyph->pixmap().toImage() == qmt::PortStatusImage(lamp).toImage();
+    }
+
+    QTemporaryDir dir;
+    QString iniPath;
+    FakePrompts prompts;
+    qmt::sim::SimProcess sim;
+};
+
+TEST_F(MainWindowPort, StartsWithThePortOfTheSettingsFileOpen) {
+    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    writeSettings(link, 19200, 2);
+    TPidConf window(nullptr, iniPath);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(statusText(window), QStringLiteral("Открыт: ") + link + "  19200 бод   Even");
+    EXPECT_TRUE(glyphIs(window, qmt::LampGreen));
+}
+
+TEST_F(MainWindowPort, StartsWithAMissingPortShownClosed) {
+    writeSettings(QStringLiteral("/dev/ttyQMT-missing"), 9600, 1);
+    TPidConf window(nullptr, iniPath);
+    EXPECT_EQ(prompts.texts(),
+              QStringList{QStringLiteral("Невозможно открыть /dev/ttyQMT-missing")});
+    EXPECT_EQ(statusText(window), QStringLiteral("Закрыт: /dev/ttyQMT-missing  9600 бод   Odd"));
+    EXPECT_TRUE(glyphIs(window, qmt::LampRed));
+}
+
+TEST_F(MainWindowPort, PortSettingsCommandReopensAndUpdatesTheStatus) {
+    const QString link = QString::fromStdString(sim.start({"--baud", "9600", "--parity", "none"}));
+    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    writeSettings(QStringLiteral("/dev/ttyQMT-missing"), 19200, 2);
+    qmt::setSettingsFilePath(iniPath); // where OK writes
+    TPidConf window(nullptr, iniPath);
+    prompts.shown.clear();
+
+    prompts.modalScripts.push_back([&](QDialog* shown) {
+        auto* dialog = qobject_cast<TParCOM*>(shown);
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog) return int(QDialog::Rejected);
+        ParComDriver ui{*dialog};
+        dialog->show();
+        ui.type("cbPort", link);
+        ui.choose("cbSpeed", QStringLiteral("9600"));
+        ui.choose("cbParity", QStringLiteral("None"));
+        ui.click("btOk");
+        return dialog->result();
+    });
+    QAction* command = qmt::test::control<QAction>(&window, "miPortPar");
+    ASSERT_NE(command, nullptr);
+    command->trigger();
+    qmt::setSettingsFilePath(QString());
+
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(statusText(window), QStringLiteral("Открыт: ") + link + "  9600 бод   None");
+    EXPECT_TRUE(glyphIs(window, qmt::LampGreen));
+    QFile file(iniPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()),
+              QStringLiteral("[Port]\nName=") + link +
+                  "\nBaud=9600\nParity=0\n[Station]\nAddress=1\n");
+}
+
+} // namespace
