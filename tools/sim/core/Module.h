@@ -111,6 +111,8 @@ public:
     void connectInput(int input, const InputConnection& c); // input 0..2
     InputConnection inputConnection(int input) const { return inputs_.at(input).conn; }
     int dacCode() const { return dacCode_; }
+    // the one converter code drives both outputs: 1.25 mV per code around mid-scale,
+    // 1.2821 uA per code from zero
     double outputMillivolts() const { return (dacCode_ - 8192) * 1.25; }
     double outputMicroamps() const { return dacCode_ * 1.2821; }
     int rawCount(int input) const { return inputs_.at(input).raw; }
@@ -170,6 +172,7 @@ private:
     double output_ = 0.0; // output value after the slew limit, in mV or uA
     int dacCode_ = 0;
     double pending_ = 0.0; // simulated time not yet run as a full cycle
+    double time_ = 0.0;    // simulated time since power-up
     bool writeEnabled_ = false;
     uint8_t address_ = 1;
     uint32_t baud_ = 19200;
