@@ -1,0 +1,116 @@
+// The main window with the real library and the simulator: the supervision
+// reads the configuration by itself, again after a silence, and a switch
+// reaches the module's registers.
+#include "FakeUi.h"
+
+#include "config/ModuleConfig.h"
+#include "config/TPidConf.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/RadioGroup.h"
+#include "testing/SimProcess.h"
+
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using qmt::test::FakePrompts;
+
+// The request that reads the first half of ПИД1's block: every configuration read.
+constexpr const char* ConfigRead = "< 01 03 01 08 00 07";
+
+class PidConfOnSimulator : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        FakePrompts quiet;
+        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
+    }
+    void SetUp() override {
+        qmt::Config = {};
+        qmt::LinkUp = false;
+        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+        ASSERT_FALSE(link.isEmpty()) << sim.error();
+        ASSERT_TRUE(sim.sendControl("set 264 3"));
+        ASSERT_TRUE(sim.sendControl("set 312 1"));
+        const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
+                    .arg(link)
+                    .toUtf8());
+        f.close();
+        window = std::make_unique<TPidConf>(nullptr, ini);
+    }
+    void TearDown() override {
+        window.reset();
+        sim.stop();
+        qmt::LinkUp = false;
+        qmt::PortSettings = {};
+    }
+
+    int configReads() const {
+        int n = 0;
+        for (const std::string& line : sim.traceLines())
+            n += line.rfind(ConfigRead, 0) == 0;
+        return n;
+    }
+    // The register as the simulator holds it.
+    long simRegister(int address) {
+        const std::string file = dir.filePath(QStringLiteral("dump.txt")).toStdString();
+        if (!sim.sendControl("dump " + file)) return -1;
+        std::ifstream in(file);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            long a = -1, v = -1;
+            if (words >> a >> v && a == address) return v;
+        }
+        return -1;
+    }
+    qmt::RadioGroup* group(const char* name) {
+        return window->findChild<qmt::RadioGroup*>(QLatin1String(name));
+    }
+
+    FakePrompts prompts;
+    QTemporaryDir dir;
+    qmt::sim::SimProcess sim;
+    QString link;
+    std::unique_ptr<TPidConf> window;
+};
+
+TEST_F(PidConfOnSimulator, ReadsTheConfigurationByItselfAndAfterASilence) {
+    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    EXPECT_EQ(configReads(), 1);
+    EXPECT_EQ(group("swpid1")->itemIndex(), 2); // code 3: ПИД3
+    EXPECT_EQ(group("swout")->itemIndex(), 1);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+
+    ASSERT_TRUE(sim.sendControl("silent on"));
+    QTRY_VERIFY_WITH_TIMEOUT(!qmt::LinkUp, 5000);
+    ASSERT_TRUE(sim.sendControl("set 312 3"));
+    ASSERT_TRUE(sim.sendControl("silent off"));
+    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    EXPECT_EQ(configReads(), 2);
+    EXPECT_EQ(group("swout")->itemIndex(), 3);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+}
+
+TEST_F(PidConfOnSimulator, SwitchReachesTheModule) {
+    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QRadioButton* fb2 = group("swpid1")->button(3);
+    QTest::mouseClick(fb2, Qt::LeftButton, {}, QPoint(6, fb2->height() / 2));
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(simRegister(264), 5);
+    EXPECT_EQ(simRegister(280), 0xFFFF);
+}
+
+} // namespace
