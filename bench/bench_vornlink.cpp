@@ -1,6 +1,8 @@
 // Opening time and per-transaction overhead of the library. The overhead is
 // what a 7-register read costs beyond what the protocol fixes: the responder's
 // own turnaround, the 55 ms silence that ends a reply and the 62-bit pause.
+#include "raw_pty.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -41,34 +43,23 @@ uint16_t crc16(const uint8_t* p, size_t n) {
 class Responder {
 public:
     Responder() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        path_ = ptsname(master_);
-        struct termios raw {};
-        tcgetattr(master_, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master_, TCSANOW, &raw);
-        slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
         thread_ = std::thread([this] { run(); });
     }
     ~Responder() {
         stop_ = true;
         thread_.join();
-        close(slave_);
-        close(master_);
     }
-    const char* path() const { return path_.c_str(); }
+    const char* path() const { return pty_.path.c_str(); }
     double takeTurnaroundMs() { return turnaroundNs_.exchange(0) / 1e6; }
 
 private:
     void run() {
         uint8_t req[256];
         while (!stop_) {
-            struct pollfd p = {master_, POLLIN, 0};
+            struct pollfd p = {pty_.master, POLLIN, 0};
             if (poll(&p, 1, 10) <= 0) continue;
             auto arrived = Clock::now();
-            ssize_t n = read(master_, req, sizeof req);
+            ssize_t n = read(pty_.master, req, sizeof req);
             if (n != 8 || req[1] != 3) continue;
             int count = req[5];
             std::vector<uint8_t> reply = {req[0], 3, static_cast<uint8_t>(2 * count)};
@@ -79,15 +70,14 @@ private:
             uint16_t crc = crc16(reply.data(), reply.size());
             reply.push_back(crc & 0xFF);
             reply.push_back(crc >> 8);
-            if (write(master_, reply.data(), reply.size()) < 0) continue;
+            if (write(pty_.master, reply.data(), reply.size()) < 0) continue;
             turnaroundNs_ +=
                 std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - arrived)
                     .count();
         }
     }
 
-    int master_ = -1, slave_ = -1;
-    std::string path_;
+    vltest::RawPty pty_;
     std::atomic<bool> stop_{false};
     std::atomic<int64_t> turnaroundNs_{0};
     std::thread thread_;

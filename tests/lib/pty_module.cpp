@@ -49,24 +49,12 @@ void releasePort() {
 }
 
 PtyModule::PtyModule() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
-    path_ = ptsname(master_);
-    struct termios raw {};
-    tcgetattr(master_, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master_, TCSANOW, &raw);
-    slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
-    if (slave_ < 0) throw std::runtime_error("cannot open " + path_);
     thread_ = std::thread([this] { run(); });
 }
 
 PtyModule::~PtyModule() {
     stop_ = true;
     thread_.join();
-    close(slave_);
-    close(master_);
 }
 
 void PtyModule::serve(Handler handler) {
@@ -96,12 +84,12 @@ void PtyModule::waitIdle() {
 void PtyModule::run() {
     uint8_t buf[512];
     while (!stop_) {
-        struct pollfd p = {master_, POLLIN, 0};
+        struct pollfd p = {pty_.master, POLLIN, 0};
         if (poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
         Bytes request;
         // A request is written in one piece; a few quiet milliseconds end it.
         for (;;) {
-            ssize_t n = read(master_, buf, sizeof buf);
+            ssize_t n = read(pty_.master, buf, sizeof buf);
             if (n <= 0) break;
             request.insert(request.end(), buf, buf + n);
             if (poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN)) break;
@@ -114,11 +102,12 @@ void PtyModule::run() {
             handler = handler_;
             busy_ = true;
         }
-        Script script = handler ? handler(request, readLine(slave_)) : Script{};
+        Script script = handler ? handler(request, readLine(pty_.slave)) : Script{};
         for (const Piece& piece : script) {
             if (piece.delayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(piece.delayMs));
-            if (!piece.bytes.empty() && write(master_, piece.bytes.data(), piece.bytes.size()) < 0)
+            if (!piece.bytes.empty() &&
+                write(pty_.master, piece.bytes.data(), piece.bytes.size()) < 0)
                 break;
         }
         {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "raw_pty.h"
+
 namespace vltest {
 
 using Bytes = std::vector<uint8_t>;
@@ -50,9 +52,9 @@ public:
     PtyModule(const PtyModule&) = delete;
     PtyModule& operator=(const PtyModule&) = delete;
 
-    const std::string& path() const { return path_; }
-    int masterFd() const { return master_; }
-    LineState line() const { return readLine(slave_); }
+    const std::string& path() const { return pty_.path; }
+    int masterFd() const { return pty_.master; }
+    LineState line() const { return readLine(pty_.slave); }
 
     void serve(Handler handler);
     void reply(Script script); // the same answer to every request
@@ -67,9 +69,7 @@ public:
 private:
     void run();
 
-    int master_ = -1;
-    int slave_ = -1; // kept open so the terminal keeps its settings between opens
-    std::string path_;
+    RawPty pty_;
     std::mutex mutex_;
     std::condition_variable idleCv_;
     bool busy_ = false;

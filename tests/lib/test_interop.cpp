@@ -12,26 +12,7 @@ using namespace vltest;
 
 namespace {
 
-struct Pty {
-    int master = -1;
-    int slave = -1; // kept open so the master never sees a hang-up between users
-    std::string path;
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        path = ptsname(master);
-        struct termios raw {};
-        tcgetattr(master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master, TCSANOW, &raw);
-        slave = open(path.c_str(), O_RDWR | O_NOCTTY);
-    }
-    ~Pty() {
-        close(slave);
-        close(master);
-    }
-};
+using Pty = RawPty;
 
 class InteropTest : public ::testing::Test {
 protected:
