@@ -6,6 +6,7 @@
 #include "link/PortSettings.h"
 #include "link/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QSerialPortInfo>
@@ -246,4 +247,15 @@ TEST_F(PortDialog, DroppingDownListsTheSystemPortsSortedAndKeepsTheTypedName) {
     EXPECT_EQ(port->count(), expected.size());
 }
 
+} // namespace
+
+namespace {
+// Pictures of the dialog for a look by eye: QMT_GRAB_DIR=/some/folder.
+TEST_F(PortDialog, Pictures) {
+    const QByteArray target = qgetenv("QMT_GRAB_DIR");
+    if (target.isEmpty()) GTEST_SKIP() << "QMT_GRAB_DIR not set";
+    TParCOM dialog;
+    dialog.show();
+    dialog.grab().save(QDir(QString::fromLocal8Bit(target)).filePath(QStringLiteral("parcom.png")));
+}
 } // namespace
