@@ -66,9 +66,12 @@ VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t add
 }
 
 VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void* response) {
-    if (response == NULL || length < 0 || (length > 0 && request == NULL)) return -1;
+    if (response == NULL) return -1;
+    /* A negative length or a missing request cannot be sent; that fails like
+     * any write, showing only as a missing reply, and the read still runs. */
+    size_t send = length > 0 && request != NULL ? (size_t)length : 0;
     raise_priority();
-    vl_port_send(request, (size_t)length);
+    vl_port_send(request, send);
     int received = vl_port_recv(response, VL_FRAME_MAX);
     normal_priority();
     return received > 0 ? received : 0;
