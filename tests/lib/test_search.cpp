@@ -67,6 +67,8 @@ TEST_F(SearchTest, ProbeFrameCarriesCodesLowByteFirst) {
     EXPECT_EQ(module.requests(), std::vector<Bytes>{withCrc(hex("00 FF 34 12 CD AB 07"))});
     EXPECT_EQ(baud, 115200u);
     EXPECT_EQ(parity, 0);
+    // Outputs the caller left out are simply not written.
+    EXPECT_EQ(search(nullptr, nullptr), 0);
 }
 
 TEST_F(SearchTest, FindsTheModuleAtItsCombinationInScanOrder) {
