@@ -168,6 +168,12 @@ TEST(SimWriteEnable, ProtectedRegistersNeedTheCodeJustBefore) {
     send(m, readReq(7, 0, 1));
     EXPECT_EQ(exceptionOf(send(m, writeReq(1, 36, {51116, 0, 0}))), 0);
     EXPECT_EQ(m.reg(36), 51116);
+    // so does a request refused by an injected fault
+    send(m, writeReq(1, reg::WriteEnable, {reg::WriteEnableCode}));
+    Bytes w = writeReq(1, 48, {103});
+    EXPECT_EQ(m.refuse(w.data(), w.size(), 6), withCrc({1, 0x90, 6}));
+    EXPECT_EQ(exceptionOf(send(m, w)), 3);
+    EXPECT_EQ(m.reg(48), 100);
     // a wrong code does not enable
     send(m, writeReq(1, reg::WriteEnable, {0x6B2C}));
     EXPECT_EQ(exceptionOf(send(m, writeReq(1, 60, {1}))), 3);

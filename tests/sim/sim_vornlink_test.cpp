@@ -65,6 +65,12 @@ TEST_F(SimVornlink, ProtectedWriteIsRefusedWhenTheCodeWasNotJustBefore) {
     EXPECT_EQ(write(1, 2, {0x3A75}), 3);
     EXPECT_EQ(writeProtected(2, {0x3A75}), 0);
     EXPECT_EQ(read(2, 1), std::vector<uint16_t>{0x3A75});
+    // a retry after an exception finds the code used up by the refused request
+    EXPECT_EQ(write(1, 1912, {0x6B2D}), 0);
+    EXPECT_TRUE(sim.sendControl("fault exception 6 1"));
+    EXPECT_EQ(write(1, 2, {0x1111}), 6);
+    EXPECT_EQ(write(1, 2, {0x1111}), 3);
+    EXPECT_EQ(read(2, 1), std::vector<uint16_t>{0x3A75});
 }
 
 TEST_F(SimVornlink, SilentAtOtherSettingsAndWhenUnplugged) {

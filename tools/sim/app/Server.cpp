@@ -167,9 +167,8 @@ void Server::endOfRequest(Clock::time_point now) {
                        crc16(request.data(), request.size()) == 0;
     if (faults_.exceptions > 0 && forUs) {
         --faults_.exceptions;
-        reply = {request[0], static_cast<uint8_t>(request[1] | 0x80),
-                 static_cast<uint8_t>(faults_.exceptionCode)};
-        appendCrc(reply);
+        reply = module_.refuse(request.data(), request.size(),
+                               static_cast<uint8_t>(faults_.exceptionCode));
     } else {
         reply = module_.handleFrame(request.data(), request.size());
     }

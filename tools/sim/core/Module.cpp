@@ -290,6 +290,12 @@ std::vector<uint8_t> Module::handleFrame(const uint8_t* f, size_t len) {
     return reply;
 }
 
+std::vector<uint8_t> Module::refuse(const uint8_t* f, size_t len, uint8_t code) {
+    if (len < 2) return {};
+    writeEnabled_ = false;
+    return exception(f[0], f[1], code);
+}
+
 std::string Module::saveImage() const {
     std::ostringstream out;
     out << "qmt584-sim-image 1\n";

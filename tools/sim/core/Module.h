@@ -88,6 +88,11 @@ public:
     // a serving loop that paces the reply must take the baud rate before the call.
     std::vector<uint8_t> handleFrame(const uint8_t* frame, size_t len);
 
+    // Answers a request of this station with an exception without carrying it
+    // out (an injected fault). The module did receive it, so like any other
+    // request it uses up the write-enable code.
+    std::vector<uint8_t> refuse(const uint8_t* frame, size_t len, uint8_t code);
+
     bool isMapped(uint16_t addr) const;
     bool isProtected(uint16_t addr) const; // needs the write-enable code
     bool isReadOnly(uint16_t addr) const;
