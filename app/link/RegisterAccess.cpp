@@ -7,7 +7,9 @@
 #include "link/Ui.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace qmt {
@@ -126,9 +128,15 @@ uint16_t ParseRegisterValue(const QString& text, int kind) {
 }
 
 QString FormatFloat(float value, int16_t decimals) {
-    // QString::number is locale-free (always a point), unlike printf under the
-    // user's LC_NUMERIC, which the application object installs.
-    QString text = QString::number(static_cast<double>(value), 'f', decimals < 0 ? 6 : decimals);
+    // printf's "%.Nf" without its dependence on LC_NUMERIC: always a point, and an
+    // exact tie rounds to even (2.5 with no decimals gives 2), which the toolkit's
+    // own conversion does not do.
+    const int precision = decimals < 0 ? 6 : decimals;
+    std::string buffer(64 + static_cast<size_t>(precision), '\0');
+    const auto result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), static_cast<double>(value),
+                      std::chars_format::fixed, precision);
+    QString text = QString::fromLatin1(buffer.data(), int(result.ptr - buffer.data()));
     const int point = text.indexOf(QLatin1Char('.'));
     if (point >= 0) text[point] = QLatin1Char(',');
     return text;

@@ -213,6 +213,11 @@ TEST(FormatFloat, CommaAndDecimalsWhateverTheLocale) {
     EXPECT_EQ(qmt::FormatFloat(1234.5f, 3), QStringLiteral("1234,500"));
     EXPECT_EQ(qmt::FormatFloat(2.6f, 0), QStringLiteral("3"));
     EXPECT_EQ(qmt::FormatFloat(65536.0f, 0), QStringLiteral("65536"));
+    // Exact ties round to even, as printf does.
+    EXPECT_EQ(qmt::FormatFloat(2.5f, 0), QStringLiteral("2"));
+    EXPECT_EQ(qmt::FormatFloat(0.125f, 2), QStringLiteral("0,12"));
+    EXPECT_EQ(qmt::FormatFloat(0.375f, 2), QStringLiteral("0,38"));
+    EXPECT_EQ(qmt::FormatFloat(1.5f, -1), QStringLiteral("1,500000"));
     QLocale::setDefault(saved);
 }
 
