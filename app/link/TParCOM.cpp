@@ -202,7 +202,9 @@ void TParCOM::cbPortDropDown() {
 }
 
 void TParCOM::edAddressKeyPress(QChar& key) {
-    if (!key.isDigit() && key.category() != QChar::Other_Control) key = QChar();
+    // Decimal digits are 0-9 only: other scripts' digits would pass here and fail at OK.
+    const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
+    if (!digit && key.category() != QChar::Other_Control) key = QChar();
 }
 
 bool TParCOM::eventFilter(QObject* watched, QEvent* event) {

@@ -121,6 +121,9 @@ TEST_F(PortDialog, AddressFieldTakesDigitsAndControlKeysOnly) {
     key = QLatin1Char('+');
     dialog.edAddressKeyPress(key);
     EXPECT_TRUE(key.isNull());
+    key = QChar(0x0663); // ARABIC-INDIC DIGIT THREE: a digit, but not one an address is made of
+    dialog.edAddressKeyPress(key);
+    EXPECT_TRUE(key.isNull());
 }
 
 TEST_F(PortDialog, OkOpensThePortStoresTheSettingsAndWritesTheFile) {
