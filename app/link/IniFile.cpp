@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cctype>
 #include <cstdint>
@@ -41,6 +42,7 @@ IniFile::IniFile(QString path) : path_(std::move(path)) {}
 IniFile::LoadStatus IniFile::load() {
     lines_.clear();
     crlf_ = false;
+    latin1_ = false;
     QFile file(path_);
     if (!file.exists()) return LoadStatus::Missing;
     if (!file.open(QIODevice::ReadOnly)) return LoadStatus::Unreadable;
@@ -49,7 +51,12 @@ IniFile::LoadStatus IniFile::load() {
         return LoadStatus::Unreadable;
     }
     crlf_ = data.contains("\r\n");
-    QString text = QString::fromUtf8(data);
+    // Text that is not UTF-8 (a comment typed in another code page) is carried
+    // byte for byte, so a save does not turn it into replacement characters.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(data);
+    latin1_ = utf8.hasError();
+    if (latin1_) text = QString::fromLatin1(data);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     lines_ = text.split(QLatin1Char('\n'));
     // A final line terminator does not make an extra empty line.
@@ -111,7 +118,7 @@ std::optional<long long> IniFile::parseInteger(const QString& text) {
     }
     if (t.isEmpty()) return std::nullopt;
     for (QChar c : t) {
-        const bool ok = base == 16 ? isxdigit(c.toLatin1()) && c.unicode() < 128
+        const bool ok = base == 16 ? c.unicode() < 128 && isxdigit(c.toLatin1())
                                    : (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
         if (!ok) return std::nullopt;
     }
@@ -158,7 +165,7 @@ bool IniFile::save(QString* error) const {
     const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QByteArray data;
     for (const QString& line : lines_)
-        data += (line + eol).toUtf8();
+        data += latin1_ ? (line + eol).toLatin1() : (line + eol).toUtf8();
 
     QSaveFile file(path_);
     // Write beside the target and rename: the old file stays whole on any failure.

@@ -47,6 +47,7 @@ private:
     QString path_;
     QStringList lines_;
     bool crlf_ = false;
+    bool latin1_ = false; // the file is not UTF-8: keep its bytes as they are
 };
 
 } // namespace qmt

@@ -123,6 +123,21 @@ TEST_F(SettingsFile, ProfileRules) {
     EXPECT_EQ(readAll(path),
               QStringLiteral("# head\r\n[Port]\r\nNAME=b\r\n; note\r\nBaud=1\r\nParity=2\r\n\r\n"
                              "[Tail]\r\nk=v\r\n[New]\r\nk=v\r\n"));
+
+    // A comment in another code page (not UTF-8) keeps its bytes; hex needs ASCII digits.
+    const QByteArray cp1251 = "; \xcd\xe0\xf1\xee\xf1 4\n[Port]\nBaud=0x\xe9\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(cp1251);
+    }
+    ASSERT_EQ(ini.load(), qmt::IniFile::LoadStatus::Ok);
+    EXPECT_EQ(ini.readInteger("Port", "Baud", 7), 7);
+    ini.writeInteger("Port", "Parity", 1);
+    ASSERT_TRUE(ini.save());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), cp1251 + "Parity=1\n");
 }
 
 TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {
