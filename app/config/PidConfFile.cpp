@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -98,17 +99,27 @@ uint16_t readFraction(const IniFile& ini, const QString& section, const char* ke
     QString t = text->trimmed();
     t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
-    const double value = QLocale::c().toDouble(t, &ok);
+    double value = QLocale::c().toDouble(t, &ok);
+    if (!ok) value = QLocale().toDouble(text->trimmed(), &ok);
     if (!ok || !std::isfinite(value) || std::fabs(value) > 1e12)
         return static_cast<uint16_t>(defWord);
-    return low16(static_cast<long long>(std::trunc(value * scale)));
+    // 0,29 is 0.28999999999999998 in binary: the product lands a hair below 29 and
+    // would truncate to 28, so a file saved and opened again would lose a step.
+    // A product within rounding noise of an integer is that integer.
+    const double product = value * scale;
+    const double nearest = std::round(product);
+    const bool noise = std::fabs(product - nearest) <= 1e-12 * std::max(1.0, std::fabs(product));
+    return low16(static_cast<long long>(noise ? nearest : std::trunc(product)));
 }
 
-// Shortest general form with up to 15 significant digits in the user's locale.
+// Shortest general form with up to 15 significant digits and the user's decimal
+// separator. Digits stay ASCII whatever the locale writes, so the file reads back.
 QString formatFraction(uint16_t word, double factor) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(word * factor, 'g', 15);
+    QString text = QLocale::c().toString(word * factor, 'g', 15);
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1 && point.at(0).unicode() < 128)
+        text.replace(QLatin1Char('.'), point.at(0));
+    return text;
 }
 
 FileDialogRequest fileRequest(QWidget* owner, const QString& current) {

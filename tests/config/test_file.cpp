@@ -96,6 +96,36 @@ TEST_F(PidFileTest, PointLocaleWritesPointsAndBothSeparatorsRead) {
     EXPECT_EQ(pidWord(1, reg::pid::Td), 17);
 }
 
+TEST_F(PidFileTest, SavedFractionsReadBackToTheSameWord) {
+    // 0,29 and the like are not exact in binary; a saved file must still give the
+    // same words back, also where the locale writes digits of its own script.
+    for (const QLocale& locale :
+         {QLocale(QLocale::Russian, QLocale::Russia), QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale);
+        pidWord(0, reg::pid::Kp) = 29;
+        pidWord(1, reg::pid::Kp) = 57;
+        pidWord(2, reg::pid::Kp) = 65533;
+        pidWord(0, reg::pid::Td) = 7;
+        const ModuleConfig saved = Config;
+        saveAs(path("r.pid"));
+        const QString text = readAll(path("r.pid"));
+        for (QChar c : text)
+            EXPECT_LT(c.unicode(), 128) << "only ASCII in the file";
+        ResetConfig();
+        open(path("r.pid"));
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(Config.pid[n].w, saved.pid[n].w) << n;
+    }
+    // A value between the steps is still cut toward zero, not rounded.
+    QLocale::setDefault(QLocale::c());
+    writeAll(path("h.pid"), "[PID1]\nKp=1,507\nTd=-0,29\n[PID2]\nKp=0.299\n");
+    open(path("h.pid"));
+    EXPECT_EQ(pidWord(0, reg::pid::Kp), 150);
+    EXPECT_EQ(pidWord(0, reg::pid::Td), 65534); // -2
+    EXPECT_EQ(pidWord(1, reg::pid::Kp), 29);
+}
+
 TEST_F(PidFileTest, IntegerForms) {
     writeAll(path("i.pid"), "[PID1]\nTi=-1\nYmin=65535\nXsDef=0x10\nYmax=+7\nOffset=12abc\n"
                             "dXdz1=\nTs=99999999999\n[PID]\nSwOut=2\n[ADC2]\nTi=0X1f\n");
