@@ -16,8 +16,9 @@ void PrepareApplication() {
 }
 
 void SetApplicationTitle() {
+    // The name only: a display name set explicitly is appended by the window system
+    // to every caption ("Параметры порта — QMT584_View"), and the captions are fixed.
     QApplication::setApplicationName(QStringLiteral("QMT584_View"));
-    QApplication::setApplicationDisplayName(QStringLiteral("QMT584_View"));
 }
 
 } // namespace qmt

@@ -9,7 +9,7 @@ namespace qmt {
 // number texts do not depend on it, but nothing else should either).
 void PrepareApplication();
 
-// "QMT584_View" as the application's name and title.
+// "QMT584_View" as the application's name and title; window captions stay as set.
 void SetApplicationTitle();
 
 } // namespace qmt

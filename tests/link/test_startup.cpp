@@ -1,8 +1,12 @@
-// The program started without its library: one message, exit code 1.
+// Start-up: the program without its library shows one message and ends with 1;
+// the application title.
 //
 // The box is modal and a headless session has no one to press OK, so the
 // program runs with answer_message_boxes preloaded: it reports each box on
 // standard error and answers it at once. Nothing in the program knows about it.
+#include "link/Startup.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -40,6 +44,18 @@ TEST(Startup, WithoutItsLibraryTheProgramShowsOneMessageAndEndsWithOne) {
     EXPECT_EQ(boxes, QStringList{QStringLiteral("message box|Ошибка!|Не найдена libvornlink.so!")});
     // Nothing was written beside the program.
     EXPECT_FALSE(QFile::exists(program + QStringLiteral(".ini")));
+}
+
+TEST(Startup, TheTitleNamesTheApplicationWithoutStampingEveryCaption) {
+    const QString saved = QApplication::applicationName();
+    qmt::SetApplicationTitle();
+    EXPECT_EQ(QApplication::applicationName(), QStringLiteral("QMT584_View"));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("QMT584_View"));
+    // No display name of its own: the window system would append it to every
+    // caption, "Параметры порта" becoming "Параметры порта — QMT584_View".
+    QApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QApplication::setApplicationName(saved);
 }
 
 } // namespace
