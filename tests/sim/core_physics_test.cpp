@@ -1,5 +1,6 @@
 // Analog front end, calibration arithmetic and the live regulators of the model.
 #include "core/Module.h"
+#include "frames.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +8,9 @@
 #include <cstdlib>
 
 using namespace qmt::sim;
+using namespace qmt::sim::test;
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 int16_t s16(uint16_t v) {
     return static_cast<int16_t>(v);
@@ -20,23 +20,9 @@ int16_t s16(uint16_t v) {
 struct Master {
     Module& m;
 
-    Bytes send(Bytes f) {
-        appendCrc(f);
-        return m.handleFrame(f.data(), f.size());
-    }
+    Bytes send(const Bytes& f) { return m.handleFrame(f.data(), f.size()); }
     void write(uint16_t addr, std::vector<uint16_t> values) {
-        Bytes f{1,
-                16,
-                uint8_t(addr >> 8),
-                uint8_t(addr),
-                0,
-                uint8_t(values.size()),
-                uint8_t(2 * values.size())};
-        for (uint16_t v : values) {
-            f.push_back(v >> 8);
-            f.push_back(v & 0xFF);
-        }
-        Bytes r = send(f);
+        Bytes r = send(writeReq(1, addr, values));
         ASSERT_EQ(r.size(), 8u) << "write of " << addr << " refused";
     }
     void writeProtected(uint16_t addr, std::vector<uint16_t> values) {
@@ -44,7 +30,7 @@ struct Master {
         write(addr, values);
     }
     int16_t read(uint16_t addr) {
-        Bytes r = send({1, 3, uint8_t(addr >> 8), uint8_t(addr), 0, 1});
+        Bytes r = send(readReq(1, addr, 1));
         EXPECT_EQ(r.size(), 7u);
         return r.size() == 7 ? int16_t((r[3] << 8) | r[4]) : 0;
     }

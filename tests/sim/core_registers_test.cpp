@@ -1,39 +1,15 @@
 // Register model of the virtual module: framing, functions, access rules.
 #include "core/Module.h"
+#include "frames.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace qmt::sim;
-using Bytes = std::vector<uint8_t>;
+using namespace qmt::sim::test;
 
 namespace {
-
-Bytes withCrc(Bytes f) {
-    appendCrc(f);
-    return f;
-}
-
-Bytes readReq(uint8_t station, uint16_t addr, uint16_t count, uint8_t fn = 3) {
-    return withCrc(
-        {station, fn, uint8_t(addr >> 8), uint8_t(addr), uint8_t(count >> 8), uint8_t(count)});
-}
-
-Bytes writeReq(uint8_t station, uint16_t addr, std::vector<uint16_t> values) {
-    Bytes f{station,
-            16,
-            uint8_t(addr >> 8),
-            uint8_t(addr),
-            0,
-            uint8_t(values.size()),
-            uint8_t(2 * values.size())};
-    for (uint16_t v : values) {
-        f.push_back(v >> 8);
-        f.push_back(v & 0xFF);
-    }
-    return withCrc(f);
-}
 
 Bytes write6Req(uint8_t station, uint16_t addr, uint16_t value) {
     return withCrc(
