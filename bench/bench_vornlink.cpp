@@ -1,6 +1,7 @@
 // Opening time and per-transaction overhead of the library. The overhead is
 // what a 7-register read costs beyond what the protocol fixes: the responder's
 // own turnaround, the 55 ms silence that ends a reply and the 62-bit pause.
+#include "frame_crc.h"
 #include "raw_pty.h"
 
 #include <benchmark/benchmark.h>
@@ -27,16 +28,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kBaud = 115200;
 constexpr double kSilenceMs = 55.0;
 constexpr double kPauseMs = (62000000 / kBaud) / 1000.0;
-
-uint16_t crc16(const uint8_t* p, size_t n) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < n; i++) {
-        crc ^= p[i];
-        for (int b = 0; b < 8; b++)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
-}
 
 // Answers every read-registers request at once with an incrementing pattern and
 // keeps the time it spent between the request's arrival and its written reply.
@@ -67,7 +58,7 @@ private:
                 reply.push_back(0);
                 reply.push_back(static_cast<uint8_t>(k));
             }
-            uint16_t crc = crc16(reply.data(), reply.size());
+            uint16_t crc = vltest::crc16(reply.data(), reply.size());
             reply.push_back(crc & 0xFF);
             reply.push_back(crc >> 8);
             if (write(pty_.master, reply.data(), reply.size()) < 0) continue;

@@ -14,16 +14,6 @@
 
 namespace vltest {
 
-uint16_t crc16(const uint8_t* p, size_t n) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < n; i++) {
-        crc ^= p[i];
-        for (int b = 0; b < 8; b++)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
-}
-
 Bytes withCrc(Bytes frame) {
     uint16_t crc = crc16(frame.data(), frame.size());
     frame.push_back(crc & 0xFF);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "frame_crc.h"
 #include "raw_pty.h"
 
 namespace vltest {
@@ -41,7 +42,6 @@ using Script = std::vector<Piece>;
 // Decides the answer to one request; an empty script keeps the module silent.
 using Handler = std::function<Script(const Bytes& request, const LineState& line)>;
 
-uint16_t crc16(const uint8_t* p, size_t n);
 Bytes withCrc(Bytes frame);
 Bytes hex(const char* text); // "01 03 04" -> bytes
 
