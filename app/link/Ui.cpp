@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDialog>
+#include <QApplication>
 #include <QFileDialog>
 #include <QThread>
 
@@ -120,5 +121,9 @@ void onTriggered(QAction* action, std::function<void()> handler) {
     QObject::connect(action, &QAction::triggered, action,
                      [handler = std::move(handler)] { guarded(handler); });
 }
+
+BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
 
 } // namespace qmt

@@ -78,6 +78,17 @@ bool guarded(const std::function<void()>& action);
 void onClicked(QAbstractButton* button, std::function<void()> handler);
 void onTriggered(QAction* action, std::function<void()> handler);
 
+// The wait cursor for the life of a command that blocks the interface for
+// seconds (configuration transfer, PID writes, calibration steps, the search),
+// so the window does not look hung. Nests: the outermost one restores.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 template <class T> std::function<void()> handler(T* object, void (T::*method)()) {
     return [object, method] { (object->*method)(); };
 }

@@ -1,0 +1,78 @@
+#include "TextFit.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QWidget>
+
+namespace qmt::test {
+namespace {
+
+// Widest line of a text as the widget draws it; an '&' marks a mnemonic.
+int textWidth(const QWidget* w, QString text, bool mnemonic) {
+    if (mnemonic) text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, w->fontMetrics().horizontalAdvance(line));
+    return widest;
+}
+
+QString name(const QWidget* w) {
+    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                     : w->objectName();
+}
+
+void check(QStringList& out, const QWidget* w, const QString& text, int need, int room) {
+    if (text.isEmpty() || need <= room) return;
+    out << QStringLiteral("%1: '%2' needs %3 px, has %4").arg(name(w), text).arg(need).arg(room);
+}
+
+// Room for the text beside the indicator of a radio item or check box.
+int indicatorTextRoom(const QAbstractButton* b, QStyle::SubElement element) {
+    QStyleOptionButton option;
+    option.initFrom(b);
+    option.text = b->text();
+    return b->style()->subElementRect(element, &option, b).width();
+}
+
+} // namespace
+
+QStringList clippedTexts(QWidget* root) {
+    QStringList out;
+    QWidget* window = root->window();
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        if (w != window && !w->isVisibleTo(window)) continue;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (label->wordWrap() || label->textFormat() == Qt::RichText || !label->pixmap().isNull())
+                continue;
+            const int margin = 2 * label->margin() + 2 * label->indent() * (label->indent() > 0);
+            check(out, w, label->text(), textWidth(w, label->text(), label->buddy() != nullptr),
+                  label->contentsRect().width() - margin);
+        } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+            check(out, w, radio->text(), textWidth(w, radio->text(), true),
+                  indicatorTextRoom(radio, QStyle::SE_RadioButtonContents));
+        } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+            check(out, w, box->text(), textWidth(w, box->text(), true),
+                  indicatorTextRoom(box, QStyle::SE_CheckBoxContents));
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            // A caption that touches the bevel reads as cut: keep 4 px each side.
+            check(out, w, button->text(), textWidth(w, button->text(), true) + 8,
+                  button->contentsRect().width() - 4);
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            // The caption starts a little in from the frame and must end before it does.
+            check(out, w, group->title(), textWidth(w, group->title(), true) + 16, group->width());
+        }
+    }
+    return out;
+}
+
+} // namespace qmt::test
