@@ -165,14 +165,6 @@ void TPidConf::buildDiagram() {
                    {QStringLiteral("Независимые входы и выход"), QStringLiteral("ПИД-регулятор")});
     rgMode->setTitle(QStringLiteral("Режим модуля"));
 
-    // The designed widths were drawn for a narrower face; a slightly condensed one
-    // keeps the longer captions on their lines.
-    QFont narrow = font();
-    narrow.setStretch(QFont::SemiCondensed);
-    rgMode->setFont(narrow);
-    for (ClickablePanel* p : paFB_)
-        p->setFont(narrow);
-
     // The image arrows and labels sit above the panels they touch.
     for (QLabel* l : fbImage_)
         l->raise();

@@ -63,11 +63,6 @@ QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
 TPidConf::TPidConf(QWidget* parent, const QString& settingsPath) : QMainWindow(parent) {
     setObjectName(QStringLiteral("PidConf"));
     setWindowTitle(QStringLiteral("QMT584_View"));
-    QFont f = font();
-    f.setFamily(QStringLiteral("Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(14);
-    setFont(f);
 
     buildMenu();
     buildDiagram();

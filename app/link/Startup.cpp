@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <clocale>
 
@@ -9,10 +12,22 @@ namespace qmt {
 
 void PrepareApplication() {
     std::setlocale(LC_NUMERIC, "C");
-    QFont font(QStringLiteral("Sans Serif"));
+    // Liberation Sans has the advance widths of the font the windows were laid
+    // out for, so the designed rectangles hold their texts at this size.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(14);
+    font.setPixelSize(12);
     QApplication::setFont(font);
+
+    // Qt's own dialogs and standard buttons speak the program's language,
+    // whatever the user's locale.
+    static QTranslator* qtbase = nullptr;
+    if (!qtbase) {
+        qtbase = new QTranslator(qApp);
+        if (qtbase->load(QStringLiteral("qtbase_ru"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(qtbase);
+    }
 }
 
 void SetApplicationTitle() {

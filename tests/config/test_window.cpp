@@ -69,7 +69,8 @@ TEST_F(PidConfTest, ControlsStandWhereDesigned) {
     EXPECT_EQ(window->centralWidget()->height() + window->statusBar()->height(), 434);
     EXPECT_EQ(window->objectName(), QStringLiteral("PidConf"));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("QMT584_View"));
-    EXPECT_EQ(window->font().pixelSize(), 14);
+    EXPECT_EQ(window->font().family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(window->font().pixelSize(), 12);
     // Set-point items sit 18 px apart from 25 px below the top; output items 17 apart.
     auto middle = [](const QWidget* w) { return w->y() + w->height() / 2; };
     for (int i = 0; i < 6; ++i)

@@ -75,4 +75,8 @@ QStringList clippedTexts(QWidget* root) {
     return out;
 }
 
+std::string clippedTextReport(QWidget* root) {
+    return clippedTexts(root).join(QLatin1Char('\n')).toStdString();
+}
+
 } // namespace qmt::test

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <string>
+
 class QWidget;
 
 namespace qmt::test {
@@ -11,5 +13,7 @@ namespace qmt::test {
 // One line per clipped text ("objectName: 'text' needs 120 px, has 96"), for
 // every such widget visible in the window of root; empty when all fit.
 QStringList clippedTexts(QWidget* root);
+// The same as one text, for EXPECT_EQ(clippedTextReport(window), "").
+std::string clippedTextReport(QWidget* root);
 
 } // namespace qmt::test
