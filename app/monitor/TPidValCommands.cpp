@@ -1,0 +1,188 @@
+// Writes from the values window and the direct commands to outputs and regulators.
+#include "monitor/TPidVal.h"
+
+#include "config/ModuleConfig.h"
+#include "link/Errors.h"
+#include "link/RadioGroup.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "monitor/MonitorGrid.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <optional>
+
+namespace reg = qmt::reg;
+
+namespace {
+
+bool isEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The analog output takes a signed or an unsigned word; a wider number would
+// reach the actuator as its low 16 bits, a value nobody typed.
+uint16_t outputValue(const QString& text) {
+    const QString t = text.trimmed();
+    const int start = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    bool digits = t.size() > start;
+    for (int i = start; digits && i < t.size(); ++i)
+        digits = t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9');
+    if (!digits)
+        throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    bool ok = false;
+    const long long value = t.toLongLong(&ok);
+    if (!ok || value < -32768 || value > 65535) {
+        throw qmt::Exception(QStringLiteral("Значение ") + text +
+                             QStringLiteral(" выходит за пределы -32768 - 65535!"));
+    }
+    return static_cast<uint16_t>(value & 0xFFFF);
+}
+
+// The state word as a read cycle displayed it; nothing before the first read.
+std::optional<uint16_t> hexWord(const QString& text) {
+    if (text.isEmpty() || text.size() > 4) return std::nullopt;
+    for (QChar c : text)
+        if (!(c.unicode() < 128 && isxdigit(c.toLatin1()))) return std::nullopt;
+    return static_cast<uint16_t>(text.toUInt(nullptr, 16));
+}
+
+} // namespace
+
+// --- Writes ---
+
+void TPidVal::sgModValuesKeyPress(int key) {
+    if (!isEnter(key) || sgModValues->col() != 1 || sgModValues->row() != 4) return;
+    qmt::WriteRegister(reg::OutputValue, outputValue(sgModValues->currentText()));
+}
+
+void TPidVal::sgWriteValKeyPress(int key) {
+    if (!isEnter(key)) return;
+    const int col = sgWriteVal->col(), row = sgWriteVal->row();
+    const int kind = qmt::Config.io[qmt::io::DacMode] == reg::ModeCurrent ? 1 : 2;
+    const uint16_t value = qmt::ParseRegisterValue(sgWriteVal->currentText(), kind);
+    qmt::WriteRegister(static_cast<uint16_t>(reg::LiveBlock(col - 1) + reg::live::Xfo + row),
+                       value);
+}
+
+void TPidVal::edMbSetKeyPress(int tag, int key) {
+    if (!isEnter(key) || tag < 0 || tag > 2) return;
+    QLineEdit* edits[3] = {edMbSet1, edMbSet2, edMbSet3};
+    const uint16_t value = qmt::ParseRegisterValue(edits[tag]->text(), 2);
+    qmt::WriteRegister(reg::PidWord(tag, reg::pid::XsDef), value);
+}
+
+// --- Regulator reset and integrators ---
+
+void TPidVal::resetRegulator(uint16_t bit) {
+    const uint16_t v = qmt::ReadRegister(reg::ResetRegister);
+    qmt::WriteRegister(reg::ResetRegister, static_cast<uint16_t>(v | bit));
+}
+
+void TPidVal::btResPID1Click() {
+    resetRegulator(1u << 0);
+}
+void TPidVal::btResPID2Click() {
+    resetRegulator(1u << 1);
+}
+void TPidVal::btResPID3Click() {
+    resetRegulator(1u << 2);
+}
+
+void TPidVal::btSetIntClick(int tag) {
+    if (tag < 0 || tag > 2) return;
+    // From the displayed state, not a fresh read; before any read there is
+    // nothing defined to write.
+    const std::optional<uint16_t> state = hexWord(sgSTATE->cell(tag + 1, 4));
+    if (!state) return;
+    qmt::WriteRegister(static_cast<uint16_t>(reg::LiveBlock(tag) + reg::live::State),
+                       static_cast<uint16_t>(*state | reg::live::SetIntegrator));
+}
+
+// --- Module status ---
+
+void TPidVal::btReadStatusClick() {
+    const uint16_t v = qmt::ReadRegister(reg::ModuleStatus);
+    setStatusColour(lbErrFLASH, v & reg::StatusFlashFailure);
+    setStatusColour(lbErrKS, v & reg::StatusChecksumError);
+}
+
+// --- PWM state register ---
+
+void TPidVal::rgModePWMClick() {
+    uint16_t v = qmt::ReadRegister(reg::PwmState);
+    rgOut1->setEnabled(true);
+    rgOut2->setEnabled(true);
+    const bool normal = rgModePWM->itemIndex() == 0;
+    const QString first = normal ? QStringLiteral("Прямой") : QStringLiteral("0");
+    const QString second = normal ? QStringLiteral("Инверсный") : QStringLiteral("1");
+    for (qmt::RadioGroup* g : {rgOut1, rgOut2}) {
+        g->setItemText(0, first);
+        g->setItemText(1, second);
+    }
+    if (normal)
+        v &= static_cast<uint16_t>(~reg::pwmstate::Discrete);
+    else
+        v |= reg::pwmstate::Discrete;
+    qmt::WriteRegister(reg::PwmState, v);
+}
+
+void TPidVal::setPwmBit(uint16_t bit, bool on) {
+    uint16_t v = qmt::ReadRegister(reg::PwmState);
+    v = on ? static_cast<uint16_t>(v | bit) : static_cast<uint16_t>(v & ~bit);
+    qmt::WriteRegister(reg::PwmState, v);
+}
+
+void TPidVal::rgOut1Click() {
+    setPwmBit(reg::pwmstate::Output1, rgOut1->itemIndex() == 1);
+}
+
+void TPidVal::rgOut2Click() {
+    setPwmBit(reg::pwmstate::Output2, rgOut2->itemIndex() == 1);
+}
+
+void TPidVal::btReadPWMClick() {
+    const uint16_t v = qmt::ReadRegister(reg::PwmState);
+    // Each change runs its group's action, which reads the register again and
+    // writes back the bits just read.
+    rgModePWM->setItemIndex((v & reg::pwmstate::Discrete) ? 1 : 0);
+    rgOut1->setItemIndex((v & reg::pwmstate::Output1) ? 1 : 0);
+    rgOut2->setItemIndex((v & reg::pwmstate::Output2) ? 1 : 0);
+}
+
+void TPidVal::btSetResPWMClick() {
+    setPwmBit(reg::pwmstate::ResetHeld, true);
+}
+
+void TPidVal::btClearResPWMClick() {
+    setPwmBit(reg::pwmstate::ResetHeld, false);
+}
+
+// --- Output control ---
+
+void TPidVal::writeOutputCode(uint16_t address, const qmt::RadioGroup* group) {
+    if (outClicksSuspended_) return;
+    qmt::WriteRegister(address, group->itemIndex() == 1 ? reg::OutputOn : reg::OutputOff);
+}
+
+void TPidVal::rgContrOut1Click() {
+    writeOutputCode(reg::PwmOutputControl(0), rgContrOut1);
+}
+
+void TPidVal::rgContrOut2Click() {
+    writeOutputCode(reg::PwmOutputControl(1), rgContrOut2);
+}
+
+void TPidVal::btReadOutClick() {
+    uint16_t w[2];
+    qmt::ReadRegisters(reg::PwmOutputControl(0), 2, w);
+    // Showing what the module holds must not write it back.
+    struct Suspend {
+        bool& flag;
+        explicit Suspend(bool& f) : flag(f) { flag = true; }
+        ~Suspend() { flag = false; }
+    } suspend(outClicksSuspended_);
+    rgContrOut1->setItemIndex(w[0] != 0 ? 1 : 0);
+    rgContrOut2->setItemIndex(w[1] != 0 ? 1 : 0);
+}
