@@ -92,6 +92,8 @@ void TPidConf::swpidClick(int n) {
         inSw(m) = static_cast<uint16_t>(reg::source::None);
         const int c = 3 - n - m;
         if (swpid_[m]->itemIndex() == itemOfCode(m, reg::source::Fb1 + c)) releaseInput(c);
+        // Regulator m may hold n's own input: n takes it back as m goes out of service.
+        if (swpid_[m]->itemIndex() == itemOfCode(m, reg::source::Fb1 + n)) releaseInput(n);
         swpid_[m]->setEnabled(false);
         swpid_[m]->setItemIndex(ItemOff);
     } else {

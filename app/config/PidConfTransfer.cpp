@@ -10,6 +10,7 @@
 #include "link/Ui.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -88,6 +89,7 @@ const std::array<QString, 63>& TPidConf::WriteStepNames() {
 }
 
 void TPidConf::miReadConfClick() {
+    std::optional<qmt::BusyCursor> busy(std::in_place);
     for (int n = 0; n < 3; ++n) {
         uint16_t* words = Config.pid[n].w.data();
         readInto(reg::PidBlock(n), PidHalf, words);
@@ -109,12 +111,14 @@ void TPidConf::miReadConfClick() {
         readInto(reg::Pwm1, reg::PwmBlockSize, &Config.io[io::Pwm1]);
         readInto(reg::Pwm2, reg::PwmBlockSize, &Config.io[io::Pwm2]);
     }
+    busy.reset(); // ShowConfig may ask the user
     ShowConfig();
 }
 
 void TPidConf::miWriteConfClick() {
     uint16_t k = 0; // writes completed; names the parameter of a failure
     auto wait = [] { qmt::clock().sleepMs(WriteWaitMs); };
+    const qmt::BusyCursor busy; // 8 to 13 seconds of writes
     try {
         for (int i = 0; i < 4; ++i) {
             WriteProtectedRegisters(reg::InputMode(i), 1, &Config.io[io::InputMode0 + i]);

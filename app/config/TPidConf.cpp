@@ -31,6 +31,7 @@ namespace {
 constexpr int ClientWidth = 788;
 constexpr int ClientHeight = 434; // the status bar included
 constexpr int StatusBarHeight = 20;
+constexpr int StatusTextWidth = 300;
 constexpr int LinkCheckIntervalMs = 1000;
 
 // Creates a dialog into its window object, runs it modally and destroys it, also
@@ -144,7 +145,7 @@ void TPidConf::buildStatusBar() {
     PortStatusGlyph->setAlignment(Qt::AlignCenter);
     PortStatusText = new QLabel(bar);
     PortStatusText->setObjectName(QStringLiteral("PortStatusText"));
-    PortStatusText->setFixedWidth(300);
+    PortStatusText->setFixedWidth(StatusTextWidth);
     PortStatusText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     bar->addWidget(PortStatusGlyph);
     bar->addWidget(PortStatusText);
@@ -152,7 +153,13 @@ void TPidConf::buildStatusBar() {
 
 void TPidConf::UpdatePortStatus(bool open) {
     PortStatusGlyph->setPixmap(qmt::PortStatusImage(open ? qmt::LampGreen : qmt::LampRed));
-    PortStatusText->setText(qmt::PortStatusText(open));
+    const QString text = qmt::PortStatusText(open);
+    PortStatusText->setText(text);
+    PortStatusText->setToolTip(text);
+    // The designed 300 pixels, or as wide as a long port path needs.
+    const int margins = PortStatusText->width() - PortStatusText->contentsRect().width();
+    PortStatusText->setFixedWidth(
+        qMax(StatusTextWidth, PortStatusText->fontMetrics().horizontalAdvance(text) + margins + 4));
 }
 
 void TPidConf::miPortParClick() {

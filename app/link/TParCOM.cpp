@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -93,7 +94,7 @@ TParCOM::TParCOM(QWidget* parent)
     using qmt::handler;
     setObjectName(QStringLiteral("ParCOM"));
     setWindowTitle(QStringLiteral("Параметры порта"));
-    setFixedSize(400, 242);
+    setFixedSize(440, 242);
 
     label(QStringLiteral("Порт"), QStringLiteral("lbPort"), this, 12, 12, 80);
     auto* portBox = new PortComboBox(this);
@@ -102,20 +103,21 @@ TParCOM::TParCOM(QWidget* parent)
     cbPort->setObjectName(QStringLiteral("cbPort"));
     cbPort->setEditable(true);
     cbPort->setInsertPolicy(QComboBox::NoInsert);
-    cbPort->setGeometry(96, 12, 150, 24);
+    // Wide enough for /dev/serial/by-id style paths to show more than their end.
+    cbPort->setGeometry(96, 12, 190, 24);
     cbPort->addItem(QStringLiteral(" "));
 
     label(QStringLiteral("Скорость"), QStringLiteral("lbSpeed"), this, 12, 44, 80);
     cbSpeed = new QComboBox(this);
     cbSpeed->setObjectName(QStringLiteral("cbSpeed"));
-    cbSpeed->setGeometry(96, 44, 150, 24);
+    cbSpeed->setGeometry(96, 44, 190, 24);
     for (int speed : Speeds)
         cbSpeed->addItem(QString::number(speed));
 
     label(QStringLiteral("Четность"), QStringLiteral("lbParity"), this, 12, 76, 80);
     cbParity = new QComboBox(this);
     cbParity->setObjectName(QStringLiteral("cbParity"));
-    cbParity->setGeometry(96, 76, 150, 24);
+    cbParity->setGeometry(96, 76, 190, 24);
     cbParity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
 
     label(QStringLiteral("Адрес"), QStringLiteral("lbAddress"), this, 12, 108, 80);
@@ -127,19 +129,19 @@ TParCOM::TParCOM(QWidget* parent)
 
     btOk = new QPushButton(QStringLiteral("OK"), this);
     btOk->setObjectName(QStringLiteral("btOk"));
-    btOk->setGeometry(270, 11, 118, 26);
+    btOk->setGeometry(302, 11, 126, 26);
     btOk->setDefault(true);
     btCancel = new QPushButton(QStringLiteral("Отмена"), this);
     btCancel->setObjectName(QStringLiteral("btCancel"));
-    btCancel->setGeometry(270, 43, 118, 26);
+    btCancel->setGeometry(302, 43, 126, 26);
     btDefault = new QPushButton(QStringLiteral("По умолчанию"), this);
     btDefault->setObjectName(QStringLiteral("btDefault"));
-    btDefault->setGeometry(270, 75, 118, 26);
+    btDefault->setGeometry(302, 75, 126, 26);
 
     auto* search = new QGroupBox(this);
     search->setObjectName(QStringLiteral("gbSearch"));
-    search->setGeometry(8, 144, 384, 88);
-    label(QStringLiteral("Исполнение модуля"), QStringLiteral("lbType"), search, 10, 16, 150);
+    search->setGeometry(8, 144, 424, 88);
+    label(QStringLiteral("Исполнение модуля"), QStringLiteral("lbType"), search, 10, 16, 140);
     cbType = new QComboBox(search);
     cbType->setObjectName(QStringLiteral("cbType"));
     cbType->setGeometry(160, 16, 96, 24);
@@ -158,7 +160,7 @@ TParCOM::TParCOM(QWidget* parent)
     edNumber->setMaxLength(4);
     btAuto = new QPushButton(QStringLiteral("Автоматически"), search);
     btAuto->setObjectName(QStringLiteral("btAuto"));
-    btAuto->setGeometry(262, 49, 114, 26);
+    btAuto->setGeometry(294, 49, 122, 26);
 
     qmt::onClicked(btOk, handler(this, &TParCOM::btOkClick));
     qmt::onClicked(btCancel, [this] { reject(); });
@@ -167,6 +169,9 @@ TParCOM::TParCOM(QWidget* parent)
 
     const qmt::TPortSettings& settings = qmt::PortSettings;
     cbPort->setEditText(settings.portName);
+    // The whole path on hover, however long.
+    cbPort->setToolTip(cbPort->currentText());
+    connect(cbPort, &QComboBox::editTextChanged, cbPort, &QWidget::setToolTip);
     cbSpeed->setCurrentIndex(-1);
     selectSpeed(settings.baud);
     cbParity->setCurrentIndex(settings.parity < cbParity->count() ? settings.parity : -1);
@@ -231,8 +236,14 @@ void TParCOM::btOkClick() {
     qmt::PortSettings.baud = baud;
     qmt::PortSettings.parity = parity;
     qmt::PortSettings.address = address;
-    qmt::SavePortSettings(qmt::SettingsFilePath());
+    // The port is open with the new settings whatever happens to the file: the
+    // dialog must close as accepted so that the status bar tells the truth.
     accepted_ = true;
+    try {
+        qmt::SavePortSettings(qmt::SettingsFilePath());
+    } catch (const std::exception& error) {
+        qmt::showException(error);
+    }
     accept();
 }
 
@@ -255,6 +266,7 @@ void TParCOM::btAutoClick() {
     const uint16_t version = cbType->currentIndex() == 0 ? 2 : 8;
     const QByteArray port = cbPort->currentText().toLocal8Bit();
 
+    std::optional<qmt::BusyCursor> busy(std::in_place);
     WaitWindow wait(this);
     uint32_t baud = 0;
     uint8_t parity = 0;
@@ -262,6 +274,7 @@ void TParCOM::btAutoClick() {
     const int32_t status =
         search ? search(port.constData(), version, serial, address, &baud, &parity) : 11;
 
+    busy.reset();
     if (status == 0) {
         selectSpeed(baud);
         wait.close();

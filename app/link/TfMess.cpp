@@ -5,6 +5,18 @@
 #include <QCoreApplication>
 #include <QLabel>
 
+namespace {
+
+// Holds back timer events while installed. A held-back tick is not lost: Qt's
+// timers stay registered until their handler stops them, so the tick comes
+// again one interval later, single shots included.
+class TimerHold : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
+};
+
+} // namespace
+
 TfMess::TfMess(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("fMess"));
@@ -24,9 +36,13 @@ TfMess::TfMess(QWidget* owner)
     fMess = this;
     show();
     // The search that follows blocks the event loop for seconds: let the window
-    // be mapped and painted now. Input waits until the search is over.
+    // be mapped and painted now. Input waits until the search is over, and so do
+    // the timers: a link check or a configuration read must not run in between.
+    TimerHold hold;
+    QCoreApplication::instance()->installEventFilter(&hold);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();
+    QCoreApplication::instance()->removeEventFilter(&hold);
 }
 
 TfMess::~TfMess() {

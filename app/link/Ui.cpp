@@ -97,7 +97,10 @@ QMessageBox::StandardButton showMessage(const QString& text, const QString& capt
 void showException(const std::exception& error) {
     const auto* own = dynamic_cast<const Exception*>(&error);
     const QString text = own ? own->message() : QString::fromUtf8(error.what());
-    showMessage(text, QStringLiteral("QMT584_View"), MsgIcon::Error);
+    // Over the window the user works in, not in the middle of the screen.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner) owner = QApplication::activeWindow();
+    showMessage(text, QStringLiteral("QMT584_View"), MsgIcon::Error, owner);
 }
 
 bool guarded(const std::function<void()>& action) {

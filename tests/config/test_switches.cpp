@@ -95,6 +95,52 @@ TEST_F(PidConfTest, ChoosingAnotherSourceReleasesTheTakenInput) {
     EXPECT_TRUE(shown("FB2Image"));
 }
 
+// ПИД2 holds FB1; taking FB2 for ПИД1 puts ПИД2 out of service and so gives
+// FB1 back to ПИД1, by a click or by ShowConfig.
+TEST_F(PidConfTest, TakingTheInputOfTheRegulatorThatHeldOursGivesOursBack) {
+    auto expectFb1Released = [&] {
+        EXPECT_TRUE(group("swpid1")->isEnabled());
+        EXPECT_TRUE(shown("FB1Image"));
+        EXPECT_FALSE(shown("imFB1Out"));
+        EXPECT_EQ(group("swpid1")->itemIndex(), 3);
+        EXPECT_EQ(inSw(0), reg::source::Fb2);
+        EXPECT_FALSE(group("swpid2")->isEnabled());
+        EXPECT_EQ(group("swpid2")->itemIndex(), 5);
+        EXPECT_EQ(inSw(1), reg::source::None);
+        EXPECT_FALSE(shown("FB2Image"));
+        EXPECT_TRUE(shown("imFB2Out"));
+    };
+    // ПИД1 from FB2 directly is what ShowConfig does with a switch that is disabled.
+    click("swpid2", 3); // ПИД2 from FB1
+    ASSERT_FALSE(group("swpid1")->isEnabled());
+    Config.pid[0].w[reg::pid::InSw] = static_cast<uint16_t>(reg::source::Fb2);
+    Config.pid[1].w[reg::pid::InSw] = static_cast<uint16_t>(reg::source::Fb1);
+    window->ShowConfig();
+    expectFb1Released();
+
+    // And back: ПИД1 to MB gives FB2 back, everything is in service again.
+    click("swpid1", 0);
+    EXPECT_TRUE(group("swpid2")->isEnabled());
+    EXPECT_TRUE(shown("FB2Image"));
+    EXPECT_TRUE(shown("FB1Image"));
+    EXPECT_FALSE(shown("imFB1Out"));
+    EXPECT_FALSE(shown("imFB2Out"));
+
+    // The reverse roles by clicks: ПИД1 holds FB2, ПИД2 then takes FB1.
+    click("swpid1", 3);
+    ASSERT_FALSE(group("swpid2")->isEnabled());
+    Config.pid[1].w[reg::pid::InSw] = static_cast<uint16_t>(reg::source::Fb1);
+    Config.pid[0].w[reg::pid::InSw] = static_cast<uint16_t>(reg::source::Fb2);
+    // ПИД2 cannot be clicked while disabled; the programmatic change is the route.
+    group("swpid2")->setItemIndex(3);
+    EXPECT_TRUE(group("swpid2")->isEnabled());
+    EXPECT_TRUE(shown("FB2Image"));
+    EXPECT_FALSE(shown("imFB2Out"));
+    EXPECT_FALSE(group("swpid1")->isEnabled());
+    EXPECT_EQ(group("swpid1")->itemIndex(), 5);
+    EXPECT_FALSE(shown("FB1Image"));
+}
+
 TEST_F(PidConfTest, MarkersPointAtTheSelectedItem) {
     for (int i = 0; i < 5; ++i) {
         click("swpid2", i);

@@ -4,7 +4,13 @@
 #include "TextFit.h"
 
 #include "link/TParCOM.h"
+#include "link/PortSettings.h"
 #include "link/TfMess.h"
+
+#include <QApplication>
+
+#include <chrono>
+#include <thread>
 
 namespace qmt::test {
 namespace {
@@ -20,6 +26,39 @@ TEST_F(PidConfTest, EveryTextFits) {
     TfMess wait(window.get());
     wait.show();
     EXPECT_EQ(clippedTextReport(&wait), "");
+}
+
+TEST_F(PidConfTest, StatusBarShowsALongPortTextWhole) {
+    PortSettings.portName = QStringLiteral("/tmp/qmt584-demo.a81Xc2/ttySIM");
+    PortSettings.baud = 115200;
+    window->show();
+    window->UpdatePortStatus(true);
+    auto* text = window->findChild<QLabel*>(QStringLiteral("PortStatusText"));
+    ASSERT_NE(text, nullptr);
+    QApplication::sendPostedEvents();
+    const QString expected = QStringLiteral("Открыт: /tmp/qmt584-demo.a81Xc2/ttySIM  115200 бод   Even");
+    EXPECT_EQ(text->text(), expected);
+    EXPECT_EQ(text->toolTip(), expected);
+    EXPECT_GE(text->contentsRect().width(), text->fontMetrics().horizontalAdvance(expected));
+    EXPECT_GE(text->width(), 300);
+}
+
+// The search blocks the event loop; painting its wait window must not let a
+// link check (and the configuration read it may start) run before it.
+TEST_F(PidConfTest, WaitWindowPaintsWithoutRunningTimers) {
+    window->linkTimer()->start(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the tick is due
+    {
+        TfMess wait(window.get());
+        EXPECT_TRUE(module.log.empty());
+    }
+    // The held-back tick is not lost.
+    for (int i = 0; i < 200 && module.log.empty(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(module.log.empty());
+    window->linkTimer()->stop();
 }
 
 } // namespace

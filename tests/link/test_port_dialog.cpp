@@ -172,6 +172,34 @@ TEST_F(PortDialog, OkThatCannotOpenThePortKeepsEverything) {
     EXPECT_TRUE(dialog.isVisible());
 }
 
+TEST_F(PortDialog, OkWhoseFileCannotBeWrittenStillAppliesTheOpenedSettings) {
+    // A folder where the file should be: the save fails, the port is open anyway.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("QMT584_View.ini")));
+    TParCOM dialog;
+    ParComDriver ui{dialog};
+    dialog.show();
+    ui.type("cbPort", QStringLiteral("/dev/ttyACM3"));
+    ui.choose("cbSpeed", QStringLiteral("9600"));
+    ui.click("btOk");
+
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Unable to write to ") + iniPath});
+    ASSERT_EQ(module.opens.size(), 1u);
+    EXPECT_EQ(qmt::PortSettings.portName, QStringLiteral("/dev/ttyACM3"));
+    EXPECT_EQ(qmt::PortSettings.baud, 9600);
+    EXPECT_TRUE(dialog.accepted());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(PortDialog, PortFieldShowsALongPathWholeOnHover) {
+    TParCOM dialog;
+    ParComDriver ui{dialog};
+    dialog.show();
+    const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_USB_RS485-if00-port0");
+    ui.type("cbPort", path);
+    EXPECT_EQ(ui.combo("cbPort")->toolTip(), path);
+}
+
 TEST_F(PortDialog, OkRefusesAMissingSpeedOrABadAddressBeforeTouchingThePort) {
     const struct {
         int speedIndex;
