@@ -1,0 +1,112 @@
+#include "core/Dataset.h"
+
+#include <QDateTime>
+
+#include <cmath>
+#include <cstring>
+
+namespace curvix {
+
+int64_t Dataset::stampToMs(const StampFields& s) {
+    const QDateTime local(QDate(s.year, s.month, s.day),
+                          QTime(s.hour, s.minute, s.second, s.millisecond), Qt::LocalTime);
+    return local.toMSecsSinceEpoch();
+}
+
+Channel& Dataset::channel(int32_t id, const QString& name) {
+    auto& slot = channels_[id];
+    if (!slot) {
+        slot = std::make_unique<Channel>();
+        slot->id = id;
+        slot->name = name.isEmpty() ? QStringLiteral("Канал %1").arg(id) : name;
+        slot->colorIndex = nextColor_++;
+    }
+    return *slot;
+}
+
+const Channel* Dataset::find(int32_t id) const {
+    auto it = channels_.find(id);
+    return it == channels_.end() ? nullptr : it->second.get();
+}
+
+std::vector<const Channel*> Dataset::channels() const {
+    std::vector<const Channel*> out;
+    for (const auto& [id, c] : channels_) out.push_back(c.get());
+    return out;
+}
+
+std::vector<Channel*> Dataset::channels() {
+    std::vector<Channel*> out;
+    for (auto& [id, c] : channels_) out.push_back(c.get());
+    return out;
+}
+
+void Dataset::addSample(Channel& c, int64_t stampMs, float value) {
+    if (!std::isfinite(value)) ++counters_.nonFinite;
+    if (lastRaw_ != INT64_MIN && stampMs < lastRaw_) {
+        ++counters_.backwardStamps;
+        shift_ += lastRaw_ - stampMs;
+    }
+    lastRaw_ = stampMs;
+    const int64_t t = std::max(stampMs + shift_, lastTime_);
+    lastTime_ = t;
+    c.samples.append(t, value);
+}
+
+void Dataset::apply(const Record& r, int64_t nowMs) {
+    ++counters_.records;
+    switch (r.type) {
+    case RecordType::Begin:
+        return;
+    case RecordType::Channel: {
+        Channel& c = channel(r.id, r.name);
+        if (!r.name.isEmpty()) c.name = r.name;
+        c.announced = true;
+        return;
+    }
+    case RecordType::Start:
+        // Marked at the later of its arrival and the newest sample, so it stays in order.
+        startMarks_.push_back(std::max(nowMs + shift_, lastTime_ == INT64_MIN ? nowMs : lastTime_));
+        return;
+    case RecordType::Sample: {
+        const bool known = channels_.count(r.id) != 0;
+        Channel& c = channel(r.id);
+        if (!known) ++counters_.unknownIds;
+        if (cachedMs_ == INT64_MIN || std::memcmp(&cachedStamp_, &r.stamp, sizeof r.stamp) != 0) {
+            cachedStamp_ = r.stamp;
+            cachedMs_ = stampToMs(r.stamp);
+        }
+        addSample(c, cachedMs_, r.value);
+        return;
+    }
+    case RecordType::Invalid:
+        ++counters_.invalidRecords;
+        counters_.lastError = r.error;
+        return;
+    }
+}
+
+bool Dataset::empty() const {
+    for (const auto& [id, c] : channels_)
+        if (!c->samples.empty()) return false;
+    return true;
+}
+
+int64_t Dataset::firstTime() const {
+    int64_t t = INT64_MAX;
+    for (const auto& [id, c] : channels_)
+        if (!c->samples.empty()) t = std::min(t, c->samples.firstTime());
+    return t == INT64_MAX ? 0 : t;
+}
+
+int64_t Dataset::lastTime() const {
+    return lastTime_ == INT64_MIN ? 0 : lastTime_;
+}
+
+int64_t Dataset::sampleCount() const {
+    int64_t n = 0;
+    for (const auto& [id, c] : channels_) n += c->samples.size();
+    return n;
+}
+
+} // namespace curvix

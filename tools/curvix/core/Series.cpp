@@ -1,0 +1,141 @@
+#include "core/Series.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace curvix {
+namespace {
+
+constexpr MinMax kEmpty{std::numeric_limits<float>::infinity(),
+                        -std::numeric_limits<float>::infinity()};
+
+void merge(MinMax& into, const MinMax& other) {
+    into.lo = std::min(into.lo, other.lo);
+    into.hi = std::max(into.hi, other.hi);
+}
+
+void mergeValue(MinMax& into, float v) {
+    if (!std::isfinite(v)) return;
+    into.lo = std::min(into.lo, v);
+    into.hi = std::max(into.hi, v);
+}
+
+} // namespace
+
+const Series::Block& Series::blockOf(int64_t index, int64_t& slot) const {
+    if (!irregular_) {
+        const Block& b = blocks_[static_cast<std::size_t>(index >> kBlockBits)];
+        slot = index & (kBlockSize - 1);
+        return b;
+    }
+    auto it = std::upper_bound(blocks_.begin(), blocks_.end(), index,
+                               [](int64_t i, const Block& b) { return i < b.first; });
+    const Block& b = *(it - 1);
+    slot = index - b.first;
+    return b;
+}
+
+int64_t Series::time(int64_t index) const {
+    int64_t slot;
+    const Block& b = blockOf(index, slot);
+    return b.base + b.points[static_cast<std::size_t>(slot)].offset;
+}
+
+float Series::value(int64_t index) const {
+    int64_t slot;
+    const Block& b = blockOf(index, slot);
+    return b.points[static_cast<std::size_t>(slot)].value;
+}
+
+void Series::append(int64_t time, float value) {
+    const bool needBlock = blocks_.empty() || blocks_.back().count == kBlockSize ||
+                           time - blocks_.back().base > int64_t(UINT32_MAX);
+    if (needBlock) {
+        if (!blocks_.empty() && blocks_.back().count != kBlockSize) irregular_ = true;
+        Block b;
+        b.base = time;
+        b.first = size_;
+        b.points.reset(new Point[kBlockSize]);
+        blocks_.push_back(std::move(b));
+    }
+    Block& b = blocks_.back();
+    b.points[static_cast<std::size_t>(b.count++)] = {static_cast<uint32_t>(time - b.base), value};
+    ++size_;
+    if (size_ % kFan == 0) addToPyramid();
+}
+
+void Series::addToPyramid() {
+    // A bucket of level 0 has just filled; fill the levels above as they complete.
+    MinMax m = kEmpty;
+    for (int64_t i = size_ - kFan; i < size_; ++i) mergeValue(m, value(i));
+    std::size_t level = 0;
+    for (;;) {
+        if (levels_.size() <= level) levels_.emplace_back();
+        std::vector<MinMax>& row = levels_[level];
+        row.push_back(m);
+        if (row.size() % kFan != 0) break;
+        m = kEmpty;
+        for (std::size_t i = row.size() - kFan; i < row.size(); ++i) merge(m, row[i]);
+        ++level;
+    }
+}
+
+int64_t Series::lowerBound(int64_t t) const {
+    int64_t lo = 0, hi = size_;
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (time(mid) < t) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+int64_t Series::upperBound(int64_t t) const {
+    int64_t lo = 0, hi = size_;
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (time(mid) <= t) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
+    first = std::max<int64_t>(first, 0);
+    last = std::min(last, size_);
+    MinMax m = kEmpty;
+    int64_t i = first;
+    while (i < last) {
+        // The largest complete bucket that starts at i and ends within the range.
+        bool used = false;
+        for (std::size_t level = levels_.size(); level-- > 0;) {
+            const int64_t span = int64_t(1) << (kFanBits * (level + 1));
+            if (i % span != 0 || i + span > last) continue;
+            const auto bucket = static_cast<std::size_t>(i / span);
+            if (bucket >= levels_[level].size()) continue;
+            merge(m, levels_[level][bucket]);
+            i += span;
+            used = true;
+            break;
+        }
+        if (used) continue;
+        // Raw samples up to the next bucket boundary or the end.
+        int64_t slot;
+        const Block& b = blockOf(i, slot);
+        const int64_t stop = std::min({last, (i / kFan + 1) * kFan, b.first + b.count});
+        for (; i < stop; ++i, ++slot) mergeValue(m, b.points[static_cast<std::size_t>(slot)].value);
+    }
+    if (m.lo > m.hi) return false;
+    lo = m.lo;
+    hi = m.hi;
+    return true;
+}
+
+std::size_t Series::memoryBytes() const {
+    std::size_t bytes = blocks_.capacity() * sizeof(Block) + blocks_.size() * kBlockSize * sizeof(Point);
+    for (const auto& row : levels_) bytes += row.capacity() * sizeof(MinMax);
+    return bytes;
+}
+
+} // namespace curvix

@@ -1,0 +1,137 @@
+#include "ui/LiveSource.h"
+
+#include <QMetaObject>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <unistd.h>
+
+namespace curvix {
+
+LiveSource::LiveSource(QObject* parent) : QObject(parent) {
+    std::random_device random;
+    do {
+        token_ = random();
+    } while (token_ == 0);
+}
+
+LiveSource::~LiveSource() {
+    if (thread_.joinable()) {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::write(stop_[1], &byte, 1);
+        thread_.join();
+    }
+    for (int fd : stop_)
+        if (fd >= 0) ::close(fd);
+}
+
+void LiveSource::start(int inFd, int outFd) {
+    // A program that has gone must not take the viewer with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    in_ = inFd;
+    out_ = outFd;
+    if (::pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
+    thread_ = std::thread([this] { run(); });
+}
+
+void LiveSource::take(std::vector<Record>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (out.empty()) out.swap(queued_);
+    else {
+        out.insert(out.end(), std::make_move_iterator(queued_.begin()),
+                   std::make_move_iterator(queued_.end()));
+        queued_.clear();
+    }
+    notified_ = false;
+}
+
+void LiveSource::queue(Record record) {
+    bool notify = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queued_.push_back(std::move(record));
+        notify = !notified_;
+        notified_ = true;
+    }
+    // One wake-up per batch: the window takes everything queued by then.
+    if (notify) QMetaObject::invokeMethod(this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
+}
+
+void LiveSource::reply(const std::string& bytes) {
+    if (outputGone_) return;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(out_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            outputGone_ = true; // EPIPE: nobody reads the answers any more
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void LiveSource::handle(const std::string& frame) {
+    const Message m = parseMessage(frame);
+    switch (m.kind) {
+    case MessageKind::Thread:
+        reply(registrationFrame(token_));
+        return;
+    case MessageKind::CopyData:
+        if (!m.complete) {
+            Record bad;
+            bad.error = QStringLiteral("сообщение короче заголовка");
+            queue(std::move(bad));
+        } else if (m.wParam != token_) {
+            ++foreign_;
+        } else {
+            queue(decodeRecord(m.record));
+        }
+        // Every copy-data is answered: the sender waits for it.
+        reply(acknowledgementFrame());
+        return;
+    case MessageKind::Other:
+        return;
+    }
+}
+
+void LiveSource::finish(const QString& reason) {
+    QMetaObject::invokeMethod(this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
+}
+
+void LiveSource::run() {
+    FrameReader reader;
+    std::string frame;
+    char buffer[65536];
+    for (;;) {
+        pollfd fds[2] = {{in_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+        const int ready = ::poll(fds, stop_[0] >= 0 ? 2 : 1, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            finish(QStringLiteral("Источник отключён: ошибка чтения"));
+            return;
+        }
+        if (stop_[0] >= 0 && (fds[1].revents & POLLIN)) return;
+        const ssize_t n = ::read(in_, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) {
+            finish(reader.pending() > 0 ? QStringLiteral("Источник отключён (последнее сообщение оборвано)")
+                                        : QStringLiteral("Источник отключён"));
+            return;
+        }
+        reader.feed(buffer, static_cast<std::size_t>(n));
+        while (reader.next(frame)) handle(frame);
+        if (reader.broken()) {
+            // The sender gets an error instead of a pipe that never drains.
+            ::close(in_);
+            finish(QStringLiteral("Приём остановлен: длина сообщения %1 байт больше 64 КиБ")
+                       .arg(reader.badLength()));
+            return;
+        }
+    }
+}
+
+} // namespace curvix

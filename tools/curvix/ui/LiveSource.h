@@ -1,0 +1,57 @@
+#pragma once
+// The pipe from the program, read on a thread of its own: a copy-data message
+// is acknowledged as soon as its record is decoded and queued, whatever the
+// window is busy with. The window takes the queued records on its own thread.
+
+#include "core/Protocol.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace curvix {
+
+class LiveSource : public QObject {
+    Q_OBJECT
+public:
+    explicit LiveSource(QObject* parent = nullptr);
+    ~LiveSource() override; // stops and joins the reader
+
+    // Reads frames from inFd and answers on outFd. The token is the window
+    // handle the registration announces (never zero).
+    void start(int inFd, int outFd);
+    uint32_t token() const { return token_; }
+
+    // Moves the records queued so far to `out` (appending).
+    void take(std::vector<Record>& out);
+
+    int64_t foreignMessages() const { return foreign_.load(); }
+
+signals:
+    void recordsReady();
+    // Reading has ended for good: the program exited, or the stream broke.
+    void ended(const QString& reason);
+
+private:
+    void run();
+    void handle(const std::string& frame);
+    void queue(Record record);
+    void reply(const std::string& bytes);
+    void finish(const QString& reason);
+
+    int in_ = -1, out_ = -1;
+    int stop_[2] = {-1, -1};
+    uint32_t token_;
+    bool outputGone_ = false;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<Record> queued_;
+    bool notified_ = false;
+    std::atomic<int64_t> foreign_{0};
+};
+
+} // namespace curvix
