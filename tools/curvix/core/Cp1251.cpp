@@ -45,7 +45,8 @@ std::size_t utf8Width(unsigned char lead) {
 
 QString fromCp1251(std::string_view bytes) {
     bool ascii = true;
-    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    for (char c : bytes)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     const std::string utf8 = convert("UTF-8", "WINDOWS-1251", bytes, "\xEF\xBF\xBD", 1);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));

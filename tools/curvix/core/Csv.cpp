@@ -24,14 +24,17 @@ QString quoted(const QString& field) {
 
 QString csvTime(TimeBase base, int64_t ms) {
     if (base == TimeBase::LocalTime)
-        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss,zzz"));
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(
+            QStringLiteral("dd.MM.yyyy hh:mm:ss,zzz"));
     const bool negative = ms < 0;
     const int64_t a = negative ? -ms : ms;
     const int64_t fraction = a % 1000;
     QString text = QString::number(a / 1000) + QLatin1Char(',');
     // Hundredths, as the log has them, unless milliseconds matter.
-    if (fraction % 10 == 0) text += QStringLiteral("%1").arg(fraction / 10, 2, 10, QLatin1Char('0'));
-    else text += QStringLiteral("%1").arg(fraction, 3, 10, QLatin1Char('0'));
+    if (fraction % 10 == 0)
+        text += QStringLiteral("%1").arg(fraction / 10, 2, 10, QLatin1Char('0'));
+    else
+        text += QStringLiteral("%1").arg(fraction, 3, 10, QLatin1Char('0'));
     return negative ? QLatin1Char('-') + text : text;
 }
 
@@ -47,7 +50,8 @@ QString csvNumber(float value) {
 bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out) {
     const std::vector<const Channel*> channels = data.channels();
     QString text = QStringLiteral("\xFEFF") + QStringLiteral("Время");
-    for (const Channel* c : channels) text += QLatin1Char(';') + quoted(c->name);
+    for (const Channel* c : channels)
+        text += QLatin1Char(';') + quoted(c->name);
     text += QStringLiteral("\r\n");
 
     std::vector<int64_t> next, end;

@@ -31,13 +31,15 @@ const Channel* Dataset::find(int32_t id) const {
 
 std::vector<const Channel*> Dataset::channels() const {
     std::vector<const Channel*> out;
-    for (const auto& [id, c] : channels_) out.push_back(c.get());
+    for (const auto& [id, c] : channels_)
+        out.push_back(c.get());
     return out;
 }
 
 std::vector<Channel*> Dataset::channels() {
     std::vector<Channel*> out;
-    for (auto& [id, c] : channels_) out.push_back(c.get());
+    for (auto& [id, c] : channels_)
+        out.push_back(c.get());
     return out;
 }
 
@@ -105,7 +107,8 @@ int64_t Dataset::lastTime() const {
 
 int64_t Dataset::sampleCount() const {
     int64_t n = 0;
-    for (const auto& [id, c] : channels_) n += c->samples.size();
+    for (const auto& [id, c] : channels_)
+        n += c->samples.size();
     return n;
 }
 

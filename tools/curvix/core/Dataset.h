@@ -30,11 +30,11 @@ struct Channel {
 struct Counters {
     int64_t records = 0;
     int64_t invalidRecords = 0;
-    int64_t unknownIds = 0;       // samples for ids never announced
-    int64_t nonFinite = 0;        // NaN or infinite values
-    int64_t backwardStamps = 0;   // stamps older than the one before
-    int64_t foreignAddress = 0;   // copy-data for another window token
-    int64_t skippedLines = 0;     // value log: malformed lines
+    int64_t unknownIds = 0;     // samples for ids never announced
+    int64_t nonFinite = 0;      // NaN or infinite values
+    int64_t backwardStamps = 0; // stamps older than the one before
+    int64_t foreignAddress = 0; // copy-data for another window token
+    int64_t skippedLines = 0;   // value log: malformed lines
     int64_t firstSkippedLine = 0;
     QString lastError;
 };

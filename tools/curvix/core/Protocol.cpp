@@ -18,7 +18,8 @@ uint16_t readU16(const char* p) {
 }
 
 void putU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 void putU16(std::string& out, uint16_t v) {
@@ -158,7 +159,8 @@ Record decodeRecord(std::string_view bytes) {
         const uint32_t bits = readU32(bytes.data() + 5);
         std::memcpy(&r.value, &bits, sizeof bits);
         uint16_t f[8];
-        for (int i = 0; i < 8; ++i) f[i] = readU16(bytes.data() + 9 + 2 * i);
+        for (int i = 0; i < 8; ++i)
+            f[i] = readU16(bytes.data() + 9 + 2 * i);
         r.stamp = {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
         if (!validStamp(r.stamp)) {
             r.error = QStringLiteral("неверная метка времени");
@@ -195,8 +197,8 @@ std::string sampleRecord(int32_t id, float value, const StampFields& s) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     putU32(out, bits);
-    for (uint16_t v : {s.year, s.month, s.dayOfWeek, s.day, s.hour, s.minute, s.second,
-                       s.millisecond})
+    for (uint16_t v :
+         {s.year, s.month, s.dayOfWeek, s.day, s.hour, s.minute, s.second, s.millisecond})
         putU16(out, v);
     return out;
 }

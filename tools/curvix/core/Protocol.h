@@ -67,11 +67,11 @@ enum class RecordType { Begin, Channel, Start, Sample, Invalid };
 struct Record {
     RecordType type = RecordType::Invalid;
     int32_t id = 0;
-    QString name;      // channel
+    QString name;                  // channel
     bool nameUnterminated = false; // channel name ran to the end of the record
-    float value = 0;   // sample
-    StampFields stamp; // sample
-    QString error;     // invalid: what was wrong, for the status bar
+    float value = 0;               // sample
+    StampFields stamp;             // sample
+    QString error;                 // invalid: what was wrong, for the status bar
 };
 
 constexpr uint8_t kBeginType = 2;

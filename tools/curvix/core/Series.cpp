@@ -68,7 +68,8 @@ void Series::append(int64_t time, float value) {
 void Series::addToPyramid() {
     // A bucket of level 0 has just filled; fill the levels above as they complete.
     MinMax m = kEmpty;
-    for (int64_t i = size_ - kFan; i < size_; ++i) mergeValue(m, value(i));
+    for (int64_t i = size_ - kFan; i < size_; ++i)
+        mergeValue(m, value(i));
     std::size_t level = 0;
     for (;;) {
         if (levels_.size() <= level) levels_.emplace_back();
@@ -76,7 +77,8 @@ void Series::addToPyramid() {
         row.push_back(m);
         if (row.size() % kFan != 0) break;
         m = kEmpty;
-        for (std::size_t i = row.size() - kFan; i < row.size(); ++i) merge(m, row[i]);
+        for (std::size_t i = row.size() - kFan; i < row.size(); ++i)
+            merge(m, row[i]);
         ++level;
     }
 }
@@ -85,8 +87,10 @@ int64_t Series::lowerBound(int64_t t) const {
     int64_t lo = 0, hi = size_;
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t) lo = mid + 1;
-        else hi = mid;
+        if (time(mid) < t)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     return lo;
 }
@@ -95,8 +99,10 @@ int64_t Series::upperBound(int64_t t) const {
     int64_t lo = 0, hi = size_;
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) <= t) lo = mid + 1;
-        else hi = mid;
+        if (time(mid) <= t)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     return lo;
 }
@@ -124,7 +130,8 @@ bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
         int64_t slot;
         const Block& b = blockOf(i, slot);
         const int64_t stop = std::min({last, (i / kFan + 1) * kFan, b.first + b.count});
-        for (; i < stop; ++i, ++slot) mergeValue(m, b.points[static_cast<std::size_t>(slot)].value);
+        for (; i < stop; ++i, ++slot)
+            mergeValue(m, b.points[static_cast<std::size_t>(slot)].value);
     }
     if (m.lo > m.hi) return false;
     lo = m.lo;
@@ -133,8 +140,10 @@ bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
 }
 
 std::size_t Series::memoryBytes() const {
-    std::size_t bytes = blocks_.capacity() * sizeof(Block) + blocks_.size() * kBlockSize * sizeof(Point);
-    for (const auto& row : levels_) bytes += row.capacity() * sizeof(MinMax);
+    std::size_t bytes =
+        blocks_.capacity() * sizeof(Block) + blocks_.size() * kBlockSize * sizeof(Point);
+    for (const auto& row : levels_)
+        bytes += row.capacity() * sizeof(MinMax);
     return bytes;
 }
 

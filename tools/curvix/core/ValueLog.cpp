@@ -38,7 +38,8 @@ QStringList fields(const QString& line, int expected) {
     QStringList parts = line.split(blanks, Qt::SkipEmptyParts);
     if (parts.size() == expected || line.size() != expected * kField) return parts;
     QStringList grid;
-    for (int i = 0; i < expected; ++i) grid << line.mid(i * kField, kField).trimmed();
+    for (int i = 0; i < expected; ++i)
+        grid << line.mid(i * kField, kField).trimmed();
     return grid;
 }
 
@@ -49,7 +50,8 @@ bool parseElapsed(const QString& text, int64_t& ms) {
     const auto m = form.match(text);
     if (!m.hasMatch()) return false;
     QString fraction = m.captured(3);
-    while (fraction.size() < 3) fraction += QLatin1Char('0');
+    while (fraction.size() < 3)
+        fraction += QLatin1Char('0');
     const int64_t value = m.captured(2).toLongLong() * 1000 + fraction.toLongLong();
     ms = m.captured(1).isEmpty() ? value : -value;
     return true;
@@ -97,7 +99,8 @@ ValueLog parseValueLog(const QByteArray& bytes) {
             continue;
         }
         log.timesMs.push_back(ms);
-        for (std::size_t c = 0; c < row.size(); ++c) log.columns[c].push_back(row[c]);
+        for (std::size_t c = 0; c < row.size(); ++c)
+            log.columns[c].push_back(row[c]);
     }
     if (!haveHeader) log.error = QStringLiteral("Файл пуст: нет строки заголовка");
     return log;

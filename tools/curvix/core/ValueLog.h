@@ -16,12 +16,12 @@
 namespace curvix {
 
 struct ValueLog {
-    QStringList names;               // the channel columns, in file order
-    std::vector<int64_t> timesMs;    // elapsed time of each data line
+    QStringList names;                       // the channel columns, in file order
+    std::vector<int64_t> timesMs;            // elapsed time of each data line
     std::vector<std::vector<float>> columns; // columns[c][line]
-    int64_t skipped = 0;             // malformed lines, left out
-    int64_t firstSkipped = 0;        // line number (1-based) of the first of them
-    QString error;                   // set when there is no usable header
+    int64_t skipped = 0;                     // malformed lines, left out
+    int64_t firstSkipped = 0;                // line number (1-based) of the first of them
+    QString error;                           // set when there is no usable header
 };
 
 ValueLog parseValueLog(const QByteArray& bytes);

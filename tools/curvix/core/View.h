@@ -12,7 +12,7 @@ namespace curvix {
 struct ViewPoints {
     std::vector<double> keys; // seconds (milliseconds / 1000)
     std::vector<double> values;
-    bool reduced = false;     // min/max per column instead of every sample
+    bool reduced = false; // min/max per column instead of every sample
 };
 
 // Points for the time range [t0, t1] (milliseconds) drawn on `columns` pixel

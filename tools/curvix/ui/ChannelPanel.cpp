@@ -23,8 +23,8 @@ QLabel* valueLabel(QWidget* parent, const QString& name) {
     auto* label = new QLabel(QStringLiteral("—"), parent);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // Room for the widest number format used ("-1,2345679e+38").
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-1,2345679e+38")) + 4);
+    // Room for a register value with a fraction; longer texts widen the column.
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-000000,0")) + 4);
     return label;
 }
 
@@ -112,7 +112,8 @@ ChannelPanel::Row& ChannelPanel::ensureRow(int32_t id, const QString& name, cons
     return added;
 }
 
-void ChannelPanel::setCursorTexts(const QString& first, const QString& second, const QString& delta) {
+void ChannelPanel::setCursorTexts(const QString& first, const QString& second,
+                                  const QString& delta) {
     cursor1_->setText(first);
     cursor2_->setText(second);
     delta_->setText(delta);

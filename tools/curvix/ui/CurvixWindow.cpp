@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -45,10 +46,8 @@ struct SpanChoice {
     const char* text;
     int64_t ms;
 };
-const SpanChoice kSpans[] = {{"1 мин", 60'000},
-                             {"10 мин", 600'000},
-                             {"1 ч", 3'600'000},
-                             {"Весь прогон", 0}};
+const SpanChoice kSpans[] = {
+    {"1 мин", 60'000}, {"10 мин", 600'000}, {"1 ч", 3'600'000}, {"Весь прогон", 0}};
 
 QString number(double v) {
     if (!std::isfinite(v)) return std::isnan(v) ? QStringLiteral("нет числа") : QStringLiteral("∞");
@@ -89,10 +88,13 @@ void CurvixWindow::buildUi() {
         QKeySequence keys;
     };
     const Item items[] = {
-        {"miOpenLog", "Открыть журнал значений...", &CurvixWindow::miOpenLogClick, QKeySequence::Open},
+        {"miOpenLog", "Открыть журнал значений...", &CurvixWindow::miOpenLogClick,
+         QKeySequence::Open},
         {"miExportAll", "Экспорт в CSV: все данные...", &CurvixWindow::miExportAllClick, {}},
-        {"miExportVisible", "Экспорт в CSV: видимый диапазон...",
-         &CurvixWindow::miExportVisibleClick, {}},
+        {"miExportVisible",
+         "Экспорт в CSV: видимый диапазон...",
+         &CurvixWindow::miExportVisibleClick,
+         {}},
         {"miSavePng", "Сохранить вид в PNG...", &CurvixWindow::miSavePngClick, {}},
     };
     for (const Item& item : items) {
@@ -115,13 +117,17 @@ void CurvixWindow::buildUi() {
     tools->addWidget(spanLabel);
     cbSpan_ = new QComboBox(tools);
     cbSpan_->setObjectName(QStringLiteral("cbSpan"));
-    for (const SpanChoice& s : kSpans) cbSpan_->addItem(QString::fromUtf8(s.text), qlonglong(s.ms));
+    for (const SpanChoice& s : kSpans)
+        cbSpan_->addItem(QString::fromUtf8(s.text), qlonglong(s.ms));
     cbSpan_->setCurrentIndex(1);
-    connect(cbSpan_, &QComboBox::activated, this, [this] { qmt::guarded([this] { cbSpanChange(); }); });
+    connect(cbSpan_, &QComboBox::activated, this,
+            [this] { qmt::guarded([this] { cbSpanChange(); }); });
     tools->addWidget(cbSpan_);
     btFollow_ = new QPushButton(QStringLiteral("Пауза"), tools);
     btFollow_->setObjectName(QStringLiteral("btFollow"));
-    btFollow_->setMinimumWidth(btFollow_->fontMetrics().horizontalAdvance(QStringLiteral("Следить")) + 32);
+    // Room for the longer of its two captions.
+    btFollow_->setMinimumWidth(
+        btFollow_->fontMetrics().horizontalAdvance(QStringLiteral("Следить")) + 28);
     qmt::onClicked(btFollow_, qmt::handler(this, &CurvixWindow::btFollowClick));
     tools->addWidget(btFollow_);
     btFullView_ = new QPushButton(QStringLiteral("Весь вид"), tools);
@@ -139,11 +145,15 @@ void CurvixWindow::buildUi() {
     btClearCursors_->setShortcut(Qt::Key_Escape);
     qmt::onClicked(btClearCursors_, qmt::handler(this, &CurvixWindow::btClearCursorsClick));
     tools->addWidget(btClearCursors_);
+    for (QPushButton* b : {btFollow_, btFullView_, btClearCursors_})
+        b->setMinimumWidth(
+            std::max(b->minimumWidth(), b->fontMetrics().horizontalAdvance(b->text()) + 28));
     if (data_.timeBase() == TimeBase::Elapsed) {
         // A log does not grow: there is nothing to follow.
         spanLabel->setVisible(false);
         for (QAction* a : tools->actions())
-            if (QWidget* w = tools->widgetForAction(a); w == cbSpan_ || w == btFollow_ || w == spanLabel)
+            if (QWidget* w = tools->widgetForAction(a);
+                w == cbSpan_ || w == btFollow_ || w == spanLabel)
                 a->setVisible(false);
         following_ = false;
     }
@@ -185,6 +195,7 @@ void CurvixWindow::buildUi() {
         auto* label = new QCPItemText(plot_);
         label->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
         label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        label->setClipToAxisRect(true);
         label->setBrush(QBrush(QColor(255, 255, 255, 220)));
         label->setPadding(QMargins(3, 1, 3, 1));
         label->setVisible(false);
@@ -218,6 +229,10 @@ void CurvixWindow::buildUi() {
     lbSource_->setObjectName(QStringLiteral("lbSource"));
     lbCounts_ = new QLabel(this);
     lbCounts_->setObjectName(QStringLiteral("lbCounts"));
+    // Wide enough for a day of samples, so the status bar does not jump as they come.
+    lbCounts_->setMinimumWidth(lbCounts_->fontMetrics().horizontalAdvance(
+                                   QStringLiteral("Каналов: 99, отсчётов: 99999999")) +
+                               8);
     lbProblems_ = new QLabel(this);
     lbProblems_->setObjectName(QStringLiteral("lbProblems"));
     statusBar()->setObjectName(QStringLiteral("statusBar"));
@@ -263,7 +278,8 @@ void CurvixWindow::applyRecords(const std::vector<Record>& records) {
         data_.apply(r, now);
         if (dump_) dumpRecord(r);
     }
-    if (sourceState_ == QStringLiteral("Ожидание данных")) sourceState_ = QStringLiteral("Приём данных");
+    if (sourceState_ == QStringLiteral("Ожидание данных"))
+        sourceState_ = QStringLiteral("Приём данных");
     scheduleRefresh();
 }
 
@@ -346,7 +362,13 @@ void CurvixWindow::refresh() {
     const int columns = std::max(plot_->axisRect()->width(), 1);
     bool anyRight = false;
     for (Channel* c : data_.channels()) {
-        panel_->ensureRow(c->id, c->name, colorOf(c->colorIndex));
+        if (!panel_->row(c->id) || panel_->row(c->id)->visible->text() != c->name) {
+            panel_->ensureRow(c->id, c->name, colorOf(c->colorIndex));
+            // The legend is never cut: the plot gives way.
+            auto* scroll = static_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
+            scroll->setMinimumWidth(panel_->sizeHint().width() +
+                                    scroll->verticalScrollBar()->sizeHint().width() + 4);
+        }
         Curve& curve = curveFor(*c);
         curve.graph->setName(c->name);
         curve.graph->setVisible(c->visible);
@@ -376,7 +398,8 @@ void CurvixWindow::autoscaleY() {
     int64_t t0, t1;
     visibleRange(t0, t1);
     float lo[2] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()};
-    float hi[2] = {-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+    float hi[2] = {-std::numeric_limits<float>::infinity(),
+                   -std::numeric_limits<float>::infinity()};
     for (const Channel* c : data_.channels()) {
         if (!c->visible) continue;
         float a, b;
@@ -443,7 +466,8 @@ void CurvixWindow::updateCursorPanel() {
         const double key = cursorTime_[i] / 1000.0;
         cursorLine_[i]->point1->setCoords(key, 0);
         cursorLine_[i]->point2->setCoords(key, 1);
-        cursorLabel_[i]->position->setCoords(key, 0.0);
+        // The second label a line lower, so that close cursors stay readable.
+        cursorLabel_[i]->position->setCoords(key, i == 0 ? 0.0 : 0.035);
         cursorLabel_[i]->setText(timeText(cursorTime_[i]));
     }
     const QString none = QStringLiteral("—");
@@ -486,7 +510,8 @@ void CurvixWindow::updateStatus() {
     const Counters& n = data_.counters();
     QStringList problems;
     if (n.invalidRecords)
-        problems << QStringLiteral("ошибочных записей: %1 (%2)").arg(n.invalidRecords).arg(n.lastError);
+        problems
+            << QStringLiteral("ошибочных записей: %1 (%2)").arg(n.invalidRecords).arg(n.lastError);
     if (n.unknownIds) problems << QStringLiteral("каналов без описания: %1").arg(n.unknownIds);
     if (n.nonFinite) problems << QStringLiteral("нечисловых значений: %1").arg(n.nonFinite);
     if (n.backwardStamps)
@@ -553,8 +578,10 @@ void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
     dragging_ = false;
     if (!click || !plot_->axisRect()->rect().contains(event->pos())) return;
     const int64_t t = toMs(plot_->xAxis->pixelToCoord(event->pos().x()));
-    if (pressButton_ == Qt::LeftButton) setCursorAt(1, t);
-    else if (pressButton_ == Qt::RightButton) setCursorAt(2, t);
+    if (pressButton_ == Qt::LeftButton)
+        setCursorAt(1, t);
+    else if (pressButton_ == Qt::RightButton)
+        setCursorAt(2, t);
 }
 
 void CurvixWindow::plotWheel(QWheelEvent* event) {
@@ -583,8 +610,8 @@ void CurvixWindow::plotWheel(QWheelEvent* event) {
 bool CurvixWindow::loadLog(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qmt::showMessage(QStringLiteral("Не удаётся открыть файл ") + path, QStringLiteral("CURVIX"),
-                         qmt::MsgIcon::Error, this);
+        qmt::showMessage(QStringLiteral("Не удаётся открыть файл ") + path,
+                         QStringLiteral("CURVIX"), qmt::MsgIcon::Error, this);
         return false;
     }
     const ValueLog log = parseValueLog(file.readAll());
@@ -597,6 +624,10 @@ bool CurvixWindow::loadLog(const QString& path) {
     data_.counters().skippedLines = log.skipped;
     data_.counters().firstSkippedLine = log.firstSkipped;
     logPath_ = path;
+    dump(QStringLiteral("log %1 channels, %2 lines, %3 skipped")
+             .arg(log.names.size())
+             .arg(log.timesMs.size())
+             .arg(log.skipped));
     sourceState_ = QFileInfo(path).fileName();
     setWindowTitle(QStringLiteral("CURVIX — ") + QFileInfo(path).fileName());
     haveView_ = false;
@@ -674,8 +705,10 @@ void CurvixWindow::miSavePngClick() {
 }
 
 void CurvixWindow::btFollowClick() {
-    if (following_) setFollowing(false);
-    else setFollowing(true);
+    if (following_)
+        setFollowing(false);
+    else
+        setFollowing(true);
 }
 
 void CurvixWindow::btFullViewClick() {

@@ -39,7 +39,8 @@ void LiveSource::start(int inFd, int outFd) {
 
 void LiveSource::take(std::vector<Record>& out) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (out.empty()) out.swap(queued_);
+    if (out.empty())
+        out.swap(queued_);
     else {
         out.insert(out.end(), std::make_move_iterator(queued_.begin()),
                    std::make_move_iterator(queued_.end()));
@@ -57,7 +58,9 @@ void LiveSource::queue(Record record) {
         notified_ = true;
     }
     // One wake-up per batch: the window takes everything queued by then.
-    if (notify) QMetaObject::invokeMethod(this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
+    if (notify)
+        QMetaObject::invokeMethod(
+            this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
 }
 
 void LiveSource::reply(const std::string& bytes) {
@@ -99,7 +102,8 @@ void LiveSource::handle(const std::string& frame) {
 }
 
 void LiveSource::finish(const QString& reason) {
-    QMetaObject::invokeMethod(this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
 }
 
 void LiveSource::run() {
@@ -118,12 +122,14 @@ void LiveSource::run() {
         const ssize_t n = ::read(in_, buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {
-            finish(reader.pending() > 0 ? QStringLiteral("Источник отключён (последнее сообщение оборвано)")
-                                        : QStringLiteral("Источник отключён"));
+            finish(reader.pending() > 0
+                       ? QStringLiteral("Источник отключён (последнее сообщение оборвано)")
+                       : QStringLiteral("Источник отключён"));
             return;
         }
         reader.feed(buffer, static_cast<std::size_t>(n));
-        while (reader.next(frame)) handle(frame);
+        while (reader.next(frame))
+            handle(frame);
         if (reader.broken()) {
             // The sender gets an error instead of a pipe that never drains.
             ::close(in_);
