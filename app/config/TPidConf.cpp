@@ -3,6 +3,7 @@
 #include "config/ClickablePanel.h"
 #include "config/ModuleConfig.h"
 
+#include "calib/Calibration.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TModPars.h"
@@ -177,7 +178,7 @@ void TPidConf::mmAboutClick() {
 }
 
 void TPidConf::miComCalibClick() {
-    // The calibration wizard has its own entry; the main window only starts it.
+    qmt::RunCalibration(this);
 }
 
 void TPidConf::miComModVarClick() {

@@ -1,5 +1,269 @@
 #include "dialogs/TModPars.h"
 
-TModPars::TModPars(QWidget* parent) : QDialog(parent) {
+#include "dialogs/PackedDate.h"
+#include "dialogs/TPassword.h"
+#include "link/Errors.h"
+#include "link/Forms.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "link/Ui.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QShowEvent>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+const int Speeds[] = {2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200};
+constexpr int MaxStationAddress = 240;
+constexpr int WriteGapMs = 10;
+constexpr int DateWriteGapMs = 300; // the module stores its passport in flash
+const QString DateMask = QStringLiteral("99.99.99;_");
+
+const QString AddressError = QStringLiteral("Введите корректное значение адреса!");
+const QString NumberError = QStringLiteral("Введите  номер модуля!");
+
+// A whole decimal number (sign allowed), as the dialogs' integer conversion reads it.
+std::optional<long long> toInteger(const QString& text) {
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,18}$"));
+    if (!integer.match(text).hasMatch()) return std::nullopt;
+    return text.toLongLong();
+}
+
+long long integerOrThrow(const QString& text) {
+    const auto value = toInteger(text);
+    if (!value) throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return *value;
+}
+
+QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(x, y, w, 24);
+    return l;
+}
+
+QLineEdit* edit(const char* name, QWidget* parent, int x, int y, int w) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setGeometry(x, y, w, 24);
+    return e;
+}
+
+QComboBox* combo(const char* name, QWidget* parent, int x, int y, int w) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setGeometry(x, y, w, 24);
+    return c;
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent, int x) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(x, 252, 108, 26);
+    return b;
+}
+
+// Shows a packed date, or raises the error when it is not a calendar date.
+void showDate(QLineEdit* field, uint16_t packed, const QString& error) {
+    const qmt::PackedDateFields date = qmt::UnpackDate(packed);
+    if (!qmt::IsValidPackedDate(date)) throw qmt::Exception(error);
+    field->setText(qmt::FormatPackedDate(date));
+}
+
+} // namespace
+
+namespace qmt {
+
+QString ModuleTypeName(uint16_t code) {
+    static const char* const names[] = {"QMT-417", "QMT-584", "KS-RV-06", "ZRN",
+                                        "QMV-362", "QMV-219", "QMT-473",  "QMT-584.1"};
+    if (code < 1 || code > 8) return QStringLiteral("UNKNOWN");
+    return QLatin1String(names[code - 1]);
+}
+
+} // namespace qmt
+
+TModPars::TModPars(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    using qmt::handler;
     setObjectName(QStringLiteral("ModPars"));
+    setWindowTitle(QStringLiteral("Служебные параметры модуля"));
+    setFixedSize(356, 288);
+
+    auto* modbus = new QGroupBox(QStringLiteral("Параметры Modbus"), this);
+    modbus->setObjectName(QStringLiteral("gbModbus"));
+    modbus->setGeometry(8, 4, 340, 76);
+    label(QStringLiteral("Адрес"), "lbAdress", modbus, 12, 18, 70);
+    edAdress = edit("edAdress", modbus, 12, 42, 60);
+    // Three digits; a read value is shown whole whatever its width.
+    edAdress->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,3}")), edAdress));
+    label(QStringLiteral("Скорость"), "lbSpeed", modbus, 90, 18, 110);
+    cbSpeed = combo("cbSpeed", modbus, 90, 42, 110);
+    for (int speed : Speeds)
+        cbSpeed->addItem(QString::number(speed));
+    label(QStringLiteral("Паритет"), "lbParity", modbus, 218, 18, 110);
+    cbParity = combo("cbParity", modbus, 218, 42, 110);
+    cbParity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
+
+    auto* passport = new QGroupBox(QStringLiteral("Паспорт"), this);
+    passport->setObjectName(QStringLiteral("gbPassport"));
+    passport->setGeometry(8, 86, 340, 156);
+    label(QStringLiteral("Тип модуля"), "lbName", passport, 12, 20, 140);
+    edName = edit("edName", passport, 160, 20, 110);
+    edName->setReadOnly(true);
+    edName->setEnabled(false);
+    label(QStringLiteral("Рег. номер"), "lbNumber", passport, 12, 46, 140);
+    cbAlpha = combo("cbAlpha", passport, 160, 46, 52);
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        cbAlpha->addItem(QString(QLatin1Char(letter)));
+    edNumber = edit("edNumber", passport, 216, 46, 54);
+    edNumber->setMaxLength(5);
+    label(QStringLiteral("Дата изготовления"), "lbManuf", passport, 12, 72, 140);
+    edManuf = edit("edManuf", passport, 160, 72, 80);
+    edManuf->setInputMask(DateMask);
+    label(QStringLiteral("Дата калибровки"), "lbCheck", passport, 12, 98, 140);
+    edCheck = edit("edCheck", passport, 160, 98, 80);
+    edCheck->setInputMask(DateMask);
+    edCheck->setEnabled(false);
+    label(QStringLiteral("Версия ПО"), "lbVer", passport, 12, 124, 140);
+    edVer = edit("edVer", passport, 160, 124, 80);
+    edVer->setEnabled(false);
+
+    btWrite = button(QStringLiteral("Записать"), "btWrite", this, 8);
+    btWrite->setDefault(true);
+    btRead = button(QStringLiteral("Прочитать"), "btRead", this, 124);
+    btDef = button(QStringLiteral("По умолчанию"), "btDef", this, 240);
+    qmt::onClicked(btWrite, handler(this, &TModPars::btWriteClick));
+    qmt::onClicked(btRead, handler(this, &TModPars::btReadClick));
+    qmt::onClicked(btDef, handler(this, &TModPars::btDefClick));
+
+    // Empty until the user reads the module or asks for the defaults.
+    cbSpeed->setCurrentIndex(-1);
+    cbParity->setCurrentIndex(-1);
+    cbAlpha->setCurrentIndex(-1);
+    edAdress->setFocus();
+}
+
+TModPars::~TModPars() {
+    if (ModPars == this) ModPars = nullptr;
+}
+
+void TModPars::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Only the show that opens the dialog, not a restore from the task bar.
+    if (!event->spontaneous()) qmt::guarded(qmt::handler(this, &TModPars::FormShow));
+}
+
+void TModPars::setPassportEditable(bool editable) {
+    for (QWidget* field : {static_cast<QWidget*>(edNumber), static_cast<QWidget*>(edManuf),
+                           static_cast<QWidget*>(cbAlpha)}) {
+        field->setEnabled(editable);
+        QPalette palette = QApplication::palette(field);
+        if (!editable) {
+            palette.setColor(QPalette::Base, QColor(128, 128, 128));
+            palette.setColor(QPalette::Button, QColor(128, 128, 128));
+        }
+        field->setPalette(palette);
+    }
+}
+
+void TModPars::FormShow() {
+    setPassportEditable(qmt::AskPassword());
+    edAdress->setFocus();
+}
+
+void TModPars::btReadClick() {
+    qmt::BusyCursor busy;
+    using namespace qmt::reg;
+
+    edAdress->setText(QString::number(qmt::ReadRegister(OwnAddress)));
+
+    const uint16_t speed = qmt::ReadRegister(OwnBaud);
+    const int* found = std::find(std::begin(Speeds), std::end(Speeds), speed * BaudUnit);
+    cbSpeed->setCurrentIndex(found != std::end(Speeds) ? int(found - std::begin(Speeds)) : -1);
+
+    const int parity = qmt::ReadRegister(OwnParity) & 0xFF;
+    cbParity->setCurrentIndex(parity < cbParity->count() ? parity : -1);
+
+    edName->setText(qmt::ModuleTypeName(qmt::ReadRegister(ModuleType)));
+
+    const uint16_t serial = qmt::ReadRegister(SerialNumber);
+    const int letter = (serial >> SerialLetterShift) - 1;
+    cbAlpha->setCurrentIndex(letter >= 0 && letter < cbAlpha->count() ? letter : -1);
+    edNumber->setText(QString::asprintf("%04hd", static_cast<short>(serial & SerialNumberMask)));
+
+    const uint16_t version = qmt::ReadRegister(FirmwareVersion);
+    edVer->setText(QString::asprintf("%02hd.%02hd", static_cast<short>(version >> 8),
+                                     static_cast<short>(version & 0xFF)));
+
+    showDate(edManuf, qmt::ReadRegister(ManufactureDate),
+             QStringLiteral("Некорректная дата изготовления!"));
+    showDate(edCheck, qmt::ReadRegister(CalibrationDate),
+             QStringLiteral("Некорректная дата калибровки!\nВозможно модуль не откалиброван!"));
+}
+
+void TModPars::btWriteClick() {
+    using namespace qmt::reg;
+    if (cbSpeed->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите скорость!"));
+    if (cbParity->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите паритет!"));
+
+    const QString addressText = edAdress->text().trimmed();
+    if (addressText.isEmpty()) throw qmt::Exception(AddressError);
+    const long long address = integerOrThrow(addressText);
+    // A negative number would reach the module as a word above 240.
+    if (address > MaxStationAddress || address < 0) throw qmt::Exception(AddressError);
+
+    qmt::BusyCursor busy;
+    qmt::WriteRegister(OwnAddress, static_cast<uint16_t>(address));
+    qmt::clock().sleepMs(WriteGapMs);
+    qmt::WriteRegister(OwnBaud, static_cast<uint16_t>(Speeds[cbSpeed->currentIndex()] / BaudUnit));
+    qmt::clock().sleepMs(WriteGapMs);
+    qmt::WriteRegister(OwnParity, static_cast<uint16_t>(cbParity->currentIndex()));
+    qmt::clock().sleepMs(WriteGapMs);
+
+    if (!edNumber->isEnabled()) return; // the password was refused
+
+    const QString numberText = edNumber->text().trimmed();
+    if (numberText.isEmpty()) throw qmt::Exception(NumberError);
+    const long long number = integerOrThrow(numberText);
+    // Eleven bits: a wider number would spill into the series letter.
+    if (number < 0 || number > SerialNumberMask) throw qmt::Exception(NumberError);
+    qmt::WriteProtectedRegister(SerialNumber,
+                                SerialCode(cbAlpha->currentIndex(), static_cast<int>(number)));
+    qmt::clock().sleepMs(WriteGapMs);
+
+    const QString dateText = edManuf->text();
+    static const QRegularExpression dmy(QStringLiteral("^([0-9]{2})\\.([0-9]{2})\\.([0-9]{2})$"));
+    const QRegularExpressionMatch parts = dmy.match(dateText);
+    const int day = parts.captured(1).toInt(), month = parts.captured(2).toInt(),
+              year = parts.captured(3).toInt();
+    if (!parts.hasMatch() || !QDate(2000 + year, month, day).isValid())
+        throw qmt::Exception(QStringLiteral("'%1' is not a valid date").arg(dateText));
+    // The year field has six bits: a later year would be stored as another one.
+    if (year > qmt::LastPackedYear)
+        throw qmt::Exception(QStringLiteral("Некорректная дата изготовления!"));
+    qmt::WriteProtectedRegister(ManufactureDate, qmt::PackDate(day, month, year));
+    qmt::clock().sleepMs(DateWriteGapMs);
+}
+
+void TModPars::btDefClick() {
+    edAdress->setText(QStringLiteral("1"));
+    cbSpeed->setCurrentIndex(3);
+    cbParity->setCurrentIndex(2);
+    if (edManuf->isEnabled()) {
+        const QDate today = qmt::clock().now().date();
+        edManuf->setText(qmt::FormatPackedDate({today.day(), today.month(), today.year() % 100}));
+    }
 }

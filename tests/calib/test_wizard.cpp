@@ -1,0 +1,455 @@
+// The calibration wizard on the fake module: both sequences end to end with
+// an ideal meter and sources, and the ways a run can go back, refuse a value
+// or end early. The fake module runs no time, so its readings carry no noise.
+#include "WizardDriver.h"
+
+#include "TextFit.h"
+
+#include "dialogs/PackedDate.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace qmt::test {
+namespace {
+
+using sim::InputConnection;
+using Writes = std::vector<std::string>;
+
+InputConnection wired(InputConnection::Kind kind, int polarity) {
+    InputConnection c;
+    c.kind = kind;
+    c.polarity = polarity;
+    return c;
+}
+
+InputConnection source(InputConnection::Kind kind, double value) {
+    InputConnection c;
+    c.kind = kind;
+    c.value = value;
+    return c;
+}
+
+const uint16_t Today = 9 + 32 + 12 * 64 + 26 * 1024; // the fake clock's 9 December 2026
+
+class WizardTest : public ServiceTest {
+protected:
+    explicit WizardTest(uint16_t type = 2) : ServiceTest(options(type)) {}
+    static sim::ModuleOptions options(uint16_t type) {
+        sim::ModuleOptions o;
+        o.type = type;
+        return o;
+    }
+    void SetUp() override {
+        ServiceTest::SetUp();
+        PortSettings.portName = QStringLiteral("/dev/ttyUSB3");
+        PortSettings.baud = 9600;
+        PortSettings.parity = 0;
+        // Other values than the neutral ones, to see what the wizard writes.
+        for (uint16_t b = 8; b <= 36; b += 4)
+            for (uint16_t w = 0; w < 3; ++w)
+                module.setReg(b + w, 7);
+    }
+
+    double microamps() { return module.module().outputMicroamps(); }
+    double millivolts() { return module.module().outputMillivolts(); }
+    void connect(int input, const InputConnection& c) { module.module().connectInput(input, c); }
+    std::vector<uint16_t> block(uint16_t first) const {
+        return {module.reg(first), module.reg(first + 1), module.reg(first + 2)};
+    }
+    // A reading of the calibrated module through its own coefficients.
+    int16_t valueAt(int input, uint16_t mode, const InputConnection& c) {
+        module.setReg(56 + input, mode);
+        connect(input, c);
+        return static_cast<int16_t>(module.reg(1024 + input));
+    }
+
+    // The four typed steps of the output-and-inputs sequence with an ideal meter.
+    void measureOutput() {
+        wizard.typeReading(421, [this] { return microamps(); });
+        wizard.typeReading(20000, [this] { return microamps(); });
+        wizard.typeReading(-9830, [this] { return millivolts(); });
+        wizard.typeReading(9830, [this] { return millivolts(); });
+    }
+    void wireVoltage(int input) {
+        wizard.step(
+            [this, input](TCalibr1*) { connect(input, wired(InputConnection::VoltageOutput, 1)); });
+    }
+    void wireCurrent(int input, int polarity) {
+        wizard.step([this, input, polarity](TCalibr1*) {
+            connect(input, wired(InputConnection::CurrentOutput, polarity));
+        });
+    }
+    void checkPortRestored() const {
+        ASSERT_GE(module.opens.size(), 2u);
+        EXPECT_EQ(module.opens.front().baud, 19200u);
+        EXPECT_EQ(module.opens.front().parity, 2);
+        EXPECT_EQ(module.opens.back().port, "/dev/ttyUSB3");
+        EXPECT_EQ(module.opens.back().baud, 9600u);
+        EXPECT_EQ(module.opens.back().parity, 0);
+        EXPECT_EQ(Calibr1, nullptr);
+    }
+
+    QWidget owner;
+    WizardDriver wizard{prompts};
+};
+
+class InputsOnlyWizardTest : public WizardTest {
+protected:
+    InputsOnlyWizardTest() : WizardTest(8) {}
+};
+
+TEST_F(WizardTest, FullRunCalibratesOutputAndInputs) {
+    wizard.password();
+    measureOutput();
+    for (int i = 0; i < 3; ++i)
+        wireVoltage(i);
+    for (int i = 0; i < 3; ++i) {
+        wireCurrent(i, 1);
+        wireCurrent(i, -1);
+    }
+    wizard.step([](TCalibr1* d) { EXPECT_TRUE(d->lbInstr->text().isEmpty()); });
+    ASSERT_TRUE(wizard.run(&owner)) << prompts.lastText().toStdString();
+
+    // Only the confirmation was asked; no value was refused.
+    ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
+    EXPECT_EQ(prompts.shown[0].text,
+              QStringLiteral("Калибровочные коэффициенты будут переписаны!\nПродолжить?"));
+    EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("Внимание!"));
+    EXPECT_EQ(prompts.shown[0].owner, &owner);
+    ASSERT_EQ(wizard.captions.size(), 14u);
+    EXPECT_EQ(wizard.captions.front(), stepCaption(1));
+    EXPECT_EQ(wizard.captions.back(), stepCaption(14));
+    EXPECT_EQ(wizard.nextTexts.back(), QStringLiteral("Финиш"));
+    EXPECT_EQ(wizard.nextTexts[12], QStringLiteral("Далее >>"));
+
+    EXPECT_EQ(block(36), (std::vector<uint16_t>{51116, 0, 0}));
+    EXPECT_EQ(block(20), (std::vector<uint16_t>{52428, 0, 8192}));
+    EXPECT_EQ(module.reg(256), Today);
+    for (uint16_t i = 0; i < 3; ++i)
+        EXPECT_EQ(module.reg(48 + i), 40);
+    EXPECT_EQ(module.reg(51), 0);
+    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 2000), 12);
+    checkPortRestored();
+
+    // The calibrated module tells true values.
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(valueAt(i, 2, source(InputConnection::VoltageSource, 3000)), 3000, 15) << i;
+        EXPECT_NEAR(valueAt(i, 1, source(InputConnection::CurrentSource, -15000)), -15000, 30) << i;
+    }
+    module.setReg(1027, 12000); // current mode: µA
+    EXPECT_NEAR(module.module().outputMicroamps(), 12000, 3);
+    module.setReg(59, 2);
+    module.setReg(1027, static_cast<uint16_t>(-4321));
+    EXPECT_NEAR(module.module().outputMillivolts(), -4321, 3);
+}
+
+TEST_F(WizardTest, StepsShowTheirTextsAndWriteTheOutputCodeFirst) {
+    wizard.password();
+    std::vector<int> codes;
+    for (int m = 0; m < 4; ++m) {
+        wizard.step([this, &codes, m](TCalibr1* d) {
+            codes.push_back(module.reg(1027));
+            EXPECT_FALSE(d->Edit1->isHidden());
+            EXPECT_TRUE(d->Edit1->text().isEmpty());
+            EXPECT_EQ(d->btPrev->isHidden(), m == 0);
+            EXPECT_EQ(d->Edit1->maxLength(), 5);
+            d->Edit1->setText(QString::number(std::lround(m < 2 ? microamps() : millivolts())));
+        });
+    }
+    wizard.step(
+        [](TCalibr1* d) {
+            EXPECT_TRUE(d->Edit1->isHidden());
+            EXPECT_EQ(
+                d->lbInstr->text(),
+                QStringLiteral("Соедините выход напряжения со входом 1 (клеммы 9-\"+\" 10-\"-\")"));
+            EXPECT_EQ(d->lbTip->text(), QStringLiteral("Установите перемычки XK3,XK5,XK7"));
+        },
+        "btCancel");
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_EQ(codes, (std::vector<int>{328, 15599, 328, 16056}));
+    EXPECT_EQ(module.reg(59), 2); // voltage output for the voltage steps
+}
+
+TEST_F(WizardTest, TypedValuesOutsideTheirToleranceAreRefused) {
+    const struct {
+        int value;
+        bool passes;
+    } cases[] = {{221, true}, {621, true}, {220, false}, {622, false}};
+    for (const auto& c : cases) {
+        prompts.shown.clear();
+        wizard.captions.clear();
+        wizard.password();
+        wizard.type(c.value);
+        wizard.cancel();
+        ASSERT_TRUE(wizard.run(&owner));
+        ASSERT_EQ(wizard.captions.size(), 2u);
+        EXPECT_EQ(wizard.captions[1], stepCaption(c.passes ? 2 : 1)) << c.value;
+        if (c.passes) {
+            EXPECT_EQ(prompts.shown.size(), 1u) << c.value;
+        } else {
+            EXPECT_EQ(prompts.lastText(), calibError(c.value));
+        }
+    }
+}
+
+TEST_F(WizardTest, TextThatIsNoIntegerIsAskedAgain) {
+    for (const char* text : {"abc", "", "12.5", "4 21"}) {
+        prompts.shown.clear();
+        wizard.captions.clear();
+        wizard.password();
+        wizard.step([text](TCalibr1* d) { d->Edit1->setText(QLatin1String(text)); });
+        wizard.step([](TCalibr1* d) { EXPECT_TRUE(d->Edit1->text().isEmpty()); }, "btCancel");
+        ASSERT_TRUE(wizard.run(&owner));
+        EXPECT_EQ(wizard.captions, (std::vector<QString>{stepCaption(1), stepCaption(1)})) << text;
+        EXPECT_EQ(prompts.lastText(), QStringLiteral("Введите корректное значение!")) << text;
+        EXPECT_EQ(prompts.shown.back().caption, QStringLiteral("Ошибка!"));
+        EXPECT_EQ(prompts.shown.back().icon, MsgIcon::Error);
+    }
+}
+
+TEST_F(WizardTest, EitherSignOfTheFirstVoltageGivesTheSameBlock) {
+    std::vector<std::vector<uint16_t>> blocks;
+    for (int sign : {1, -1}) {
+        wizard.password();
+        wizard.type(421);
+        wizard.type(20000);
+        wizard.type(sign * 9830);
+        wizard.type(9830);
+        wizard.cancel();
+        ASSERT_TRUE(wizard.run(&owner));
+        blocks.push_back(block(20));
+    }
+    EXPECT_EQ(blocks[0], (std::vector<uint16_t>{52428, 0, 8192}));
+    EXPECT_EQ(blocks[1], blocks[0]);
+}
+
+// Two equal voltages would divide by zero: the step is refused and repeated
+// with the output still uncalibrated.
+TEST_F(WizardTest, EqualVoltageReadingsAreRefusedBeforeAnyBlockIsWritten) {
+    for (int first : {-9830, 9830}) {
+        prompts.shown.clear();
+        wizard.captions.clear();
+        wizard.password();
+        wizard.type(421);
+        wizard.type(20000);
+        wizard.type(first);
+        wizard.type(-9830);
+        wizard.step([this](TCalibr1* d) {
+            EXPECT_EQ(block(36), (std::vector<uint16_t>{0, 1, 0}));
+            EXPECT_EQ(module.reg(1027), 16056);
+            d->Edit1->setText(QStringLiteral("9830"));
+        });
+        wizard.cancel();
+        ASSERT_TRUE(wizard.run(&owner));
+        EXPECT_EQ(prompts.lastText(), calibError(-9830)) << first;
+        ASSERT_EQ(wizard.captions.size(), 6u);
+        EXPECT_EQ(wizard.captions[4], stepCaption(4));
+        EXPECT_EQ(wizard.captions[5], stepCaption(5));
+        EXPECT_EQ(block(20), (std::vector<uint16_t>{52428, 0, 8192}));
+    }
+}
+
+TEST_F(WizardTest, BackToTheFirstStepWritesTheNeutralBlocksAgain) {
+    wizard.password();
+    wizard.type(421);
+    wizard.step([this](TCalibr1*) { module.clearLog(); }, "btPrev");
+    wizard.step(
+        [this](TCalibr1* d) {
+            EXPECT_TRUE(d->btPrev->isHidden());
+            Writes expected;
+            for (int b = 8; b <= 36; b += 4) {
+                expected.push_back("1912=27437");
+                for (int w = 0; w < 3; ++w)
+                    expected.push_back(std::to_string(b + w) + "=" + (w == 1 ? "1" : "0"));
+            }
+            expected.insert(expected.end(), {"1912=27437", "56=1", "1027=328"});
+            EXPECT_EQ(module.writes(), expected);
+        },
+        "btCancel");
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_EQ(wizard.captions,
+              (std::vector<QString>{stepCaption(1), stepCaption(2), stepCaption(1)}));
+}
+
+TEST_F(WizardTest, BackFromTheLastStepRepeatsTheOneBefore) {
+    wizard.password();
+    measureOutput();
+    for (int i = 0; i < 3; ++i)
+        wireVoltage(i);
+    for (int i = 0; i < 3; ++i) {
+        wireCurrent(i, 1);
+        wireCurrent(i, -1);
+    }
+    wizard.back();
+    wizard.step([this](TCalibr1* d) {
+        EXPECT_EQ(d->btNext->text(), QStringLiteral("Далее >>"));
+        module.clearLog();
+    });
+    // The step's action ran again, with the coefficients the module now holds:
+    // input 3 reads a calibrated value, far from the raw count expected.
+    wizard.step(
+        [this](TCalibr1*) {
+            EXPECT_TRUE(module.log.back().function == 3 && module.log.back().address == 1026);
+            EXPECT_TRUE(module.writes() >= (Writes{"1912=27437", "59=1", "1027=19960"}));
+        },
+        "btCancel");
+    ASSERT_TRUE(wizard.run(&owner));
+    ASSERT_EQ(wizard.captions.size(), 16u);
+    EXPECT_EQ(wizard.captions[14], stepCaption(13));
+    EXPECT_EQ(wizard.captions[15], stepCaption(13));
+    EXPECT_EQ(prompts.lastText(), calibError(static_cast<int16_t>(module.reg(1026))));
+    EXPECT_GT(std::abs(static_cast<int16_t>(module.reg(1026)) - 509), 80);
+}
+
+TEST_F(WizardTest, CancelKeepsWhatWasWrittenAndRestoresThePort) {
+    wizard.password();
+    measureOutput();
+    wireVoltage(0);
+    wizard.cancel(); // the sixth step
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_EQ(wizard.captions.back(), stepCaption(6));
+    EXPECT_EQ(block(36), (std::vector<uint16_t>{51116, 0, 0}));
+    EXPECT_EQ(block(20), (std::vector<uint16_t>{52428, 0, 8192}));
+    for (uint16_t b : {8, 12, 16, 24, 28, 32})
+        EXPECT_EQ(block(b), (std::vector<uint16_t>{0, 1, 0})) << b;
+    EXPECT_EQ(module.reg(256), Today);
+    EXPECT_EQ(PortSettings.address, 1);
+    checkPortRestored();
+}
+
+TEST_F(WizardTest, ACommunicationFailureEndsTheRunOnTheProgramsOwnStation) {
+    answerAnyStation();
+    PortSettings.address = 9;
+    wizard.password();
+    wizard.type(421);
+    wizard.step([this](TCalibr1*) { module.silent = true; });
+    EXPECT_FALSE(wizard.run(&owner));
+    EXPECT_EQ(prompts.lastText(), QStringLiteral("Нет ответа!"));
+    EXPECT_EQ(wizard.captions.size(), 2u);
+    EXPECT_EQ(PortSettings.address, 9);
+    checkPortRestored();
+    EXPECT_EQ(module.log.front().station, 9); // the type, on the program's station
+    for (size_t i = 1; i < module.log.size(); ++i)
+        EXPECT_EQ(module.log[i].station, 1);
+}
+
+TEST_F(WizardTest, NothingIsWrittenWithoutPasswordConfirmationOrKnownType) {
+    wizard.password(QStringLiteral("не тот"));
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_TRUE(module.log.empty());
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Неправильный пароль!")});
+
+    prompts.shown.clear();
+    wizard.password();
+    prompts.answers.push_back(QMessageBox::No);
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_TRUE(module.log.empty());
+
+    for (uint16_t type : {uint16_t(5), uint16_t(0)}) {
+        module.setReg(0, type);
+        prompts.shown.clear();
+        wizard.password();
+        ASSERT_TRUE(wizard.run(&owner));
+        EXPECT_EQ(prompts.lastText(), QStringLiteral("Неизвестный тип модуля!"));
+        EXPECT_EQ(prompts.shown.back().caption, QStringLiteral("Ошибка!"));
+        EXPECT_TRUE(module.writes().empty());
+        EXPECT_TRUE(module.opens.empty());
+    }
+    EXPECT_TRUE(wizard.captions.empty());
+}
+
+TEST_F(WizardTest, StepDialogLooksAsDesigned) {
+    wizard.password();
+    wizard.step([](TCalibr1* d) {
+        EXPECT_EQ(d->size(), QSize(431, 123));
+        EXPECT_FALSE(d->windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_TRUE(d->btNext->isDefault());
+        EXPECT_EQ(d->btPrev->text(), QStringLiteral("<< Назад"));
+        EXPECT_EQ(d->btCancel->text(), QStringLiteral("Отмена"));
+        d->Edit1->setText(QStringLiteral("421"));
+    });
+    wizard.type(20000);
+    wizard.type(-9830);
+    wizard.step(
+        [](TCalibr1* d) {
+            // The widest texts of both sequences, on a step with every control.
+            d->show();
+            for (const char* text : {"Введите измеренное значение напряжения(мВ)",
+                                     "Переставьте перемычки XK3,XK5,XK7 на XK4,XK6,XK8"}) {
+                d->lbTip->setText(QString::fromUtf8(text));
+                EXPECT_EQ(clippedTextReport(d), "") << text;
+            }
+            d->lbTip->setText(QStringLiteral("Введите измеренное значение напряжения(мВ)"));
+            for (const char* text :
+                 {"Соедините выход напряжения со входом 3 (клеммы 15-\"+\" 16-\"-\")",
+                  "Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") напряжение +10 В",
+                  "Соедините выход тока со входом 1 в отрицательной полярности"}) {
+                d->lbInstr->setText(QString::fromUtf8(text));
+                EXPECT_EQ(clippedTextReport(d), "") << text;
+            }
+            d->lbInstr->setText(
+                QStringLiteral("Введите напряжение на выходе (клеммы 7-\"+\" 8-\"-\")"));
+            d->Edit1->setText(QStringLiteral("9830"));
+            const QByteArray target = qgetenv("QMT_GRAB_DIR");
+            if (!target.isEmpty())
+                d->grab().save(QDir(QString::fromLocal8Bit(target)).filePath("TCalibr1.png"));
+            d->hide();
+        },
+        "btCancel");
+    ASSERT_TRUE(wizard.run(&owner));
+}
+
+TEST_F(InputsOnlyWizardTest, FullRunWithReferenceSources) {
+    wizard.password();
+    for (int i = 0; i < 3; ++i)
+        for (int volts : {10000, -10000})
+            wizard.step([this, i, volts](TCalibr1* d) {
+                EXPECT_TRUE(d->Edit1->isHidden());
+                connect(i, source(InputConnection::VoltageSource, volts));
+            });
+    for (int i = 0; i < 3; ++i)
+        for (int microamps : {20000, -20000})
+            wizard.step([this, i, microamps](TCalibr1*) {
+                connect(i, source(InputConnection::CurrentSource, microamps));
+            });
+    wizard.step([](TCalibr1* d) { EXPECT_EQ(d->btNext->text(), QStringLiteral("Финиш")); });
+    ASSERT_TRUE(wizard.run(&owner));
+    ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
+    ASSERT_EQ(wizard.captions.size(), 13u);
+
+    for (uint16_t b : {8, 12, 16})
+        EXPECT_EQ(block(b), (std::vector<uint16_t>{40706, 5, 54024})) << b;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(valueAt(i, 1, source(InputConnection::CurrentSource, 15000)), 15000, 30) << i;
+    // The output is not touched in this sequence.
+    EXPECT_EQ(block(20), (std::vector<uint16_t>{0, 1, 0}));
+    EXPECT_EQ(block(36), (std::vector<uint16_t>{0, 1, 0}));
+    for (const Request& r : module.log) {
+        EXPECT_NE(r.address, 1027);
+        EXPECT_NE(r.address, 51);
+    }
+    EXPECT_EQ(module.reg(57), 1);
+    EXPECT_EQ(module.reg(58), 1);
+    EXPECT_EQ(module.reg(256), Today);
+    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 100), 9);
+    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 2000), 0);
+    checkPortRestored();
+}
+
+TEST_F(InputsOnlyWizardTest, ReadingOutOfToleranceIsRefusedAndRepeated) {
+    wizard.password();
+    wizard.step([this](TCalibr1*) { connect(0, source(InputConnection::VoltageSource, 9500)); });
+    wizard.step([this](TCalibr1*) { connect(0, source(InputConnection::VoltageSource, 10000)); });
+    wizard.cancel();
+    ASSERT_TRUE(wizard.run(&owner));
+    // 2048 + 9500 * 0.1779 counts: 3738, 89 below the expected 3827.
+    EXPECT_EQ(prompts.lastText(), calibError(3738));
+    EXPECT_EQ(wizard.captions,
+              (std::vector<QString>{stepCaption(1), stepCaption(1), stepCaption(2)}));
+}
+
+} // namespace
+} // namespace qmt::test
