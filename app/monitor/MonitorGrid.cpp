@@ -67,7 +67,7 @@ protected:
             switch (key->key()) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
-                emit const_cast<MonitorGridDelegate*>(this)->commitData(editor);
+                emit commitData(editor);
                 if (grid_->onKeyPress) {
                     const int k = key->key();
                     qmt::guarded([this, k] { grid_->onKeyPress(k); });
@@ -129,8 +129,9 @@ void MonitorGrid::setColWidths(std::initializer_list<int> widths) {
         setColumnWidth(c++, w + 1);
 }
 
-QWidget* MonitorGrid::editor() const {
-    return editorShown_ ? indexWidget(model()->index(row_, col_)) : nullptr;
+QLineEdit* MonitorGrid::currentEditor() const {
+    return editorShown_ ? qobject_cast<QLineEdit*>(indexWidget(model()->index(row_, col_)))
+                        : nullptr;
 }
 
 void MonitorGrid::setEditorShown(bool on) {
@@ -139,7 +140,7 @@ void MonitorGrid::setEditorShown(bool on) {
 }
 
 QString MonitorGrid::currentText() {
-    if (auto* edit = qobject_cast<QLineEdit*>(editor())) {
+    if (auto* edit = currentEditor()) {
         setCell(col_, row_, edit->text());
         return edit->text();
     }
@@ -148,7 +149,7 @@ QString MonitorGrid::currentText() {
 
 void MonitorGrid::setCurrent(int col, int row) {
     if (col == col_ && row == row_) return;
-    const bool hadFocus = hasFocus() || (editor() && editor()->hasFocus());
+    const bool hadFocus = hasFocus() || (currentEditor() && currentEditor()->hasFocus());
     if (editorShown_) {
         currentText();
         closePersistentEditor(item(row_, col_));
@@ -158,7 +159,7 @@ void MonitorGrid::setCurrent(int col, int row) {
     setCurrentCell(row, col);
     if (editorShown_) {
         openPersistentEditor(item(row, col));
-        if (hadFocus && editor()) editor()->setFocus();
+        if (hadFocus && currentEditor()) currentEditor()->setFocus();
     }
 }
 
@@ -251,5 +252,5 @@ void MonitorGrid::keyPressEvent(QKeyEvent* event) {
 void MonitorGrid::focusInEvent(QFocusEvent* event) {
     QTableWidget::focusInEvent(event);
     if (onEnter) qmt::guarded(onEnter);
-    if (QWidget* e = editor()) e->setFocus();
+    if (QWidget* e = currentEditor()) e->setFocus();
 }

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QLineEdit;
+
 class MonitorGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -26,6 +28,8 @@ public:
     void setEditorShown(bool on);
     // The editor's text (or the cell's, without an editor), after committing it.
     QString currentText();
+    // The editor open on the current cell, if any.
+    QLineEdit* currentEditor() const;
 
     // Whether a cell may become current; also the place to react to the attempt.
     std::function<bool(int col, int row)> onSelectCell;
@@ -49,7 +53,6 @@ private:
     friend class MonitorGridDelegate;
     bool isFixed(int col, int row) const { return col < fixedCols_ || row < fixedRows_; }
     void setCurrent(int col, int row);
-    QWidget* editor() const;
 
     int fixedCols_;
     int fixedRows_;

@@ -251,19 +251,19 @@ void TPidVal::buildLower() {
         radioGroup(GroupBox3, "rgModePWM", QStringLiteral("Режим выходов"),
                    {QStringLiteral("Нормальный"), QStringLiteral("Дискретный")}, {8, 16, 118, 78});
     rgOut1 = radioGroup(GroupBox3, "rgOut1", QStringLiteral("Выход 1"), {QString(), QString()},
-                        {132, 16, 110, 78});
+                        {132, 16, 105, 78});
     rgOut2 = radioGroup(GroupBox3, "rgOut2", QStringLiteral("Выход 2"), {QString(), QString()},
-                        {248, 16, 110, 78});
+                        {243, 16, 105, 78});
     rgOut1->setEnabled(false);
     rgOut2->setEnabled(false);
     rgModePWM->setOnClick(handler(this, &TPidVal::rgModePWMClick));
     rgOut1->setOnClick(handler(this, &TPidVal::rgOut1Click));
     rgOut2->setOnClick(handler(this, &TPidVal::rgOut2Click));
-    btReadPWM = button(GroupBox3, "btReadPWM", QStringLiteral("Считать"), {366, 16, 140, 25});
+    btReadPWM = button(GroupBox3, "btReadPWM", QStringLiteral("Считать"), {356, 16, 150, 25});
     btSetResPWM = button(GroupBox3, "btSetResPWM", QStringLiteral("Установка cброса ШИМ"),
-                         {366, 44, 140, 25});
+                         {356, 44, 150, 25});
     btClearResPWM =
-        button(GroupBox3, "btClearResPWM", QStringLiteral("Снятие сброса ШИМ"), {366, 72, 140, 25});
+        button(GroupBox3, "btClearResPWM", QStringLiteral("Снятие сброса ШИМ"), {356, 72, 150, 25});
     onClicked(btReadPWM, handler(this, &TPidVal::btReadPWMClick));
     onClicked(btSetResPWM, handler(this, &TPidVal::btSetResPWMClick));
     onClicked(btClearResPWM, handler(this, &TPidVal::btClearResPWMClick));

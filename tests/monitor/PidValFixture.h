@@ -1,0 +1,109 @@
+#pragma once
+// A values window on the in-process fake module, with scripted prompts and
+// clock and the configuration model as the program has it at start.
+
+#include "FakeModule.h"
+#include "FakeUi.h"
+
+#include "config/ModuleConfig.h"
+#include "link/CheckBox.h"
+#include "link/PortSettings.h"
+#include "link/RadioGroup.h"
+#include "monitor/MonitorGrid.h"
+#include "monitor/TPidVal.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qmt::test {
+
+class PidValTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Config = ModuleConfig{};
+        ResetConfig();
+        PortSettings = TPortSettings{};
+        window = std::make_unique<TPidVal>();
+        module.clearLog();
+    }
+    void TearDown() override { window.reset(); }
+
+    // The six live words of regulator p (1..3).
+    void setLive(int p, const std::array<uint16_t, 6>& words) {
+        for (int k = 0; k < 6; ++k)
+            module.setReg(static_cast<uint16_t>(1040 + 8 * (p - 1) + k), words[k]);
+    }
+
+    // (function:address:count) of every request, in order.
+    std::vector<std::string> requests() const {
+        std::vector<std::string> out;
+        for (const Request& r : module.log)
+            out.push_back(std::to_string(r.function) + ":" + std::to_string(r.address) + ":" +
+                          std::to_string(r.count));
+        return out;
+    }
+
+    template <class W> W* find(const char* name) const {
+        auto* w = window->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    void clickButton(QPushButton* b) const { QTest::mouseClick(b, Qt::LeftButton); }
+
+    // As the user does it: a mouse click on a radio item's indicator.
+    void clickItem(RadioGroup* g, int item) const {
+        QRadioButton* b = g->button(item);
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    }
+
+    // A mouse click on a grid cell (column first).
+    static void clickCell(MonitorGrid* grid, int col, int row,
+                          Qt::MouseButton button = Qt::LeftButton) {
+        const QRect r = grid->visualRect(grid->model()->index(row, col));
+        QTest::mouseClick(grid->viewport(), button, {}, r.center());
+    }
+
+    static QLineEdit* editorOf(MonitorGrid* grid) { return grid->currentEditor(); }
+
+    // Types a text into an edit and presses Enter.
+    static void enter(QLineEdit* edit, const QString& text) {
+        ASSERT_NE(edit, nullptr);
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    std::vector<bool> regSelection(int p) const {
+        std::vector<bool> out;
+        for (const MonitorChannel& ch : window->RegChannels[p - 1])
+            out.push_back(ch.selected);
+        return out;
+    }
+
+    // Arms the value log on a fresh file, as the user does before switching
+    // periodic update on.
+    void armLog() {
+        window->edLog->setText(dir.filePath(QStringLiteral("values.log")));
+        window->chbLog->setChecked(true);
+    }
+
+    QTemporaryDir dir;
+    FakePrompts prompts;
+    FakeClock clock;
+    FakeModule module;
+    std::unique_ptr<TPidVal> window;
+};
+
+} // namespace qmt::test

@@ -1,0 +1,108 @@
+// The values window with the real library and the simulator: live values
+// change under periodic update, a regulator reset reaches the module, and an
+// unplugged module stops periodic update with one message.
+#include "FakeUi.h"
+
+#include "config/ModuleConfig.h"
+#include "link/CheckBox.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/RegisterAccess.h"
+#include "monitor/MonitorGrid.h"
+#include "monitor/TPidVal.h"
+#include "testing/SimProcess.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace {
+
+using qmt::test::FakePrompts;
+
+class PidValOnSimulator : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        FakePrompts quiet;
+        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
+    }
+    void SetUp() override {
+        qmt::Config = {};
+        qmt::ResetConfig();
+        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+        ASSERT_FALSE(link.isEmpty()) << sim.error();
+        qmt::PortSettings = {link, 19200, 2, 1};
+        ASSERT_TRUE(qmt::OpenPort(link, 19200, 2));
+        window = std::make_unique<TPidVal>();
+    }
+    void TearDown() override {
+        window.reset();
+        sim.stop();
+        qmt::PortSettings = {};
+    }
+
+    // Every value cell of the window as one text.
+    QString snapshot() const {
+        QString all;
+        for (int p = 1; p <= 3; ++p)
+            for (int row = 1; row <= 7; ++row)
+                all += window->stateText(p, row) + QLatin1Char(' ');
+        for (int row = 1; row <= 4; ++row)
+            all += window->modValueText(row) + QLatin1Char(' ');
+        return all;
+    }
+
+    void startPeriodic(const QString& period) {
+        window->edPerUpd->setText(period);
+        QTest::keyClick(window->edPerUpd, Qt::Key_Return);
+        window->chbUpdate->userClick();
+    }
+
+    FakePrompts prompts;
+    qmt::sim::SimProcess sim;
+    QString link;
+    std::unique_ptr<TPidVal> window;
+};
+
+TEST_F(PidValOnSimulator, PeriodicUpdateShowsChangingLiveValues) {
+    startPeriodic(QStringLiteral("200"));
+    ASSERT_EQ(window->tmUpdate->interval(), 200);
+    std::set<QString> seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen.insert(snapshot()), seen.size() >= 4), 8000);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_FALSE(window->modValueText(1).isEmpty());
+    window->chbUpdate->userClick();
+}
+
+TEST_F(PidValOnSimulator, RegulatorResetReachesTheModule) {
+    QTest::mouseClick(window->btResPID2, Qt::LeftButton);
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    bool written = false;
+    for (const std::string& line : sim.traceLines()) {
+        // Function 16 to register 1064, one word, whose low byte has bit 1 set.
+        const std::string head = "< 01 10 04 28 00 01 02 ";
+        if (line.rfind(head, 0) == 0 && line.size() >= head.size() + 5) {
+            const int low = std::stoi(line.substr(head.size() + 3, 2), nullptr, 16);
+            written = written || (low & 0x02);
+        }
+    }
+    EXPECT_TRUE(written);
+}
+
+TEST_F(PidValOnSimulator, UnpluggedModuleStopsPeriodicUpdateWithOneMessage) {
+    startPeriodic(QStringLiteral("200"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->modValueText(4).isEmpty(), 5000);
+    ASSERT_TRUE(sim.sendControl("silent on"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->chbUpdate->checked(), 10000);
+    EXPECT_FALSE(window->tmUpdate->isActive());
+    QTest::qWait(600);
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Нет ответа!")});
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// The read cycle, its failure, periodic update and the update period.
+#include "PidValFixture.h"
+
+namespace qmt::test {
+namespace {
+
+TEST_F(PidValTest, ReadCycleFillsEveryCellFromItsFourBlocks) {
+    setLive(1, {0xFFFE, 100, 0x8000, 0x0005, 0xFF9C, 7});
+    setLive(2, {1, 2, 3, 0x8001, 4, 5});
+    setLive(3, {0x7FFF, 0, 0, 0x0006, 0, 0xFFFF});
+    clickButton(window->btRead);
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(requests(),
+              (std::vector<std::string>{"3:1040:6", "3:1048:6", "3:1056:6", "3:1024:4"}));
+
+    struct Column {
+        int p;
+        QStringList state; // rows 1..7
+        QStringList write; // rows 0..1 of sgWriteVal
+    };
+    const Column columns[] = {
+        {1, {"-2", "100", "-32768", "5", "1", "0", "1"}, {"-100", "7"}},
+        {2, {"1", "2", "3", "8001", "1", "0", "0"}, {"4", "5"}},
+        {3, {"32767", "0", "0", "6", "0", "1", "1"}, {"0", "-1"}},
+    };
+    for (const Column& c : columns) {
+        for (int row = 1; row <= 7; ++row)
+            EXPECT_EQ(window->stateText(c.p, row), c.state[row - 1]) << c.p << "," << row;
+        for (int row = 0; row <= 1; ++row)
+            EXPECT_EQ(window->writeValText(c.p, row), c.write[row]) << c.p << "," << row;
+    }
+    for (int row = 1; row <= 4; ++row) {
+        EXPECT_EQ(window->modValueText(row),
+                  QString::number(static_cast<int16_t>(module.reg(uint16_t(1023 + row)))));
+    }
+    // The always-open editor of the output value shows the value just read.
+    EXPECT_EQ(editorOf(window->sgModValues)->text(), window->modValueText(4));
+}
+
+// Records whether periodic update was still on when the error was shown.
+class WatchingPrompts : public FakePrompts {
+public:
+    qmt::CheckBox* box = nullptr;
+    std::vector<bool> checkedAtMessage;
+    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
+        checkedAtMessage.push_back(box && box->checked());
+        return FakePrompts::message(r);
+    }
+};
+
+TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMessage) {
+    setLive(1, {10, 11, 12, 0, 14, 15});
+    setLive(2, {20, 21, 22, 0, 24, 25});
+    clickButton(window->btRead);
+    setLive(1, {30, 31, 32, 1, 34, 35});
+    setLive(2, {40, 41, 42, 1, 44, 45});
+
+    WatchingPrompts watching; // replaces the fixture's prompts for this test
+    watching.box = window->chbUpdate;
+    window->chbUpdate->setChecked(true);
+    ASSERT_TRUE(window->tmUpdate->isActive());
+    module.clearLog();
+    module.failWhen = [](const Request& r) { return r.address == 1048 ? 14 : 0; };
+    QMetaObject::invokeMethod(window->tmUpdate, "timeout", Qt::DirectConnection);
+    // a timer tick arrives the way a click does: through the guard
+
+    EXPECT_EQ(window->stateText(1, 1), "30");
+    EXPECT_EQ(window->writeValText(1, 1), "35");
+    EXPECT_EQ(window->stateText(2, 1), "20");
+    EXPECT_EQ(window->writeValText(2, 0), "24");
+    EXPECT_FALSE(window->chbUpdate->checked());
+    EXPECT_FALSE(window->tmUpdate->isActive());
+    ASSERT_EQ(watching.shown.size(), 1u);
+    EXPECT_EQ(watching.lastText(), "Нет ответа!");
+    EXPECT_EQ(watching.checkedAtMessage, std::vector<bool>{false});
+    for (const Request& r : module.log)
+        EXPECT_NE(r.address, 1056) << "no block after the failed one";
+}
+
+TEST_F(PidValTest, PeriodicUpdateRunsWhileHiddenAndStopsWithTheLog) {
+    enter(window->edPerUpd, "1");
+    EXPECT_EQ(window->tmUpdate->interval(), 1);
+    armLog();
+    window->chbUpdate->userClick();
+    ASSERT_TRUE(window->tmUpdate->isActive());
+    window->hide();
+    QTRY_VERIFY(module.log.size() >= 8); // two whole cycles with the window closed
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+
+    window->chbUpdate->userClick();
+    EXPECT_FALSE(window->tmUpdate->isActive());
+    EXPECT_FALSE(window->chbLog->checked());
+    const size_t count = module.log.size();
+    QTest::qWait(20);
+    EXPECT_EQ(module.log.size(), count);
+}
+
+TEST_F(PidValTest, PeriodTakesWholeMillisecondsOfAtLeastOne) {
+    struct Case {
+        const char* text;
+        bool accepted;
+        int interval;
+        const char* shown; // edPerUpd afterwards
+    };
+    const Case cases[] = {
+        {"250", true, 250, "250"},   {" 0300 ", true, 300, "300"},
+        {"1", true, 1, "1"},         {"0", false, 1000, "0"},
+        {"-5", false, 1000, "-5"},   {"1000,4", false, 1000, "1000,4"},
+        {"0,2", false, 1000, "0,2"}, {"abc", false, 1000, "abc"},
+        {"", false, 1000, ""},       {"99999999999", false, 1000, "99999999999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        window->tmUpdate->setInterval(1000);
+        prompts.shown.clear();
+        enter(window->edPerUpd, QString::fromUtf8(c.text));
+        EXPECT_EQ(window->tmUpdate->interval(), c.interval);
+        EXPECT_EQ(window->edPerUpd->text(), QString::fromUtf8(c.shown));
+        EXPECT_EQ(prompts.shown.size(), c.accepted ? 0u : 1u);
+    }
+}
+
+TEST_F(PidValTest, SwitchingOnReadsThePeriodOnlyWithTrends) {
+    window->edPerUpd->setText("300"); // typed, no Enter
+    window->chbUpdate->userClick();
+    EXPECT_EQ(window->tmUpdate->interval(), 1000);
+    window->chbUpdate->userClick();
+
+    window->chbTrend->setChecked(true);
+    window->chbUpdate->userClick();
+    EXPECT_EQ(window->tmUpdate->interval(), 300);
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    window->chbUpdate->userClick();
+
+    // A bad period ends the handler: the box stays checked, the timer off.
+    window->edPerUpd->setText("abc");
+    window->chbUpdate->userClick();
+    EXPECT_TRUE(window->chbUpdate->checked());
+    EXPECT_FALSE(window->tmUpdate->isActive());
+    EXPECT_EQ(window->tmUpdate->interval(), 300);
+    EXPECT_EQ(prompts.shown.size(), 1u);
+}
+
+TEST_F(PidValTest, ClosingKeepsPeriodicUpdateAndTheChecks) {
+    armLog();
+    window->chbUpdate->setChecked(true);
+    window->show();
+    window->close();
+    EXPECT_TRUE(window->chbUpdate->checked());
+    EXPECT_TRUE(window->chbLog->checked());
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+} // namespace
+} // namespace qmt::test

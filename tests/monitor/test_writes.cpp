@@ -1,0 +1,93 @@
+// Values written from the window: the output value, the regulator values and
+// the Modbus set points.
+#include "PidValFixture.h"
+
+namespace qmt::test {
+namespace {
+
+TEST_F(PidValTest, OutputValueIsWrittenWholeOrNotAtAll) {
+    struct Case {
+        const char* text;
+        const char* write; // "" when refused
+        const char* message;
+    };
+    const Case cases[] = {
+        {"-100", "1027=65436", ""},
+        {"65535", "1027=65535", ""},
+        {"-32768", "1027=32768", ""},
+        {" 42 ", "1027=42", ""},
+        {"70000", "", "Значение 70000 выходит за пределы -32768 - 65535!"},
+        {"-32769", "", "Значение -32769 выходит за пределы -32768 - 65535!"},
+        {"99999999999999999999", "",
+         "Значение 99999999999999999999 выходит за пределы -32768 - 65535!"},
+        {"12a", "", "'12a' is not a valid integer value"},
+        {"", "", "'' is not a valid integer value"},
+    };
+    QLineEdit* editor = editorOf(window->sgModValues);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        module.clearLog();
+        prompts.shown.clear();
+        enter(editor, QString::fromUtf8(c.text));
+        const std::vector<std::string> expected =
+            *c.write ? std::vector<std::string>{c.write} : std::vector<std::string>{};
+        EXPECT_EQ(module.writes(), expected);
+        EXPECT_EQ(prompts.lastText(), QString::fromUtf8(c.message));
+    }
+}
+
+TEST_F(PidValTest, RegulatorValueKindFollowsTheOutputMode) {
+    auto writeAt = [&](int col, int row, const QString& text) {
+        clickCell(window->sgWriteVal, col, row);
+        EXPECT_EQ(window->sgWriteVal->col(), col);
+        EXPECT_EQ(window->sgWriteVal->row(), row);
+        module.clearLog();
+        prompts.shown.clear();
+        enter(editorOf(window->sgWriteVal), text);
+    };
+    Config.io[io::DacMode] = 1; // current: unsigned values
+    writeAt(2, 1, "-5");
+    EXPECT_TRUE(module.writes().empty());
+    EXPECT_EQ(prompts.lastText(), "Значение -5 выходит за пределы 0 - 65535!");
+    writeAt(3, 0, "40000");
+    EXPECT_EQ(module.writes(), std::vector<std::string>{"1060=40000"});
+
+    Config.io[io::DacMode] = 2;
+    writeAt(2, 1, "-5");
+    EXPECT_EQ(module.writes(), std::vector<std::string>{"1053=65531"});
+    writeAt(1, 0, "40000");
+    EXPECT_TRUE(module.writes().empty());
+    EXPECT_EQ(prompts.lastText(), "Значение 40000 выходит за пределы -32768 - 32767!");
+    writeAt(1, 1, "12");
+    EXPECT_EQ(module.writes(), std::vector<std::string>{"1045=12"});
+}
+
+TEST_F(PidValTest, KeyboardMovesTheWriteCellAndTheEditorFollows) {
+    window->show();
+    clickCell(window->sgWriteVal, 1, 0);
+    QTest::keyClick(editorOf(window->sgWriteVal), Qt::Key_Down);
+    EXPECT_EQ(window->sgWriteVal->row(), 1);
+    module.clearLog();
+    enter(editorOf(window->sgWriteVal), "3");
+    EXPECT_EQ(module.writes(), std::vector<std::string>{"1045=3"});
+}
+
+TEST_F(PidValTest, ModbusSetPointsGoToTheirRegulatorsBlock) {
+    enter(window->edMbSet3, "1000");
+    enter(window->edMbSet1, "-1");
+    enter(window->edMbSet2, "32768");
+    EXPECT_EQ(module.writes(), (std::vector<std::string>{"297=1000", "265=65535"}));
+    EXPECT_EQ(prompts.lastText(), "Значение 32768 выходит за пределы -32768 - 32767!");
+    EXPECT_EQ(window->edMbSet2->text(), "32768"); // the text typed stays
+}
+
+TEST_F(PidValTest, FailedWriteShowsTheLinkErrorAndChangesNothingElse) {
+    module.silent = true;
+    enter(window->edMbSet1, "5");
+    EXPECT_EQ(prompts.lastText(), "Нет ответа!");
+    EXPECT_EQ(window->edMbSet1->text(), "5");
+    EXPECT_FALSE(window->chbUpdate->checked());
+}
+
+} // namespace
+} // namespace qmt::test
