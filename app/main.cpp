@@ -1,5 +1,6 @@
 #include "calib/TCalibr1.h"
 #include "config/TPidConf.h"
+#include "dialogs/ProgramIcon.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TModPars.h"
@@ -61,6 +62,7 @@ int main(int argc, char* argv[]) {
     // first, but no window is created before the library is bound.
     QApplication app(argc, argv);
     qmt::PrepareApplication();
+    QApplication::setWindowIcon(qmt::ProgramIcon());
     if (!qmt::BindLibrary()) return 1;
 
     qmt::SetApplicationTitle();

@@ -1,5 +1,292 @@
 #include "dialogs/TPidParam.h"
 
-TPidParam::TPidParam(QWidget* parent) : QDialog(parent) {
+#include "config/ModuleConfig.h"
+#include "dialogs/FixedPoint.h"
+#include "link/CheckBox.h"
+#include "link/Errors.h"
+#include "link/IniFile.h"
+#include "link/PortSettings.h"
+#include "link/RadioGroup.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "link/Ui.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <limits>
+
+namespace {
+
+// How a field shows its register and takes it back.
+enum class Conv { Signed, Unsigned, Hundredths, Tenths, TwoMs, Control };
+
+struct Param {
+    const char* field; // objectName of the edit field
+    const char* label;
+    Conv conv;
+    const char* name; // for a failed write
+};
+
+// By register offset.
+const Param Params[TPidParam::ParamCount] = {
+    {"ed1", "Уставка по умолчанию", Conv::Signed, "Уставка"},
+    {"ed2", "Верняя граница зона нечувствительности", Conv::Unsigned,
+     "верхняя граница зоны нечувствительности"},
+    {"ed3", "Коэффициент пропорциональности", Conv::Hundredths, "коэффициент пропорциональности"},
+    {"ed4", "Постоянная времени интегрирования (мс)", Conv::TwoMs,
+     "постоянная времени интегрирования"},
+    {"ed5", "Постоянная времени дифференцирования (мс)", Conv::Tenths,
+     "постоянная времени дифференцирования"},
+    {"ed6", "Период входных  выборок (мс)", Conv::TwoMs, "период входных  выборок"},
+    {"ed7", "Уровень ограничения по максимуму", Conv::Signed, "уровень ограничения по максимуму"},
+    {"ed8", "Уровень ограничения по минимуму", Conv::Signed, "уровень ограничения по минимуму"},
+    {"ed9", "Смещение выхода", Conv::Signed, "смещение выхода ПИД-регулятора"},
+    {nullptr, nullptr, Conv::Control, "регистр управления ПИД-регулятора"},
+    {"edXfo", "Предустановка выхода", Conv::Signed, "значение для принудительного вывода"},
+    {"ed10", "Смещение входа", Conv::Signed, "смещение входа ПИД-регулятора"},
+    {"ed11", "Нижняя граница зона нечувствительности", Conv::Unsigned,
+     "нижняя граница зоны нечувствительности"},
+};
+
+// Top to bottom in the column, and the order of conversion; the tab sequence
+// differs only in taking ed2 before ed11.
+constexpr int ColumnOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 11};
+constexpr int TabOrder[] = {0, 1, 12, 2, 3, 4, 5, 6, 7, 8, 11};
+constexpr int ConversionOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+
+constexpr int WriteWaitMs = 100;
+
+uint16_t firstRegister(int n) {
+    return qmt::reg::PidWord(n, qmt::reg::pid::XsDef);
+}
+
+QString showValue(Conv conv, uint16_t r) {
+    switch (conv) {
+    case Conv::Signed:
+        return qmt::FormatRegisterValue(r, 2);
+    case Conv::Unsigned:
+        return qmt::FormatRegisterValue(r, 1);
+    case Conv::Hundredths:
+        return qmt::FormatFloat(float(r * 0.01), 2);
+    case Conv::Tenths:
+        return qmt::FormatFloat(float(r * 0.1), 1);
+    case Conv::TwoMs:
+        return QString::number(2 * int(r));
+    case Conv::Control:
+        break;
+    }
+    return QString();
+}
+
+uint16_t takeValue(Conv conv, const QString& text) {
+    switch (conv) {
+    case Conv::Signed:
+        return qmt::ParseRegisterValue(text, 2);
+    case Conv::Unsigned:
+        return qmt::ParseRegisterValue(text, 1);
+    case Conv::Hundredths:
+        return qmt::ParseFixedPoint(text, 2);
+    case Conv::Tenths:
+        return qmt::ParseFixedPoint(text, 1);
+    case Conv::TwoMs:
+        return qmt::ParseDoubledValue(text);
+    case Conv::Control:
+        break;
+    }
+    return 0;
+}
+
+// The whole text as an integer, or the toolkit's conversion error.
+long long toInteger(const QString& text) {
+    const auto value = qmt::IniFile::parseInteger(text);
+    if (!value || *value < std::numeric_limits<int>::min() ||
+        *value > std::numeric_limits<int>::max()) {
+        throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    }
+    return *value;
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent, int x, int y) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(x, y, 76, 25);
+    // Enter belongs to the fields (edKeyPress), not to a default button.
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+TPidParam::TPidParam(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("PidParam"));
+    setWindowTitle(QStringLiteral("Параметры - ПИД1"));
+    setFixedSize(548, 373);
+
+    // The longest labels take two lines so the group box beside the column has
+    // room for its check boxes.
+    constexpr int Top = 12, Pitch = 32, LabelWidth = 208, FieldX = 220, FieldWidth = 60;
+    int row = 0;
+    for (int offset : ColumnOrder) {
+        const Param& p = Params[offset];
+        const int y = Top + Pitch * row++;
+        auto* label = new QLabel(QString::fromUtf8(p.label), this);
+        label->setObjectName(QStringLiteral("lb") + QLatin1String(p.field).mid(2));
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setGeometry(8, y - 4, LabelWidth, 30);
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QLatin1String(p.field));
+        field->setGeometry(FieldX, y, FieldWidth, 22);
+        label->setBuddy(field);
+        field->installEventFilter(this);
+        fields_[offset] = field;
+    }
+    ed6 = fields_[5];
+    ed7 = fields_[6];
+
+    gbPIDCon = new QGroupBox(QStringLiteral("Регистр управления"), this);
+    gbPIDCon->setObjectName(QStringLiteral("gbPIDCon"));
+    gbPIDCon->setGeometry(292, 8, 248, 182);
+    rgType = new qmt::RadioGroup(gbPIDCon);
+    rgType->setObjectName(QStringLiteral("rgType"));
+    rgType->setTitle(QStringLiteral("Тип регулятора"));
+    rgType->setGeometry(8, 20, 232, 62);
+    rgType->setItems({QStringLiteral("Прямой"), QStringLiteral("Реверсивный")});
+    rgType->setItemIndex(0);
+    chbXfo = new qmt::CheckBox(QStringLiteral("Принудительная установка выхода"), gbPIDCon);
+    chbXfo->setObjectName(QStringLiteral("chbXfo"));
+    chbXfo->setGeometry(8, 90, 236, 20);
+    auto* lbXfo = new QLabel(QString::fromUtf8(Params[10].label), gbPIDCon);
+    lbXfo->setObjectName(QStringLiteral("lbXfo"));
+    lbXfo->setGeometry(26, 118, 136, 22);
+    edXfo = new QLineEdit(gbPIDCon);
+    edXfo->setObjectName(QStringLiteral("edXfo"));
+    edXfo->setGeometry(166, 118, 60, 22);
+    lbXfo->setBuddy(edXfo);
+    fields_[10] = edXfo;
+    chbMz = new qmt::CheckBox(QStringLiteral("Реализация зоны нечувствительности "), gbPIDCon);
+    chbMz->setObjectName(QStringLiteral("chbMz"));
+    chbMz->setGeometry(8, 150, 236, 20);
+
+    btRead = button(QStringLiteral("Считать"), "btRead", this, 292, 332);
+    btSend = button(QStringLiteral("Записать"), "btSend", this, 378, 332);
+    btCancel = button(QStringLiteral("Отмена"), "btCancel", this, 464, 332);
+
+    QWidget* previous = nullptr;
+    for (int offset : TabOrder) {
+        if (previous) setTabOrder(previous, fields_[offset]);
+        previous = fields_[offset];
+    }
+    QWidget* const rest[] = {
+        rgType->button(0), rgType->button(1), chbXfo, edXfo, chbMz, btRead, btSend, btCancel};
+    for (QWidget* next : rest) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    qmt::onClicked(btSend, qmt::handler(this, &TPidParam::btSendClick));
+    qmt::onClicked(btRead, qmt::handler(this, &TPidParam::btReadClick));
+    qmt::onClicked(btCancel, [this] { reject(); });
+}
+
+bool TPidParam::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != edXfo && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            qmt::guarded([this] { edKeyPress(QChar(13)); });
+        }
+    } else if (watched == ed6 && event->type() == QEvent::FocusOut) {
+        // Leaving the field for another control of the dialog; not the window
+        // losing focus to a message box or another program.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            qmt::guarded(qmt::handler(this, &TPidParam::ed7Exit));
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TPidParam::edKeyPress(QChar key) {
+    if (key == QChar(13)) btSendClick();
+}
+
+void TPidParam::LoadFromConfig() {
+    setWindowTitle(QStringLiteral("Параметры - ПИД") + QString::number(Tag + 1));
+    const qmt::PidBlock& block = qmt::Config.pid.at(size_t(Tag));
+    showValues(0, ParamCount, block.w.data() + qmt::reg::pid::XsDef);
+}
+
+void TPidParam::showValues(int first, int count, const uint16_t* values) {
+    for (int k = 0; k < count; ++k) {
+        const int offset = first + k;
+        const uint16_t r = values[k];
+        if (offset == ControlOffset) {
+            rgType->setItemIndex(r & qmt::reg::pid::ReverseAction ? 1 : 0);
+            chbXfo->setChecked(r & qmt::reg::pid::ForcedOutput);
+            chbMz->setChecked(r & qmt::reg::pid::DeadZoneActive);
+        } else {
+            fields_[offset]->setText(showValue(Params[offset].conv, r));
+        }
+    }
+}
+
+uint16_t TPidParam::controlWord() const {
+    uint16_t word = 0;
+    if (chbXfo->checked()) word |= qmt::reg::pid::ForcedOutput;
+    if (rgType->itemIndex() == 1) word |= qmt::reg::pid::ReverseAction;
+    if (chbMz->checked()) word |= qmt::reg::pid::DeadZoneActive;
+    return word;
+}
+
+void TPidParam::ed7Exit() {
+    if (toInteger(ed7->text()) < 2) ed7->setText(QStringLiteral("2"));
+}
+
+void TPidParam::btSendClick() {
+    if (rgType->itemIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите тип регулятора!"));
+    ed7Exit();
+
+    uint16_t values[ParamCount] = {};
+    for (int offset : ConversionOrder) {
+        values[offset] = offset == ControlOffset
+                             ? controlWord()
+                             : takeValue(Params[offset].conv, fields_[offset]->text());
+    }
+
+    const int n = Tag;
+    if (qmt::LinkUp) {
+        qmt::BusyCursor busy;
+        for (int offset = 0; offset < ParamCount; ++offset) {
+            try {
+                qmt::WriteRegisters(uint16_t(firstRegister(n) + offset), 1, &values[offset]);
+            } catch (qmt::ECommError& error) {
+                error.setMessage(error.message() + QStringLiteral("\nпараметр \"") +
+                                 QString::fromUtf8(Params[offset].name) + QLatin1Char('"'));
+                throw;
+            }
+            // The module stores each parameter before it takes the next one.
+            qmt::clock().sleepMs(WriteWaitMs);
+        }
+    }
+    qmt::PidBlock& block = qmt::Config.pid.at(size_t(n));
+    for (int offset = 0; offset < ParamCount; ++offset)
+        block.w[size_t(qmt::reg::pid::XsDef + offset)] = values[offset];
+}
+
+void TPidParam::btReadClick() {
+    const uint16_t first = firstRegister(Tag);
+    uint16_t head[7] = {};
+    qmt::ReadRegisters(first, 7, head);
+    showValues(0, 7, head);
+    uint16_t tail[6] = {};
+    qmt::ReadRegisters(uint16_t(first + 7), 6, tail);
+    showValues(7, 6, tail);
 }

@@ -1,15 +1,60 @@
 #pragma once
-// Parameters of one PID regulator.
+// Parameters of one PID regulator: the thirteen registers after its set-point
+// switch, read from and written to the module and kept in the configuration model.
 
 #include <QDialog>
+
+#include <array>
+#include <cstdint>
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+namespace qmt {
+class CheckBox;
+class RadioGroup;
+} // namespace qmt
 
 class TPidParam : public QDialog {
     Q_OBJECT
 public:
     explicit TPidParam(QWidget* parent = nullptr);
 
-    // Index of the item the dialog edits, set by the main window before LoadFromConfig.
+    // Regulator index (0..2), set by the main window before LoadFromConfig.
     int Tag = 0;
-    // Fills the fields from the configuration model before each showing.
-    void LoadFromConfig() {}
+    // Fills the fields from the regulator's block of the configuration model.
+    void LoadFromConfig();
+
+    // Handlers.
+    void btSendClick();
+    void btReadClick();
+    void ed7Exit();
+    // Enter in one of the fields ed1..ed11 writes; the key goes on to the field.
+    void edKeyPress(QChar key);
+
+    // Register offsets 0..12 from the regulator's first parameter register.
+    static constexpr int ParamCount = 13;
+    static constexpr int ControlOffset = 9;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Shows register values of offsets first .. first + count - 1.
+    void showValues(int first, int count, const uint16_t* values);
+    uint16_t controlWord() const;
+
+    // The edit field of each offset; none for the control register.
+    std::array<QLineEdit*, ParamCount> fields_{};
+    QLineEdit* ed6 = nullptr;
+    QLineEdit* ed7 = nullptr;
+    QLineEdit* edXfo = nullptr;
+    QGroupBox* gbPIDCon = nullptr;
+    qmt::RadioGroup* rgType = nullptr;
+    qmt::CheckBox* chbXfo = nullptr;
+    qmt::CheckBox* chbMz = nullptr;
+    QPushButton* btRead = nullptr;
+    QPushButton* btSend = nullptr;
+    QPushButton* btCancel = nullptr;
 };

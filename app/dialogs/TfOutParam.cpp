@@ -1,5 +1,208 @@
 #include "dialogs/TfOutParam.h"
 
-TfOutParam::TfOutParam(QWidget* parent) : QDialog(parent) {
+#include "config/ModuleConfig.h"
+#include "link/Errors.h"
+#include "link/PortSettings.h"
+#include "link/RadioGroup.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "link/Ui.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The frame and caption of a dialog take 8 x 28 of its outer 624 x 306.
+constexpr int ClientWidth = 616;
+constexpr int ClientHeight = 278;
+
+struct PwmField {
+    const char* name; // objectName without the channel suffix
+    const char* label;
+    int kind; // ParseRegisterValue kind
+};
+
+// By register offset; offset 4 is signed.
+const PwmField PwmFieldsTable[TfOutParam::PwmFields] = {
+    {"edXdz1_pwm", "Верняя граница нечувствительности около ноля", 1},
+    {"edXdz2_pwm", "Нижняя граница нечувствительности около ноля", 1},
+    {"edTpwm", "Период (мс)", 1},
+    {"Xmax", "Максимальная амплитуда", 1},
+    {"edY", "Нечувствительность около амплитуды", 2},
+};
+
+qmt::reg::Address pwmRegister(int channel) {
+    return channel == 0 ? qmt::reg::Pwm1 : qmt::reg::Pwm2;
+}
+
+size_t pwmWord(int channel, int offset) {
+    return size_t((channel == 0 ? qmt::io::Pwm1 : qmt::io::Pwm2) + offset);
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent, int x, int y) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(x, y, 100, 24);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w, int h) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(x, y, w, h);
+    return l;
+}
+
+} // namespace
+
+TfOutParam::TfOutParam(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("fOutParam"));
+    setWindowTitle(QStringLiteral("Параметры выхода"));
+    setFixedSize(ClientWidth, ClientHeight);
+
+    auto* dac = new QGroupBox(QStringLiteral("ЦАП"), this);
+    dac->setObjectName(QStringLiteral("gbDAC"));
+    dac->setGeometry(6, 2, 246, 274);
+    lbTime = label(QString(), "lbTime", dac, 8, 22, 178, 22);
+    edTime = new QLineEdit(dac);
+    edTime->setObjectName(QStringLiteral("edTime"));
+    edTime->setGeometry(188, 22, 50, 22);
+    lbBegVal = label(QString(), "lbBegVal", dac, 8, 52, 178, 22);
+    edBegVal = new QLineEdit(dac);
+    edBegVal->setObjectName(QStringLiteral("edBegVal"));
+    edBegVal->setGeometry(188, 52, 50, 22);
+    lbTime->setBuddy(edTime);
+    lbBegVal->setBuddy(edBegVal);
+    rgMode = new qmt::RadioGroup(dac);
+    rgMode->setObjectName(QStringLiteral("rgMode"));
+    rgMode->setTitle(QStringLiteral("Режим"));
+    rgMode->setGeometry(8, 86, 230, 66);
+    rgMode->setItems({QStringLiteral("По току"), QStringLiteral("По напряжению")});
+    rgMode->setOnClick(qmt::handler(this, &TfOutParam::rgModeClick));
+    btSendDAC = button(QStringLiteral("Записать"), "btSendDAC", dac, 12, 242);
+    btReadDAC = button(QStringLiteral("Считать"), "btReadDAC", dac, 134, 242);
+
+    auto* pwm = new QGroupBox(QStringLiteral("ШИМ"), this);
+    pwm->setObjectName(QStringLiteral("gbPWM"));
+    pwm->setGeometry(258, 2, 354, 274);
+    constexpr int Pitch = 19, FieldX = 284, FieldWidth = 48;
+    for (int ch = 0; ch < PwmChannels; ++ch) {
+        auto* box = new QGroupBox(QStringLiteral("Канал %1").arg(ch + 1), pwm);
+        box->setObjectName(QStringLiteral("gbChannel%1").arg(ch + 1));
+        box->setGeometry(6, 16 + 116 * ch, 342, 114);
+        for (int k = 0; k < PwmFields; ++k) {
+            const PwmField& f = PwmFieldsTable[k];
+            const QString suffix = QString::number(ch + 1);
+            const int y = 17 + Pitch * k;
+            auto* l = new QLabel(QString::fromUtf8(f.label), box);
+            l->setObjectName(QStringLiteral("lb") + QLatin1String(f.name) + suffix);
+            l->setGeometry(8, y, 274, Pitch);
+            auto* e = new QLineEdit(box);
+            e->setObjectName(QLatin1String(f.name) + suffix);
+            e->setGeometry(FieldX, y, FieldWidth, Pitch);
+            l->setBuddy(e);
+            pwm_[size_t(ch)][size_t(k)] = e;
+        }
+    }
+    btWritePWM = button(QStringLiteral("Записать"), "btWritePWM", pwm, 68, 249);
+    btReadPWM = button(QStringLiteral("Считать"), "btReadPWM", pwm, 186, 249);
+    btWritePWM->setFixedHeight(Pitch + 2);
+    btReadPWM->setFixedHeight(Pitch + 2);
+
+    qmt::onClicked(btSendDAC, qmt::handler(this, &TfOutParam::btSendDACClick));
+    qmt::onClicked(btReadDAC, qmt::handler(this, &TfOutParam::btReadDACClick));
+    qmt::onClicked(btWritePWM, qmt::handler(this, &TfOutParam::btWritePWMClick));
+    qmt::onClicked(btReadPWM, qmt::handler(this, &TfOutParam::btReadPWMClick));
+
+    rgMode->setItemIndex(0);
+}
+
+void TfOutParam::rgModeClick() {
+    const bool current = rgMode->itemIndex() == 0;
+    lbTime->setText(current ? QStringLiteral("Скорость нарастания  (мкА/мс)")
+                            : QStringLiteral("Скорость нарастания  (мВ/мс)"));
+    lbBegVal->setText(current ? QStringLiteral("Начальное значение (мкА)")
+                              : QStringLiteral("Начальное значение (мВ)"));
+}
+
+void TfOutParam::showMode(uint16_t mode) {
+    rgMode->setItemIndex(mode == qmt::reg::ModeCurrent   ? 0
+                         : mode == qmt::reg::ModeVoltage ? 1
+                                                         : -1);
+    // The handler does not run for the item already selected or for no item.
+    rgModeClick();
+}
+
+void TfOutParam::showPwm(int channel, const uint16_t* values) {
+    for (int k = 0; k < PwmFields; ++k) {
+        pwm_[size_t(channel)][size_t(k)]->setText(
+            qmt::FormatRegisterValue(values[k], PwmFieldsTable[k].kind));
+    }
+}
+
+void TfOutParam::LoadFromConfig() {
+    const auto& io = qmt::Config.io;
+    edTime->setText(qmt::FormatRegisterValue(io[qmt::io::DacVi], 1));
+    edBegVal->setText(qmt::FormatRegisterValue(io[qmt::io::DacValue], 1));
+    showMode(io[qmt::io::DacMode]);
+    for (int ch = 0; ch < PwmChannels; ++ch)
+        showPwm(ch, io.data() + pwmWord(ch, 0));
+}
+
+void TfOutParam::btSendDACClick() {
+    auto& io = qmt::Config.io;
+    if (!edTime->text().isEmpty()) {
+        const uint16_t value = qmt::ParseRegisterValue(edTime->text(), 1);
+        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputSlewRate, value);
+        io[qmt::io::DacVi] = value;
+    }
+    if (!edBegVal->text().isEmpty()) {
+        // Microamperes are unsigned, millivolts signed.
+        const int kind = rgMode->itemIndex() == 0 ? 1 : 2;
+        const uint16_t value = qmt::ParseRegisterValue(edBegVal->text(), kind);
+        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputInitialValue, value);
+        io[qmt::io::DacValue] = value;
+    }
+    const int item = rgMode->itemIndex();
+    if (item < 0) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
+    const uint16_t mode = uint16_t(item + 1);
+    if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputMode, mode);
+    io[qmt::io::DacMode] = mode;
+}
+
+void TfOutParam::btReadDACClick() {
+    edTime->setText(qmt::FormatRegisterValue(qmt::ReadRegister(qmt::reg::OutputSlewRate), 1));
+    const uint16_t initial = qmt::ReadRegister(qmt::reg::OutputInitialValue);
+    edBegVal->setText(qmt::FormatRegisterValue(initial, 1));
+    qmt::Config.io[qmt::io::DacValue] = initial;
+    showMode(qmt::ReadRegister(qmt::reg::OutputMode));
+}
+
+void TfOutParam::btWritePWMClick() {
+    for (int ch = 0; ch < PwmChannels; ++ch) {
+        uint16_t values[PwmFields] = {};
+        for (int k = 0; k < PwmFields; ++k) {
+            values[k] = qmt::ParseRegisterValue(pwm_[size_t(ch)][size_t(k)]->text(),
+                                                PwmFieldsTable[k].kind);
+        }
+        if (qmt::LinkUp) qmt::WriteRegisters(pwmRegister(ch), PwmFields, values);
+        for (int k = 0; k < PwmFields; ++k)
+            qmt::Config.io[pwmWord(ch, k)] = values[k];
+    }
+}
+
+void TfOutParam::btReadPWMClick() {
+    for (int ch = 0; ch < PwmChannels; ++ch) {
+        uint16_t values[PwmFields] = {};
+        qmt::ReadRegisters(pwmRegister(ch), PwmFields, values);
+        for (int k = 0; k < PwmFields; ++k)
+            qmt::Config.io[pwmWord(ch, k)] = values[k];
+        showPwm(ch, values);
+    }
 }

@@ -1,0 +1,153 @@
+// The parameter dialogs opened from the main window, with the real library
+// against the simulator: what "Записать" sends lands in the module's registers.
+#include "DialogFixture.h"
+
+#include "config/TPidConf.h"
+#include "dialogs/TInParam.h"
+#include "dialogs/TPidParam.h"
+#include "dialogs/TfOutParam.h"
+#include "link/Forms.h"
+#include "link/Library.h"
+#include "testing/SimProcess.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace qmt::test {
+namespace {
+
+class DialogsOnSimulator : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        FakePrompts quiet;
+        ASSERT_TRUE(BindLibrary(VORNLINK_FILE));
+    }
+    void SetUp() override {
+        Config = {};
+        LinkUp = false;
+        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+        ASSERT_FALSE(link.isEmpty()) << sim.error();
+        const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
+                    .arg(link)
+                    .toUtf8());
+        f.close();
+        window = std::make_unique<TPidConf>(nullptr, ini);
+        PidParam = new TPidParam;
+        InParam = new TInParam;
+        fOutParam = new TfOutParam;
+        // The supervision reads the configuration once the module answers.
+        QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+        window->linkTimer()->stop();
+    }
+    void TearDown() override {
+        delete PidParam;
+        delete InParam;
+        delete fOutParam;
+        PidParam = nullptr;
+        InParam = nullptr;
+        fOutParam = nullptr;
+        window.reset();
+        sim.stop();
+        LinkUp = false;
+        PortSettings = {};
+    }
+
+    // The register as the simulator holds it.
+    long simRegister(int address) {
+        const std::string file = dir.filePath(QStringLiteral("dump.txt")).toStdString();
+        if (!sim.sendControl("dump " + file)) return -1;
+        std::ifstream in(file);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            long a = -1, v = -1;
+            if (words >> a >> v && a == address) return v;
+        }
+        return -1;
+    }
+    // Clicks a block of the diagram; script works the dialog it opens.
+    void open(const char* block, std::function<void(QDialog*)> script) {
+        bool ran = false;
+        prompts.modalScripts.push_back([&](QDialog* d) {
+            ran = true;
+            script(d);
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(find<QWidget>(window.get(), block), Qt::LeftButton);
+        EXPECT_TRUE(ran) << block;
+    }
+
+    FakePrompts prompts;
+    FakeClock clock; // the 100 ms waits between PID writes
+    QTemporaryDir dir;
+    sim::SimProcess sim;
+    QString link;
+    std::unique_ptr<TPidConf> window;
+};
+
+TEST_F(DialogsOnSimulator, PidTwoReadEditAndWrite) {
+    ASSERT_TRUE(sim.sendControl("set 283 125"));
+    ASSERT_TRUE(sim.sendControl("set 285 33"));
+    const long before281 = simRegister(281);
+    open("pid2", [&](QDialog* d) {
+        EXPECT_EQ(d, static_cast<QDialog*>(PidParam));
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры - ПИД2"));
+        click(d, "btRead");
+        EXPECT_EQ(text(d, "ed3"), QStringLiteral("1,25"));
+        EXPECT_EQ(text(d, "ed5"), QStringLiteral("3,3"));
+        type(d, "ed3", QStringLiteral("2,34"));
+        type(d, "ed4", QStringLiteral("300"));
+        click(d, "btSend");
+    });
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(simRegister(283), 234);
+    EXPECT_EQ(simRegister(284), 150);
+    EXPECT_EQ(simRegister(285), 33);
+    EXPECT_EQ(simRegister(281), before281);
+    EXPECT_EQ(Config.pid[1].w[3], 234);
+    EXPECT_EQ(Config.pid[1].w[4], 150);
+    EXPECT_EQ(clock.sleeps, std::vector<int>(13, 100));
+}
+
+TEST_F(DialogsOnSimulator, InputThreeWritesTimeAndMode) {
+    open("paFB3", [&](QDialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры входа 3"));
+        type(d, "edTime", QStringLiteral("120"));
+        choose(d, "rgMode", 0);
+        click(d, "btSend");
+    });
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(simRegister(50), 120);
+    EXPECT_EQ(simRegister(58), 1);
+    EXPECT_EQ(Config.io[2], 120);
+}
+
+TEST_F(DialogsOnSimulator, OutputWritesTheDacAndThePwmChannels) {
+    open("Out", [&](QDialog* d) {
+        click(d, "btReadPWM");
+        type(d, "edTpwm1", QStringLiteral("5000"));
+        type(d, "edY2", QStringLiteral("-3"));
+        click(d, "btWritePWM");
+        choose(d, "rgMode", 1);
+        type(d, "edTime", QStringLiteral("25"));
+        type(d, "edBegVal", QStringLiteral("-500"));
+        click(d, "btSendDAC");
+    });
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(simRegister(322), 5000);
+    EXPECT_EQ(simRegister(332), 65533);
+    EXPECT_EQ(simRegister(51), 25);
+    EXPECT_EQ(simRegister(52), 65036);
+    EXPECT_EQ(simRegister(59), 2);
+}
+
+} // namespace
+} // namespace qmt::test
