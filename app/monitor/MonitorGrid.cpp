@@ -51,6 +51,11 @@ public:
         auto* edit = new QLineEdit(parent);
         edit->setObjectName(grid_->objectName() + QStringLiteral("_editor"));
         edit->setFrame(false);
+        // The text stays where the cell draws it.
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        edit->setTextMargins(0, 1, 0, 0);
+        // A grid that is not a tab stop is not reached through its editor either.
+        edit->setFocusPolicy(grid_->focusPolicy());
         return edit;
     }
 
