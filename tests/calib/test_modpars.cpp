@@ -7,6 +7,7 @@
 #include "dialogs/PackedDate.h"
 #include "dialogs/TModPars.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QTest>
@@ -172,7 +173,10 @@ TEST_F(ModParsTest, WriteWithThePasswordSendsLineSettingsAndPassport) {
     answerAnyStation();
     fillFields();
     combo("cbSpeed")->setCurrentIndex(4); // 28800
+    int idleWaits = 0;                    // waits without the wait cursor
+    clock.onSleep = [&idleWaits](int) { idleWaits += QApplication::overrideCursor() == nullptr; };
     press("btWrite");
+    EXPECT_EQ(idleWaits, 0);
     EXPECT_TRUE(prompts.shown.empty()) << error().toStdString();
     EXPECT_EQ(module.writes(), (Writes{"257=1", "258=288", "259=2", "1912=27437", "1=6159",
                                        "1912=27437", "2=14965"})); // 0x3A75

@@ -7,6 +7,7 @@
 
 #include "dialogs/PackedDate.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 
@@ -110,8 +111,14 @@ TEST_F(WizardTest, FullRunCalibratesOutputAndInputs) {
         wireCurrent(i, 1);
         wireCurrent(i, -1);
     }
-    wizard.step([](TCalibr1* d) { EXPECT_TRUE(d->lbInstr->text().isEmpty()); });
+    wizard.step([](TCalibr1* d) {
+        EXPECT_TRUE(d->lbInstr->text().isEmpty());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr); // not while the engineer works
+    });
+    int idleWaits = 0; // waits without the wait cursor
+    clock.onSleep = [&idleWaits](int) { idleWaits += QApplication::overrideCursor() == nullptr; };
     ASSERT_TRUE(wizard.run(&owner)) << prompts.lastText().toStdString();
+    EXPECT_EQ(idleWaits, 0);
 
     // Only the confirmation was asked; no value was refused.
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
