@@ -2,7 +2,9 @@
 // selected: 13 samples to the stand-in viewer (each waiting for its
 // acknowledgement), and one 26-field log line written and synced.
 //
-//   bench_monlog [cycles] [log folder]
+//   bench_monlog [cycles] [log folder] [viewer]
+//
+// With a viewer program given, the samples go to it instead of the stand-in.
 #include "monitor/TrendHandOff.h"
 #include "monitor/ValueLog.h"
 
@@ -59,8 +61,10 @@ int main(int argc, char** argv) {
     QTemporaryDir peerDir;
     QFile script(peerDir.filePath("curvix"));
     script.open(QIODevice::WriteOnly);
-    script.write(QStringLiteral("#!/bin/sh\nexec '%1' --dir '%2'\n")
-                     .arg(TRENDPEER_FILE, peerDir.path())
+    const QString viewer = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    script.write((viewer.isEmpty() ? QStringLiteral("#!/bin/sh\nexec '%1' --dir '%2'\n")
+                                         .arg(TRENDPEER_FILE, peerDir.path())
+                                   : QStringLiteral("#!/bin/sh\nexec '%1'\n").arg(viewer))
                      .toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -74,18 +78,27 @@ int main(int argc, char** argv) {
     qmt::TrendHandOff handOff;
     handOff.setProgramDir(peerDir.path());
     handOff.setChannels([&] { return channels; });
-    if (handOff.startViewer() != qmt::TrendHandOff::Start::Started) return 1;
+    if (handOff.startViewer() != qmt::TrendHandOff::Start::Started) {
+        std::fprintf(stderr, "the viewer did not start\n");
+        return 1;
+    }
     // The registration arrives through the event loop.
     QEventLoop loop;
     QObject::connect(&handOff, &qmt::TrendHandOff::viewerRegistered, &loop, &QEventLoop::quit);
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
-    if (!handOff.hasViewer()) return 2;
+    if (!handOff.hasViewer()) {
+        std::fprintf(stderr, "the viewer did not register within 5 s\n");
+        return 2;
+    }
 
     const QDateTime stamp = QDateTime::currentDateTime();
     print("hand-off, 13 samples per cycle",
           figures(timeEach(cycles, [&](int) { handOff.sendSamples(cells, stamp); })));
-    if (!handOff.viewerAlive()) return 3;
+    if (!handOff.viewerAlive()) {
+        std::fprintf(stderr, "the viewer stopped acknowledging\n");
+        return 3;
+    }
 
     QStringList names, texts;
     for (int i = 0; i < 25; ++i) {
@@ -93,12 +106,15 @@ int main(int argc, char** argv) {
         texts << QString::number(i * 1111 - 9999);
     }
     QStringList folders = {QDir::tempPath()};
-    if (argc > 2) folders << QString::fromLocal8Bit(argv[2]);
+    if (argc > 2 && *argv[2]) folders << QString::fromLocal8Bit(argv[2]);
     for (const QString& folder : folders) {
         const QString path = QDir(folder).filePath("bench_monlog.log");
         qmt::ValueLog log;
         const QDateTime start = QDateTime::currentDateTimeUtc();
-        if (!log.open(path, start) || !log.writeHeader(names)) return 4;
+        if (!log.open(path, start) || !log.writeHeader(names)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 4;
+        }
         const QByteArray label = ("log line, synced, in " + folder).toLocal8Bit();
         print(label.constData(), figures(timeEach(cycles, [&](int i) {
                   log.writeData(start.addMSecs(200 * i), texts);
