@@ -395,6 +395,23 @@ void TrendHandOff::markGone(Viewer* v) {
     v->buffer.clear();
     v->pendingRegistrations.clear();
     reap(v);
+    // Without a process descriptor (older kernels) a viewer that is gone but
+    // still running is reaped by polling now and then.
+    if (!v->reaped && v->pidFd < 0 && !reapTimer_) {
+        reapTimer_ = new QTimer(this);
+        connect(reapTimer_, &QTimer::timeout, this, [this] {
+            bool waiting = false;
+            for (auto& owned : viewers_) {
+                if (owned->gone && !owned->reaped && owned->pidFd < 0) reap(owned.get());
+                waiting = waiting || (owned->gone && !owned->reaped && owned->pidFd < 0);
+            }
+            if (!waiting) {
+                reapTimer_->deleteLater();
+                reapTimer_ = nullptr;
+            }
+        });
+        reapTimer_->start(1000);
+    }
 }
 
 void TrendHandOff::reap(Viewer* v) {

@@ -22,6 +22,8 @@
 
 #include <sys/types.h>
 
+class QTimer;
+
 namespace qmt {
 
 struct TrendChannel {
@@ -93,6 +95,7 @@ private:
     Viewer* target_ = nullptr;
     std::uint32_t handle_ = 0;
     int ackTimeoutMs_ = 2000;
+    QTimer* reapTimer_ = nullptr;
 };
 
 } // namespace qmt
