@@ -219,9 +219,9 @@ void TModPars::btWriteClick() {
     if (cbSpeed->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите скорость!"));
     if (cbParity->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите паритет!"));
 
-    const QString addressText = edAdress->text().trimmed();
-    if (addressText.isEmpty()) throw qmt::Exception(AddressError);
-    const long long address = integerOrThrow(addressText);
+    // An empty field asks for an address; a field of blanks is no integer.
+    if (edAdress->text().isEmpty()) throw qmt::Exception(AddressError);
+    const long long address = integerOrThrow(edAdress->text().trimmed());
     // A negative number would reach the module as a word above 240.
     if (address > MaxStationAddress || address < 0) throw qmt::Exception(AddressError);
 
@@ -235,9 +235,9 @@ void TModPars::btWriteClick() {
 
     if (!edNumber->isEnabled()) return; // the password was refused
 
-    const QString numberText = edNumber->text().trimmed();
+    const QString numberText = edNumber->text();
     if (numberText.isEmpty()) throw qmt::Exception(NumberError);
-    const long long number = integerOrThrow(numberText);
+    const long long number = integerOrThrow(numberText.trimmed());
     // Eleven bits: a wider number would spill into the series letter.
     if (number < 0 || number > SerialNumberMask) throw qmt::Exception(NumberError);
     qmt::WriteProtectedRegister(SerialNumber,

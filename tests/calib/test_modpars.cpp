@@ -207,7 +207,7 @@ TEST_F(ModParsTest, AddressIsCheckedBeforeAnythingIsSent) {
         {" 7", true, nullptr},
         {"241", false, "Введите корректное значение адреса!"},
         {"", false, "Введите корректное значение адреса!"},
-        {"   ", false, "Введите корректное значение адреса!"},
+        {"   ", false, "'' is not a valid integer value"},
         {"abc", false, "'abc' is not a valid integer value"},
         {"-1", false, "Введите корректное значение адреса!"},
     };
@@ -255,6 +255,7 @@ TEST_F(ModParsTest, RegistrationNumberMustFitItsElevenBits) {
         {"-1", "Введите  номер модуля!", nullptr},
         {"", "Введите  номер модуля!", nullptr},
         {"12x", "'12x' is not a valid integer value", nullptr},
+        {"  ", "'' is not a valid integer value", nullptr},
     };
     show(true);
     answerAnyStation();
