@@ -103,6 +103,15 @@ TEST_F(TrendWindowTest, SecondCheckStartsAnotherViewerThatTakesOver) {
     ASSERT_TRUE(tick(1000));
     EXPECT_EQ(types(first), (std::vector<int>{2, 3}));
     EXPECT_EQ(types(second), (std::vector<int>{2, 3, 6, 9}));
+
+    // A registration counts even when the box was unchecked before it came.
+    window->chbUpdate->userClick();
+    window->chbTrend->userClick();
+    window->chbTrend->userClick();
+    window->chbTrend->userClick();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return TrendOf(*window).handle() != std::uint32_t(second); }));
+    EXPECT_EQ(types(static_cast<pid_t>(TrendOf(*window).handle())), (std::vector<int>{2, 3}));
 }
 
 TEST_F(TrendWindowTest, ViewerMissingOrNotStartable) {
