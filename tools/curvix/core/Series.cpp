@@ -95,6 +95,22 @@ int64_t Series::lowerBound(int64_t t) const {
     return lo;
 }
 
+int64_t Series::lowerBoundFrom(int64_t t, int64_t from) const {
+    int64_t lo = std::max<int64_t>(from, 0), step = 1, hi = lo;
+    while (hi < size_ && time(hi) < t) {
+        lo = hi + 1;
+        hi += step;
+        step *= 2;
+    }
+    hi = std::min(hi, size_);
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (time(mid) < t) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
 int64_t Series::upperBound(int64_t t) const {
     int64_t lo = 0, hi = size_;
     while (lo < hi) {
@@ -108,30 +124,26 @@ int64_t Series::upperBound(int64_t t) const {
 }
 
 bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
-    first = std::max<int64_t>(first, 0);
-    last = std::min(last, size_);
+    int64_t a = std::max<int64_t>(first, 0), b = std::min(last, size_);
     MinMax m = kEmpty;
-    int64_t i = first;
-    while (i < last) {
-        // The largest complete bucket that starts at i and ends within the range.
-        bool used = false;
-        for (std::size_t level = levels_.size(); level-- > 0;) {
-            const int64_t span = int64_t(1) << (kFanBits * (level + 1));
-            if (i % span != 0 || i + span > last) continue;
-            const auto bucket = static_cast<std::size_t>(i / span);
-            if (bucket >= levels_[level].size()) continue;
-            merge(m, levels_[level][bucket]);
-            i += span;
-            used = true;
-            break;
+    // Raw samples up to the bucket boundaries at both ends ...
+    while (a < b && (a & (kFan - 1))) mergeValue(m, value(a++));
+    while (b > a && (b & (kFan - 1))) mergeValue(m, value(--b));
+    // ... then whole buckets, climbing a level whenever both ends are aligned.
+    if (a < b) {
+        int64_t A = a >> kFanBits, B = b >> kFanBits;
+        for (std::size_t level = 0;; ++level) {
+            const std::vector<MinMax>& row = levels_[level];
+            if (level + 1 >= levels_.size()) {
+                for (int64_t i = A; i < B; ++i) merge(m, row[std::size_t(i)]);
+                break;
+            }
+            while (A < B && (A & (kFan - 1))) merge(m, row[std::size_t(A++)]);
+            while (B > A && (B & (kFan - 1))) merge(m, row[std::size_t(--B)]);
+            if (A >= B) break;
+            A >>= kFanBits;
+            B >>= kFanBits;
         }
-        if (used) continue;
-        // Raw samples up to the next bucket boundary or the end.
-        int64_t slot;
-        const Block& b = blockOf(i, slot);
-        const int64_t stop = std::min({last, (i / kFan + 1) * kFan, b.first + b.count});
-        for (; i < stop; ++i, ++slot)
-            mergeValue(m, b.points[static_cast<std::size_t>(slot)].value);
     }
     if (m.lo > m.hi) return false;
     lo = m.lo;

@@ -30,6 +30,9 @@ public:
     // First index whose time is >= t (lowerBound) or > t (upperBound).
     int64_t lowerBound(int64_t t) const;
     int64_t upperBound(int64_t t) const;
+    // lowerBound for a t known to lie at or after index `from`: a galloping
+    // search, cheap when the answer is near (one pixel column after another).
+    int64_t lowerBoundFrom(int64_t t, int64_t from) const;
 
     // Extremes of the finite values of [first, last); false when there are none.
     bool minMax(int64_t first, int64_t last, float& lo, float& hi) const;

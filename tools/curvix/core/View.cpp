@@ -43,7 +43,7 @@ void sampleForView(const Series& s, int64_t t0, int64_t t1, int columns, ViewPoi
     int64_t a = inner;
     for (int c = 0; c < columns && a < s.size(); ++c) {
         const int64_t edge = t0 + int64_t(std::ceil(width * (c + 1)));
-        const int64_t b = c + 1 == columns ? s.upperBound(t1) : s.lowerBound(edge);
+        const int64_t b = c + 1 == columns ? s.upperBound(t1) : s.lowerBoundFrom(edge, a);
         if (b <= a) continue;
         const double key = (double(t0) + width * (c + 0.5)) / 1000.0;
         float lo, hi;
