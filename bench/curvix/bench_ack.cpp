@@ -5,8 +5,8 @@
 #include "core/Protocol.h"
 
 #include <algorithm>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
         latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     };
     deliver(beginRecord());
-    for (int id : ids) deliver(channelRecord(id, "Y(k)" + std::to_string(id)));
+    for (int id : ids)
+        deliver(channelRecord(id, "Y(k)" + std::to_string(id)));
     deliver(startRecord());
     latencies.clear();
 
@@ -138,7 +139,8 @@ int main(int argc, char** argv) {
     std::printf("cycles %ld, copy-data messages %zu\n", cycle, latencies.size());
     std::printf("acknowledgement latency: p50 %.0f us, p99 %.0f us, p99.9 %.0f us, max %.0f us\n",
                 percentile(latencies, 0.50), percentile(latencies, 0.99),
-                percentile(latencies, 0.999), *std::max_element(latencies.begin(), latencies.end()));
+                percentile(latencies, 0.999),
+                *std::max_element(latencies.begin(), latencies.end()));
     close(toViewer);
     close(fromViewer);
     kill(pid, SIGTERM);

@@ -26,7 +26,7 @@ using namespace curvix;
 namespace {
 
 constexpr int kChannels = 13;
-int kSamples = 1'000'000; // per channel; --samples N for a quick run
+int kSamples = 1'000'000;       // per channel; --samples N for a quick run
 constexpr int64_t kStepMs = 20; // 50 Hz
 const int64_t kStart = 1'796'817'600'000;
 
@@ -71,7 +71,8 @@ void sizePlot(QWidget* window, QWidget* plot) {
     window->show();
     for (int i = 0; i < 3; ++i) {
         QApplication::processEvents();
-        window->resize(window->width() + 1280 - plot->width(), window->height() + 800 - plot->height());
+        window->resize(window->width() + 1280 - plot->width(),
+                       window->height() + 800 - plot->height());
     }
     QApplication::processEvents();
     std::printf("plot %d x %d\n", plot->width(), plot->height());
@@ -82,16 +83,19 @@ int viewer() {
     sizePlot(&window, window.plot());
     const double before = residentBytes();
     Dataset& data = window.dataset();
-    for (int c = 0; c < kChannels; ++c) data.channel(c + 1, QStringLiteral("Канал %1").arg(c + 1));
+    for (int c = 0; c < kChannels; ++c)
+        data.channel(c + 1, QStringLiteral("Канал %1").arg(c + 1));
     std::vector<Channel*> channels = data.channels();
     for (int i = 0; i < kSamples; ++i)
         for (int c = 0; c < kChannels; ++c)
             data.addSample(*channels[std::size_t(c)], kStart + i * kStepMs, valueOf(c, i));
     const double grown = residentBytes() - before;
     std::size_t held = 0;
-    for (Channel* c : channels) held += c->samples.memoryBytes();
+    for (Channel* c : channels)
+        held += c->samples.memoryBytes();
     std::printf("store: %.2f bytes per sample resident (%.2f held by the store)\n",
-                grown / (double(kChannels) * kSamples), double(held) / (double(kChannels) * kSamples));
+                grown / (double(kChannels) * kSamples),
+                double(held) / (double(kChannels) * kSamples));
 
     window.setSpan(0);
     report("full view (whole run, following)", [&] {
@@ -135,7 +139,8 @@ int library() {
         QCPGraph* graph = plot.addGraph();
         graph->setAdaptiveSampling(true);
         QVector<double> keys, values;
-        for (int i = 0; i < kSamples; ++i) graph->addData((kStart + i * kStepMs) / 1000.0, valueOf(c, i));
+        for (int i = 0; i < kSamples; ++i)
+            graph->addData((kStart + i * kStepMs) / 1000.0, valueOf(c, i));
     }
     const double grown = residentBytes() - before;
     std::printf("plot container: %.2f bytes per sample resident\n",

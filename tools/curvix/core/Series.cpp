@@ -105,8 +105,10 @@ int64_t Series::lowerBoundFrom(int64_t t, int64_t from) const {
     hi = std::min(hi, size_);
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t) lo = mid + 1;
-        else hi = mid;
+        if (time(mid) < t)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     return lo;
 }
@@ -127,19 +129,24 @@ bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
     int64_t a = std::max<int64_t>(first, 0), b = std::min(last, size_);
     MinMax m = kEmpty;
     // Raw samples up to the bucket boundaries at both ends ...
-    while (a < b && (a & (kFan - 1))) mergeValue(m, value(a++));
-    while (b > a && (b & (kFan - 1))) mergeValue(m, value(--b));
+    while (a < b && (a & (kFan - 1)))
+        mergeValue(m, value(a++));
+    while (b > a && (b & (kFan - 1)))
+        mergeValue(m, value(--b));
     // ... then whole buckets, climbing a level whenever both ends are aligned.
     if (a < b) {
         int64_t A = a >> kFanBits, B = b >> kFanBits;
         for (std::size_t level = 0;; ++level) {
             const std::vector<MinMax>& row = levels_[level];
             if (level + 1 >= levels_.size()) {
-                for (int64_t i = A; i < B; ++i) merge(m, row[std::size_t(i)]);
+                for (int64_t i = A; i < B; ++i)
+                    merge(m, row[std::size_t(i)]);
                 break;
             }
-            while (A < B && (A & (kFan - 1))) merge(m, row[std::size_t(A++)]);
-            while (B > A && (B & (kFan - 1))) merge(m, row[std::size_t(--B)]);
+            while (A < B && (A & (kFan - 1)))
+                merge(m, row[std::size_t(A++)]);
+            while (B > A && (B & (kFan - 1)))
+                merge(m, row[std::size_t(--B)]);
             if (A >= B) break;
             A >>= kFanBits;
             B >>= kFanBits;

@@ -253,7 +253,9 @@ void CurvixWindow::attach(int inFd, int outFd) {
     connect(source_, &LiveSource::recordsReady, this, &CurvixWindow::takeFromSource);
     connect(source_, &LiveSource::ended, this, &CurvixWindow::sourceEnded);
     source_->start(inFd, outFd);
-    dump(QStringLiteral("token %1 pid %2").arg(source_->token()).arg(QCoreApplication::applicationPid()));
+    dump(QStringLiteral("token %1 pid %2")
+             .arg(source_->token())
+             .arg(QCoreApplication::applicationPid()));
 }
 
 void CurvixWindow::takeFromSource() {
