@@ -13,22 +13,23 @@
 namespace qmt {
 namespace {
 
-bool isSectionHeader(const QString& line, QString* name = nullptr) {
-    const QString t = line.trimmed();
+// Views, not copies: every lookup scans the file's lines.
+bool isSectionHeader(QStringView line, QStringView* name = nullptr) {
+    const QStringView t = line.trimmed();
     if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']'))) return false;
     if (name) *name = t.mid(1, t.size() - 2).trimmed();
     return true;
 }
 
-bool isComment(const QString& trimmed) {
+bool isComment(QStringView trimmed) {
     return trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'));
 }
 
 // Splits "key = value"; false for lines that are not assignments.
-bool splitAssignment(const QString& line, QString* key, QString* value) {
-    const QString t = line.trimmed();
+bool splitAssignment(QStringView line, QStringView* key, QStringView* value) {
+    const QStringView t = line.trimmed();
     if (t.isEmpty() || isComment(t)) return false;
-    const int eq = t.indexOf(QLatin1Char('='));
+    const auto eq = t.indexOf(QLatin1Char('='));
     if (eq <= 0) return false;
     if (key) *key = t.left(eq).trimmed();
     if (value) *value = t.mid(eq + 1).trimmed();
@@ -40,9 +41,7 @@ bool splitAssignment(const QString& line, QString* key, QString* value) {
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
 IniFile::LoadStatus IniFile::load() {
-    lines_.clear();
-    crlf_ = false;
-    latin1_ = false;
+    loadData(QByteArray());
     QFile file(path_);
     if (!file.exists()) return LoadStatus::Missing;
     if (!file.open(QIODevice::ReadOnly)) return LoadStatus::Unreadable;
@@ -50,6 +49,12 @@ IniFile::LoadStatus IniFile::load() {
     if (file.error() != QFileDevice::NoError) {
         return LoadStatus::Unreadable;
     }
+    loadData(data);
+    return LoadStatus::Ok;
+}
+
+void IniFile::loadData(const QByteArray& data) {
+    lines_.clear();
     crlf_ = data.contains("\r\n");
     // Text that is not UTF-8 (a comment typed in another code page) is carried
     // byte for byte, so a save does not turn it into replacement characters.
@@ -61,11 +66,10 @@ IniFile::LoadStatus IniFile::load() {
     lines_ = text.split(QLatin1Char('\n'));
     // A final line terminator does not make an extra empty line.
     if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
-    return LoadStatus::Ok;
 }
 
 int IniFile::findSection(const QString& section) const {
-    QString name;
+    QStringView name;
     for (int i = 0; i < lines_.size(); ++i) {
         if (isSectionHeader(lines_[i], &name) && name.compare(section, Qt::CaseInsensitive) == 0)
             return i;
@@ -82,7 +86,7 @@ int IniFile::sectionEnd(int headerLine) const {
 
 int IniFile::findKey(int headerLine, const QString& key) const {
     const int end = sectionEnd(headerLine);
-    QString k;
+    QStringView k;
     for (int i = headerLine + 1; i < end; ++i) {
         if (splitAssignment(lines_[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
             return i;
@@ -95,9 +99,9 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
     if (header < 0) return std::nullopt;
     const int line = findKey(header, key);
     if (line < 0) return std::nullopt;
-    QString v;
+    QStringView v;
     splitAssignment(lines_[line], nullptr, &v);
-    return v;
+    return v.toString();
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
@@ -161,12 +165,16 @@ void IniFile::writeInteger(const QString& section, const QString& key, long long
     writeString(section, key, QString::number(value));
 }
 
-bool IniFile::save(QString* error) const {
+QByteArray IniFile::data() const {
     const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QByteArray data;
     for (const QString& line : lines_)
         data += latin1_ ? (line + eol).toLatin1() : (line + eol).toUtf8();
+    return data;
+}
 
+bool IniFile::save(QString* error) const {
+    const QByteArray data = this->data();
     QSaveFile file(path_);
     // Write beside the target and rename: the old file stays whole on any failure.
     file.setDirectWriteFallback(false);

@@ -22,6 +22,9 @@ public:
 
     // Reads the whole file; a missing file leaves it empty.
     LoadStatus load();
+    // The same from bytes already read, and the bytes save() writes.
+    void loadData(const QByteArray& data);
+    QByteArray data() const;
 
     std::optional<QString> value(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;

@@ -28,16 +28,27 @@ void setSettingsFilePath(const QString& path) {
     overridePath() = path;
 }
 
+void ReadPortSettings(const IniFile& file, TPortSettings& settings) {
+    const TPortSettings defaults;
+    settings.portName = file.readString(PortSection, QStringLiteral("Name"), defaults.portName);
+    settings.baud = file.readInteger(PortSection, QStringLiteral("Baud"), defaults.baud);
+    settings.parity = static_cast<uint8_t>(
+        file.readInteger(PortSection, QStringLiteral("Parity"), defaults.parity));
+    settings.address = static_cast<uint8_t>(
+        file.readInteger(StationSection, QStringLiteral("Address"), defaults.address));
+}
+
+void WritePortSettings(const TPortSettings& settings, IniFile& file) {
+    file.writeString(PortSection, QStringLiteral("Name"), settings.portName);
+    file.writeInteger(PortSection, QStringLiteral("Baud"), settings.baud);
+    file.writeInteger(PortSection, QStringLiteral("Parity"), settings.parity);
+    file.writeInteger(StationSection, QStringLiteral("Address"), settings.address);
+}
+
 void LoadPortSettings(const QString& iniPath) {
     IniFile file(iniPath);
     file.load(); // a missing or unreadable file reads as empty: all defaults
-    const TPortSettings defaults;
-    PortSettings.portName = file.readString(PortSection, QStringLiteral("Name"), defaults.portName);
-    PortSettings.baud = file.readInteger(PortSection, QStringLiteral("Baud"), defaults.baud);
-    PortSettings.parity = static_cast<uint8_t>(
-        file.readInteger(PortSection, QStringLiteral("Parity"), defaults.parity));
-    PortSettings.address = static_cast<uint8_t>(
-        file.readInteger(StationSection, QStringLiteral("Address"), defaults.address));
+    ReadPortSettings(file, PortSettings);
 }
 
 void SavePortSettings(const QString& iniPath) {
@@ -45,10 +56,7 @@ void SavePortSettings(const QString& iniPath) {
     // An unreadable file is not overwritten with four lines: its other content would be lost.
     if (file.load() == IniFile::LoadStatus::Unreadable)
         throw Exception(QStringLiteral("Unable to write to %1").arg(iniPath));
-    file.writeString(PortSection, QStringLiteral("Name"), PortSettings.portName);
-    file.writeInteger(PortSection, QStringLiteral("Baud"), PortSettings.baud);
-    file.writeInteger(PortSection, QStringLiteral("Parity"), PortSettings.parity);
-    file.writeInteger(StationSection, QStringLiteral("Address"), PortSettings.address);
+    WritePortSettings(PortSettings, file);
     if (!file.save()) throw Exception(QStringLiteral("Unable to write to %1").arg(iniPath));
 }
 

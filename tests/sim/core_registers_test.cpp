@@ -95,6 +95,11 @@ TEST(SimRegisters, ExceptionsForBadRequests) {
     badCount.pop_back();
     appendCrc(badCount);
     EXPECT_EQ(exceptionOf(send(m, badCount)), 3);
+    // a read too short to hold address and count (checked past its end before)
+    for (uint8_t fn : {3, 4}) {
+        EXPECT_EQ(exceptionOf(send(m, withCrc({1, fn}))), 3);
+        EXPECT_EQ(exceptionOf(send(m, withCrc({1, fn, 1}))), 3);
+    }
     // an exception reply is addressed, flagged and checksummed
     Bytes r = send(m, readReq(1, 2000, 1));
     EXPECT_EQ(r[0], 1);

@@ -241,8 +241,10 @@ std::vector<uint8_t> Module::handleFrame(const uint8_t* f, size_t len) {
     }
 
     if (fn == 3 || fn == 4) {
-        uint16_t start = word(2), count = word(4);
-        if (len != 8 || count < 1 || count > 125)
+        // A short request has no address and count to read.
+        const bool wellFormed = len == 8;
+        uint16_t start = wellFormed ? word(2) : 0, count = wellFormed ? word(4) : 0;
+        if (!wellFormed || count < 1 || count > 125)
             reply = exception(station, fn, 3);
         else if (start + count - 1 > 0xFFFF || regionOf(start) < 0 ||
                  regionOf(static_cast<uint16_t>(start + count - 1)) != regionOf(start))

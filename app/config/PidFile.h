@@ -1,0 +1,16 @@
+#pragma once
+// The configuration model as a .pid file: which key holds which word, in which
+// form, and the word a missing or unreadable key gives.
+
+#include "config/ModuleConfig.h"
+
+namespace qmt {
+
+class IniFile;
+
+// Every word of the model from the file's keys.
+void ReadPidConfig(const IniFile& ini, ModuleConfig& config);
+// Every key from the model, keeping the file's other lines.
+void WritePidConfig(const ModuleConfig& config, IniFile& ini);
+
+} // namespace qmt
