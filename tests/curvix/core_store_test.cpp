@@ -78,6 +78,16 @@ TEST(Series, TimesAndBoundsAcrossJumpsBeyond32Bits) {
         EXPECT_EQ(s.lowerBound(times[std::size_t(i)]), i);
         EXPECT_EQ(s.upperBound(times[std::size_t(i)]), i + 1);
     }
+    // The guided searches agree with the plain one whatever the guess.
+    std::mt19937 random(5);
+    for (int round = 0; round < 2000; ++round) {
+        const int64_t t = times[random() % times.size()] + int64_t(random() % 41) - 20;
+        const int64_t expected = s.lowerBound(t);
+        const int64_t from = expected == 0 ? 0 : int64_t(random() % uint64_t(expected + 1));
+        const int64_t guess = int64_t(random() % uint64_t(s.size() + 10));
+        ASSERT_EQ(s.lowerBoundNear(t, from, guess), expected) << t << " " << from << " " << guess;
+        ASSERT_EQ(s.lowerBoundFrom(t, from), expected);
+    }
     float lo, hi;
     ASSERT_TRUE(s.minMax(19'000, 41'000, lo, hi));
     EXPECT_EQ(lo, 19'000.0f);

@@ -113,6 +113,28 @@ int64_t Series::lowerBoundFrom(int64_t t, int64_t from) const {
     return lo;
 }
 
+int64_t Series::lowerBoundNear(int64_t t, int64_t from, int64_t guess) const {
+    from = std::max<int64_t>(from, 0);
+    const int64_t g = std::clamp(guess, from, size_);
+    if (g == size_ || time(g) < t) return lowerBoundFrom(t, g);
+    // time(g) >= t: gallop back until a sample before t (or `from`) is passed.
+    int64_t hi = g, lo = g - 1, step = 1;
+    while (lo >= from && time(lo) >= t) {
+        hi = lo;
+        lo = hi - step;
+        step *= 2;
+    }
+    lo = std::max(lo + 1, from);
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (time(mid) < t)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 int64_t Series::upperBound(int64_t t) const {
     int64_t lo = 0, hi = size_;
     while (lo < hi) {

@@ -33,6 +33,9 @@ public:
     // lowerBound for a t known to lie at or after index `from`: a galloping
     // search, cheap when the answer is near (one pixel column after another).
     int64_t lowerBoundFrom(int64_t t, int64_t from) const;
+    // The same with a guess of the answer (the previous column's width ahead):
+    // with evenly spaced samples it touches two or three samples only.
+    int64_t lowerBoundNear(int64_t t, int64_t from, int64_t guess) const;
 
     // Extremes of the finite values of [first, last); false when there are none.
     bool minMax(int64_t first, int64_t last, float& lo, float& hi) const;

@@ -41,9 +41,12 @@ void sampleForView(const Series& s, int64_t t0, int64_t t1, int columns, ViewPoi
     }
     const double width = double(t1 - t0 + 1) / columns;
     int64_t a = inner;
+    int64_t columnSamples = 1; // samples in the previous column
     for (int c = 0; c < columns && a < s.size(); ++c) {
         const int64_t edge = t0 + int64_t(std::ceil(width * (c + 1)));
-        const int64_t b = c + 1 == columns ? s.upperBound(t1) : s.lowerBoundFrom(edge, a);
+        const int64_t b =
+            c + 1 == columns ? s.upperBound(t1) : s.lowerBoundNear(edge, a, a + columnSamples);
+        columnSamples = std::max<int64_t>(b - a, 1);
         if (b <= a) continue;
         const double key = (double(t0) + width * (c + 0.5)) / 1000.0;
         float lo, hi;
@@ -51,8 +54,12 @@ void sampleForView(const Series& s, int64_t t0, int64_t t1, int columns, ViewPoi
             out.keys.push_back(key);
             out.values.push_back(std::numeric_limits<double>::quiet_NaN());
         } else {
-            // The order of the two follows the column's trend, so a ramp stays a ramp.
-            const bool rising = s.value(a) <= s.value(b - 1);
+            // The extreme nearer the line's last point comes first: the stroke
+            // joining the columns stays short (fewer pixels to paint), and a ramp
+            // stays a ramp.
+            const double last = out.values.empty() ? double(s.value(a)) : out.values.back();
+            const bool rising = std::isnan(last) ? s.value(a) <= s.value(b - 1)
+                                                 : std::fabs(last - lo) <= std::fabs(last - hi);
             out.keys.push_back(key);
             out.values.push_back(rising ? lo : hi);
             out.keys.push_back(key);

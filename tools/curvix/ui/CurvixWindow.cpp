@@ -165,6 +165,9 @@ void CurvixWindow::buildUi() {
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     plot_->setNoAntialiasingOnDrag(true);
     plot_->setPlottingHint(QCP::phFastPolylines, true);
+    // Straight axis and grid lines need no antialiasing; it only costs time.
+    plot_->setNotAntialiasedElements(QCP::aeAxes | QCP::aeGrid | QCP::aeSubGrid | QCP::aeZeroLine |
+                                     QCP::aePlottables | QCP::aeItems);
     QCPAxisRect* rect = plot_->axisRect();
     rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
@@ -365,6 +368,13 @@ void CurvixWindow::refresh() {
     }
     int64_t t0, t1;
     visibleRange(t0, t1);
+    if (data_.timeBase() == TimeBase::LocalTime) {
+        // Beyond a day of view the labels need the date; within it, seconds.
+        auto ticker = plot_->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>();
+        const QString format =
+            t1 - t0 > 86'400'000 ? QStringLiteral("dd.MM hh:mm") : QStringLiteral("hh:mm:ss");
+        if (ticker && ticker->dateTimeFormat() != format) ticker->setDateTimeFormat(format);
+    }
     const int columns = std::max(plot_->axisRect()->width(), 1);
     bool anyRight = false;
     for (Channel* c : data_.channels()) {
