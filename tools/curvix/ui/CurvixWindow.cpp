@@ -184,10 +184,14 @@ void CurvixWindow::buildUi() {
     plot_->yAxis2->setVisible(false);
     plot_->yAxis2->setTickLabels(true);
     plot_->xAxis->setRange(0, 1);
-    connect(plot_, &QCustomPlot::mousePress, this, &CurvixWindow::plotMousePress);
-    connect(plot_, &QCustomPlot::mouseMove, this, &CurvixWindow::plotMouseMove);
-    connect(plot_, &QCustomPlot::mouseRelease, this, &CurvixWindow::plotMouseRelease);
-    connect(plot_, &QCustomPlot::mouseWheel, this, &CurvixWindow::plotWheel);
+    connect(plot_, &QCustomPlot::mousePress, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMousePress(e); }); });
+    connect(plot_, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseMove(e); }); });
+    connect(plot_, &QCustomPlot::mouseRelease, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseRelease(e); }); });
+    connect(plot_, &QCustomPlot::mouseWheel, this,
+            [this](QWheelEvent* e) { qmt::guarded([&] { plotWheel(e); }); });
     connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
         if (!inRefresh_) scheduleRefresh();
     });
