@@ -76,7 +76,8 @@ TEST(Messages, KindsAndAddresses) {
     EXPECT_EQ(parseMessage("A").kind, MessageKind::Other);
     EXPECT_EQ(parseMessage("").kind, MessageKind::Other);
 
-    m = parseMessage("C" + u32(5) + "\x06");
+    const std::string copyData = "C" + u32(5) + "\x06"; // the record is a view into it
+    m = parseMessage(copyData);
     EXPECT_EQ(m.kind, MessageKind::CopyData);
     EXPECT_TRUE(m.complete);
     EXPECT_EQ(m.wParam, 5u);
