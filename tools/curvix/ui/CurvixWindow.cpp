@@ -24,8 +24,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace curvix {
 namespace {
@@ -260,6 +263,14 @@ void CurvixWindow::attach(int inFd, int outFd) {
     connect(source_, &LiveSource::recordsReady, this, &CurvixWindow::takeFromSource);
     connect(source_, &LiveSource::ended, this, &CurvixWindow::sourceEnded);
     source_->start(inFd, outFd);
+    // The reader (started above, at the normal priority) must get a processor
+    // the moment a message arrives, even while this thread redraws: a drawing
+    // thread a few steps nicer lets the scheduler switch to it at once. Only
+    // this thread changes; raising niceness needs no privilege.
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), std::min(nice + 5, 19));
     dump(QStringLiteral("token %1 pid %2")
              .arg(source_->token())
              .arg(QCoreApplication::applicationPid()));

@@ -49,18 +49,18 @@ void LiveSource::take(std::vector<Record>& out) {
     notified_ = false;
 }
 
-void LiveSource::queue(Record record) {
-    bool notify = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queued_.push_back(std::move(record));
-        notify = !notified_;
-        notified_ = true;
-    }
+bool LiveSource::queue(Record record) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queued_.push_back(std::move(record));
+    const bool notify = !notified_;
+    notified_ = true;
+    return notify;
+}
+
+void LiveSource::notify() {
     // One wake-up per batch: the window takes everything queued by then.
-    if (notify)
-        QMetaObject::invokeMethod(
-            this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
 }
 
 void LiveSource::reply(const std::string& bytes) {
@@ -83,19 +83,23 @@ void LiveSource::handle(const std::string& frame) {
     case MessageKind::Thread:
         reply(registrationFrame(token_));
         return;
-    case MessageKind::CopyData:
+    case MessageKind::CopyData: {
+        bool wake = false;
         if (!m.complete) {
             Record bad;
             bad.error = QStringLiteral("сообщение короче заголовка");
-            queue(std::move(bad));
+            wake = queue(std::move(bad));
         } else if (m.wParam != token_) {
             ++foreign_;
         } else {
-            queue(decodeRecord(m.record));
+            wake = queue(decodeRecord(m.record));
         }
-        // Every copy-data is answered: the sender waits for it.
+        // Every copy-data is answered, and first: the sender waits for it, the
+        // window does not.
         reply(acknowledgementFrame());
+        if (wake) notify();
         return;
+    }
     case MessageKind::Other:
         return;
     }

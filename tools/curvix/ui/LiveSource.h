@@ -39,7 +39,9 @@ signals:
 private:
     void run();
     void handle(const std::string& frame);
-    void queue(Record record);
+    // Queues a record; true when the window must be woken for it.
+    bool queue(Record record);
+    void notify();
     void reply(const std::string& bytes);
     void finish(const QString& reason);
 
