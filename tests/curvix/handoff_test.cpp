@@ -33,7 +33,7 @@ bool has(const std::vector<std::string>& all, const std::string& line) {
 
 } // namespace
 
-TEST(HandOff, TheValuesWindowsRecordsReachTheViewer) {
+TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
     QTemporaryDir folder;
     const std::string dump = folder.filePath(QStringLiteral("dump.txt")).toStdString();
     setenv("CURVIX_DUMP", dump.c_str(), 1);

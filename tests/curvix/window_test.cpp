@@ -71,7 +71,7 @@ template <class T> T* child(QWidget* window, const char* name) {
     return w;
 }
 
-class Window : public ::testing::Test {
+class CurvixWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         prepareApplication(*static_cast<QApplication*>(QCoreApplication::instance()));
@@ -89,7 +89,7 @@ protected:
 
 } // namespace
 
-TEST_F(Window, LiveCurvesFollowTheNewestSamples) {
+TEST_F(CurvixWindowTest, LiveCurvesFollowTheNewestSamples) {
     window.applyRecords(handOff(900));
     window.refresh();
     QCustomPlot* plot = window.plot();
@@ -134,7 +134,7 @@ TEST_F(Window, LiveCurvesFollowTheNewestSamples) {
     EXPECT_EQ(p0, msAt(12 * 3600));
 }
 
-TEST_F(Window, CursorsShowValuesAndDifferences) {
+TEST_F(CurvixWindowTest, CursorsShowValuesAndDifferences) {
     window.applyRecords(handOff(120));
     window.refresh();
     window.setCursorAt(1, msAt(12 * 3600 + 10) + 500); // between samples: the one before
@@ -169,7 +169,7 @@ TEST_F(Window, CursorsShowValuesAndDifferences) {
     EXPECT_TRUE(window.following()); // a click is no pan
 }
 
-TEST_F(Window, ARightAxisScalesItsOwnChannels) {
+TEST_F(CurvixWindowTest, ARightAxisScalesItsOwnChannels) {
     window.applyRecords(handOff(120));
     window.refresh();
     QCustomPlot* plot = window.plot();
@@ -182,7 +182,7 @@ TEST_F(Window, ARightAxisScalesItsOwnChannels) {
     EXPECT_GE(plot->yAxis->range().upper, 500.0);
 }
 
-TEST_F(Window, WheelAndDragTakeTheViewFromTheFollowing) {
+TEST_F(CurvixWindowTest, WheelAndDragTakeTheViewFromTheFollowing) {
     window.applyRecords(handOff(300));
     window.refresh();
     QCustomPlot* plot = window.plot();
@@ -202,7 +202,7 @@ TEST_F(Window, WheelAndDragTakeTheViewFromTheFollowing) {
     EXPECT_TRUE(window.following());
 }
 
-TEST_F(Window, ExportOfAllDataAndOfTheVisibleRange) {
+TEST_F(CurvixWindowTest, ExportOfAllDataAndOfTheVisibleRange) {
     window.applyRecords(handOff(120));
     window.refresh();
     const QString all = folder.filePath(QStringLiteral("all.csv"));
@@ -239,7 +239,7 @@ TEST_F(Window, ExportOfAllDataAndOfTheVisibleRange) {
     EXPECT_EQ(image.size(), window.plot()->size());
 }
 
-TEST_F(Window, AValueLogOpensInAWindowOfItsOwn) {
+TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
     QByteArray log;
     auto line = [&](const QStringList& fields) {
         QString text;
