@@ -1,0 +1,206 @@
+// Pictures of every window for the README: the program against qmt584-sim
+// with the real library, offscreen, each dialog opened the way its menu
+// command or block opens it and grabbed while it is up; curvix's window fed
+// with the values the values window read from the simulator.
+//
+//   build/qmt_screenshots OUTPUT_DIR        (scripts/screenshots runs it)
+#include "FakeUi.h"
+
+#include "calib/TCalibr1.h"
+#include "config/ClickablePanel.h"
+#include "config/TPidConf.h"
+#include "dialogs/TAboutBox.h"
+#include "dialogs/TInParam.h"
+#include "dialogs/TModPars.h"
+#include "dialogs/TPassword.h"
+#include "dialogs/TPidParam.h"
+#include "dialogs/TfOutParam.h"
+#include "link/Forms.h"
+#include "link/Library.h"
+#include "link/PortSettings.h"
+#include "link/Startup.h"
+#include "link/TParCOM.h"
+#include "monitor/TPidVal.h"
+#include "testing/SimProcess.h"
+#include "ui/CurvixWindow.h"
+#include "core/Cp1251.h"
+#include "core/Protocol.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+QString outDir;
+int failures = 0;
+
+void settle(int ms = 150) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void save(QWidget* w, const char* name) {
+    settle();
+    const QString path = outDir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("screenshots: %s\n", qPrintable(path));
+}
+
+// A modal run that shows the dialog, grabs it and closes it again.
+std::function<int(QDialog*)> grabModal(const char* name, std::function<void(QDialog*)> prepare = {}) {
+    return [name, prepare](QDialog* d) {
+        d->show();
+        if (prepare) prepare(d);
+        save(d, name);
+        d->hide();
+        return int(QDialog::Rejected);
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    qmt::PrepareApplication();
+    outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QDir().mkpath(outDir);
+    qmt::test::FakePrompts prompts;
+    if (!qmt::BindLibrary(VORNLINK_FILE)) return 2;
+
+    QTemporaryDir dir;
+    qmt::sim::SimProcess sim;
+    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+    if (link.isEmpty()) {
+        std::fprintf(stderr, "screenshots: simulator: %s\n", sim.error().c_str());
+        return 2;
+    }
+    // A configuration worth a picture: ПИД1 on the Modbus set point driving the
+    // output, ПИД2 after ПИД1.
+    for (const char* cmd : {"set 264 0", "set 280 1", "set 265 1500", "set 312 1"})
+        sim.sendControl(cmd);
+    const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
+    {
+        QFile f(ini);
+        f.open(QIODevice::WriteOnly);
+        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
+                    .arg(link)
+                    .toUtf8());
+    }
+
+    PidConf = new TPidConf(nullptr, ini);
+    Password = new TPassword;
+    PidParam = new TPidParam;
+    Calibr1 = new TCalibr1;
+    InParam = new TInParam;
+    PidVal = new TPidVal;
+    fOutParam = new TfOutParam;
+    PidConf->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!qmt::LinkUp && waited.elapsed() < 10000)
+        app.processEvents(QEventLoop::WaitForMoreEvents, 100);
+    save(PidConf, "main-window");
+
+    prompts.modalScripts.push_back(grabModal("port-dialog"));
+    PidConf->miPortParClick();
+    prompts.modalScripts.push_back(grabModal("pid-parameters"));
+    PidConf->pidClick(PidConf->findChild<qmt::ClickablePanel*>(QStringLiteral("pid1")));
+    prompts.modalScripts.push_back(grabModal("input-parameters"));
+    PidConf->paFBClick(PidConf->findChild<qmt::ClickablePanel*>(QStringLiteral("paFB1")));
+    prompts.modalScripts.push_back(grabModal("output-parameters"));
+    PidConf->OutClick();
+    prompts.modalScripts.push_back(grabModal("service-settings"));
+    PidConf->miComServParClick();
+    prompts.modalScripts.push_back(grabModal("about"));
+    PidConf->mmAboutClick();
+
+    // Calibration: the password, the warning, then the wizard's first step.
+    prompts.modalScripts.push_back([](QDialog* d) {
+        auto* password = qobject_cast<TPassword*>(d);
+        if (!password) return int(QDialog::Rejected);
+        password->show();
+        password->edPass->setText(QStringLiteral("ключ"));
+        save(password, "password");
+        password->setResult(QDialog::Rejected);
+        password->btOK->click();
+        return password->result();
+    });
+    prompts.answers.push_back(QMessageBox::Yes);
+    prompts.modalScripts.push_back(grabModal("calibration-step"));
+    qmt::guarded([] { PidConf->miComCalibClick(); });
+
+    // The values window after a few read cycles, collapsed and expanded.
+    prompts.modalScripts.push_back([](QDialog* d) {
+        d->show();
+        for (int i = 0; i < 3; ++i)
+            qmt::guarded([] { PidVal->btReadClick(); });
+        save(d, "values-window");
+        PidVal->btAdvanced->click();
+        save(d, "values-window-expanded");
+        PidVal->btAdvanced->click();
+        d->hide();
+        return int(QDialog::Rejected);
+    });
+    PidConf->miComModVarClick();
+
+    // curvix with what the values window reads: ПИД1's set point, measured
+    // value and output over half a minute of the regulator settling after a step.
+    curvix::CurvixWindow viewer;
+    viewer.resize(1000, 560);
+    viewer.show();
+    std::vector<curvix::Record> records;
+    records.push_back(curvix::decodeRecord(curvix::beginRecord()));
+    for (int row = 1; row <= 3; ++row) {
+        const MonitorChannel& ch = PidVal->RegChannels[0][row - 1];
+        records.push_back(curvix::decodeRecord(
+            curvix::channelRecord(ch.id, curvix::toCp1251(ch.name))));
+    }
+    records.push_back(curvix::decodeRecord(curvix::startRecord()));
+    QDateTime stamp = QDateTime::currentDateTime();
+    for (int cycle = 0; cycle < 60; ++cycle) {
+        if (cycle == 12) sim.sendControl("set 265 6000");
+        qmt::guarded([] { PidVal->btReadClick(); });
+        for (int row = 1; row <= 3; ++row) {
+            const MonitorChannel& ch = PidVal->RegChannels[0][row - 1];
+            curvix::StampFields s;
+            const QDate day = stamp.date();
+            const QTime time = stamp.time();
+            s = {uint16_t(day.year()), uint16_t(day.month()), uint16_t(day.dayOfWeek() % 7),
+                 uint16_t(day.day()), uint16_t(time.hour()), uint16_t(time.minute()),
+                 uint16_t(time.second()), uint16_t(time.msec())};
+            records.push_back(curvix::decodeRecord(
+                curvix::sampleRecord(ch.id, PidVal->stateText(1, row).toFloat(), s)));
+        }
+        stamp = stamp.addMSecs(500);
+        QThread::msleep(500);
+    }
+    viewer.applyRecords(records);
+    viewer.showFullView();
+    viewer.replotNow();
+    save(&viewer, "curvix");
+
+    delete fOutParam;
+    delete PidVal;
+    delete InParam;
+    delete Calibr1;
+    delete PidParam;
+    delete Password;
+    delete PidConf;
+    sim.stop();
+    return failures ? 1 : 0;
+}
