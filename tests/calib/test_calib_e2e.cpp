@@ -11,9 +11,7 @@
 
 #include <QTemporaryDir>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
 namespace qmt::test {
 namespace {
@@ -41,20 +39,6 @@ protected:
         PortSettings = TPortSettings{};
     }
 
-    // Everything the simulator reports, by name ("256", "output_uA" ...).
-    std::map<std::string, double> dump() {
-        const std::string file = dir.filePath(QStringLiteral("dump.txt")).toStdString();
-        std::map<std::string, double> out;
-        if (!sim.sendControl("dump " + file)) return out;
-        std::ifstream in(file);
-        std::string line, name;
-        double value = 0;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            if (words >> name >> value) out[name] = value;
-        }
-        return out;
-    }
     Block block(std::map<std::string, double>& image, int first) {
         return {uint16_t(image[std::to_string(first)]), uint16_t(image[std::to_string(first + 1)]),
                 uint16_t(image[std::to_string(first + 2)])};
@@ -68,7 +52,7 @@ protected:
     }
     void reading(int nominal, const char* quantity) {
         wizard.step([this, nominal, quantity](TCalibr1* d) {
-            EXPECT_NEAR(dump()[quantity], nominal, 1.0) << d->windowTitle().toStdString();
+            EXPECT_NEAR(sim.dump()[quantity], nominal, 1.0) << d->windowTitle().toStdString();
             d->Edit1->setText(QString::number(nominal));
         });
     }
@@ -113,7 +97,7 @@ TEST_F(CalibrationOnSimulator, OutputAndInputs) {
     ASSERT_EQ(wizard.captions.size(), 14u);
     expectCleanEnd();
 
-    auto image = dump();
+    auto image = sim.dump();
     EXPECT_EQ(block(image, 36), (Block{51116, 0, 0}));
     EXPECT_EQ(block(image, 20), (Block{52428, 0, 8192}));
     for (int in = 0; in < 3; ++in) {
@@ -137,7 +121,7 @@ TEST_F(CalibrationOnSimulator, InputsOnly) {
     ASSERT_EQ(wizard.captions.size(), 13u);
     expectCleanEnd();
 
-    auto image = dump();
+    auto image = sim.dump();
     for (int in = 0; in < 3; ++in) {
         // 40706, 5, 54024 at the exact counts 3827 and 269.
         EXPECT_TRUE(nearNominal(block(image, 8 + 4 * in), 10000, 3827, -10000, 269)) << in;

@@ -17,9 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -63,19 +61,6 @@ protected:
             n += line.rfind(ConfigRead, 0) == 0;
         return n;
     }
-    // The register as the simulator holds it.
-    long simRegister(int address) {
-        const std::string file = dir.filePath(QStringLiteral("dump.txt")).toStdString();
-        if (!sim.sendControl("dump " + file)) return -1;
-        std::ifstream in(file);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            long a = -1, v = -1;
-            if (words >> a >> v && a == address) return v;
-        }
-        return -1;
-    }
     qmt::RadioGroup* group(const char* name) {
         return window->findChild<qmt::RadioGroup*>(QLatin1String(name));
     }
@@ -109,8 +94,8 @@ TEST_F(PidConfOnSimulator, SwitchReachesTheModule) {
     QRadioButton* fb2 = group("swpid1")->button(3);
     QTest::mouseClick(fb2, Qt::LeftButton, {}, QPoint(6, fb2->height() / 2));
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(simRegister(264), 5);
-    EXPECT_EQ(simRegister(280), 0xFFFF);
+    EXPECT_EQ(sim.registerValue(264), 5);
+    EXPECT_EQ(sim.registerValue(280), 0xFFFF);
 }
 
 } // namespace

@@ -14,9 +14,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace qmt::test {
 namespace {
@@ -60,19 +58,6 @@ protected:
         PortSettings = {};
     }
 
-    // The register as the simulator holds it.
-    long simRegister(int address) {
-        const std::string file = dir.filePath(QStringLiteral("dump.txt")).toStdString();
-        if (!sim.sendControl("dump " + file)) return -1;
-        std::ifstream in(file);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            long a = -1, v = -1;
-            if (words >> a >> v && a == address) return v;
-        }
-        return -1;
-    }
     // Clicks a block of the diagram; script works the dialog it opens.
     void open(const char* block, std::function<void(QDialog*)> script) {
         bool ran = false;
@@ -96,7 +81,7 @@ protected:
 TEST_F(DialogsOnSimulator, PidTwoReadEditAndWrite) {
     ASSERT_TRUE(sim.sendControl("set 283 125"));
     ASSERT_TRUE(sim.sendControl("set 285 33"));
-    const long before281 = simRegister(281);
+    const long before281 = sim.registerValue(281);
     open("pid2", [&](QDialog* d) {
         EXPECT_EQ(d, static_cast<QDialog*>(PidParam));
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры - ПИД2"));
@@ -108,10 +93,10 @@ TEST_F(DialogsOnSimulator, PidTwoReadEditAndWrite) {
         click(d, "btSend");
     });
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(simRegister(283), 234);
-    EXPECT_EQ(simRegister(284), 150);
-    EXPECT_EQ(simRegister(285), 33);
-    EXPECT_EQ(simRegister(281), before281);
+    EXPECT_EQ(sim.registerValue(283), 234);
+    EXPECT_EQ(sim.registerValue(284), 150);
+    EXPECT_EQ(sim.registerValue(285), 33);
+    EXPECT_EQ(sim.registerValue(281), before281);
     EXPECT_EQ(Config.pid[1].w[3], 234);
     EXPECT_EQ(Config.pid[1].w[4], 150);
     EXPECT_EQ(clock.sleeps, std::vector<int>(13, 100));
@@ -125,8 +110,8 @@ TEST_F(DialogsOnSimulator, InputThreeWritesTimeAndMode) {
         click(d, "btSend");
     });
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(simRegister(50), 120);
-    EXPECT_EQ(simRegister(58), 1);
+    EXPECT_EQ(sim.registerValue(50), 120);
+    EXPECT_EQ(sim.registerValue(58), 1);
     EXPECT_EQ(Config.io[2], 120);
 }
 
@@ -142,11 +127,11 @@ TEST_F(DialogsOnSimulator, OutputWritesTheDacAndThePwmChannels) {
         click(d, "btSendDAC");
     });
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(simRegister(322), 5000);
-    EXPECT_EQ(simRegister(332), 65533);
-    EXPECT_EQ(simRegister(51), 25);
-    EXPECT_EQ(simRegister(52), 65036);
-    EXPECT_EQ(simRegister(59), 2);
+    EXPECT_EQ(sim.registerValue(322), 5000);
+    EXPECT_EQ(sim.registerValue(332), 65533);
+    EXPECT_EQ(sim.registerValue(51), 25);
+    EXPECT_EQ(sim.registerValue(52), 65036);
+    EXPECT_EQ(sim.registerValue(59), 2);
 }
 
 } // namespace

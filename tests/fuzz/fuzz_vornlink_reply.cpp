@@ -22,9 +22,14 @@ extern "C" {
 #include "vornlink_int.h"
 }
 
+#include "frame_crc.h"
+#include "function_codes.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using vltest::bufferBytes;
+using vltest::kFunctions;
 
 struct Script {
     std::vector<Bytes> sent;
@@ -32,37 +37,6 @@ struct Script {
     std::vector<bool> fails;
     size_t next = 0;
 } port;
-
-uint16_t crc(const uint8_t* p, size_t n) {
-    uint16_t c = 0xFFFF;
-    for (size_t i = 0; i < n; i++) {
-        c ^= p[i];
-        for (int b = 0; b < 8; b++)
-            c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
-    }
-    return c;
-}
-
-const uint8_t kFunctions[] = {1, 2, 3, 4, 5, 6, 15, 16};
-
-size_t bufferBytes(uint8_t function, uint16_t count) {
-    switch (function) {
-    case 1:
-    case 2:
-    case 15:
-        return (count + 7u) / 8;
-    case 3:
-    case 4:
-    case 16:
-        return 2u * count;
-    case 5:
-        return 1;
-    case 6:
-        return 2;
-    default:
-        return 0;
-    }
-}
 
 bool libraryCode(int32_t s) {
     return s == 0 || (s >= 14 && s <= 23) || s == 25;
@@ -74,7 +48,7 @@ void check(bool ok) {
 
 void checkRequest(const Bytes& req) {
     check(req.size() >= 4 && req.size() <= VL_FRAME_MAX);
-    const uint16_t c = crc(req.data(), req.size() - 2);
+    const uint16_t c = vltest::crc16(req.data(), req.size() - 2);
     check(req[req.size() - 2] == (c & 0xFF) && req[req.size() - 1] == (c >> 8));
 }
 

@@ -12,9 +12,14 @@ extern "C" {
 #include "vornlink_int.h"
 }
 
+#include "frame_crc.h"
+#include "function_codes.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using vltest::bufferBytes;
+using vltest::kFunctions;
 
 // The scripted port: one reply per request, nothing timed.
 struct FakePort {
@@ -36,42 +41,10 @@ struct Random {
     uint8_t byte() { return static_cast<uint8_t>(next()); }
 };
 
-uint16_t crc(const uint8_t* p, size_t n) {
-    uint16_t c = 0xFFFF;
-    for (size_t i = 0; i < n; i++) {
-        c ^= p[i];
-        for (int b = 0; b < 8; b++)
-            c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
-    }
-    return c;
-}
-
 void appendCrc(Bytes& f) {
-    uint16_t c = crc(f.data(), f.size());
+    uint16_t c = vltest::crc16(f.data(), f.size());
     f.push_back(c & 0xFF);
     f.push_back(c >> 8);
-}
-
-const uint8_t kFunctions[] = {1, 2, 3, 4, 5, 6, 15, 16};
-
-// Bytes of the caller's buffer that the function reads or fills.
-size_t bufferBytes(uint8_t function, uint16_t count) {
-    switch (function) {
-    case 1:
-    case 2:
-    case 15:
-        return (count + 7u) / 8;
-    case 3:
-    case 4:
-    case 16:
-        return 2u * count;
-    case 5:
-        return 1;
-    case 6:
-        return 2;
-    default:
-        return 0;
-    }
 }
 
 // Mostly replies shaped like the real ones (right station and function, a
@@ -212,7 +185,7 @@ TEST(ReplyFuzz, AnyReplyGivesAKnownStatusAndStaysInsideTheBuffer) {
             const Bytes& req = port.sent[0];
             ASSERT_GE(req.size(), 8u);
             ASSERT_LE(req.size(), 256u);
-            uint16_t c = crc(req.data(), req.size() - 2);
+            uint16_t c = vltest::crc16(req.data(), req.size() - 2);
             ASSERT_EQ(req[req.size() - 2], c & 0xFF);
             ASSERT_EQ(req[req.size() - 1], c >> 8);
             ASSERT_EQ(req[0], station);

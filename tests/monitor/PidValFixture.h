@@ -1,6 +1,7 @@
 #pragma once
 // A values window on the in-process fake module, with scripted prompts and
-// clock and the configuration model as the program has it at start.
+// clock, the configuration model as the program has it at start, and a folder
+// for log files and test viewers.
 
 #include "FakeModule.h"
 #include "FakeUi.h"
@@ -12,6 +13,7 @@
 #include "monitor/MonitorGrid.h"
 #include "monitor/TPidVal.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
@@ -90,6 +93,24 @@ protected:
         for (const MonitorChannel& ch : window->RegChannels[p - 1])
             out.push_back(ch.selected);
         return out;
+    }
+
+    QString file(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void selectOnly(std::initializer_list<int> ids) {
+        for (auto& regulator : window->RegChannels)
+            for (MonitorChannel& ch : regulator)
+                ch.selected = std::find(ids.begin(), ids.end(), ch.id) != ids.end();
+        for (MonitorChannel& ch : window->ModChannels)
+            ch.selected = std::find(ids.begin(), ids.end(), ch.id) != ids.end();
+    }
+    // One tick of the update timer ms after the last, as its connection runs it.
+    bool tick(int ms) {
+        clock.current = clock.current.addMSecs(ms);
+        return guarded([this] { window->btReadClick(); });
     }
 
     // Arms the value log on a fresh file, as the user does before switching

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -199,6 +200,26 @@ std::vector<std::string> SimProcess::traceLines() const {
     for (std::string line; std::getline(in, line);)
         out.push_back(line);
     return out;
+}
+
+std::map<std::string, double> SimProcess::dump() {
+    std::map<std::string, double> out;
+    const std::string file = dir_ + "/dump.txt";
+    if (dir_.empty() || !sendControl("dump " + file)) return out;
+    std::ifstream in(file);
+    std::string line, name;
+    double value = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        if (words >> name >> value) out[name] = value;
+    }
+    return out;
+}
+
+long SimProcess::registerValue(int address) {
+    const auto image = dump();
+    const auto it = image.find(std::to_string(address));
+    return it == image.end() ? -1 : static_cast<long>(it->second);
 }
 
 } // namespace qmt::sim

@@ -13,6 +13,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -42,6 +43,12 @@ public:
 
     // Lines of the trace file so far ("< 01 03 ..." / "> 01 03 ...").
     std::vector<std::string> traceLines() const;
+
+    // What the running simulator reports through its "dump" command, by name
+    // ("264", "output_uA" ...); empty when it did not answer.
+    std::map<std::string, double> dump();
+    // One register of the dump, or -1 when it is not there.
+    long registerValue(int address);
 
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
