@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -66,22 +67,27 @@ void IniFile::loadData(const QByteArray& data) {
     lines_ = text.split(QLatin1Char('\n'));
     // A final line terminator does not make an extra empty line.
     if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
+    reindex();
 }
 
 int IniFile::findSection(const QString& section) const {
     QStringView name;
-    for (int i = 0; i < lines_.size(); ++i) {
-        if (isSectionHeader(lines_[i], &name) && name.compare(section, Qt::CaseInsensitive) == 0)
-            return i;
+    for (int i : headers_) {
+        isSectionHeader(lines_[i], &name);
+        if (name.compare(section, Qt::CaseInsensitive) == 0) return i;
     }
     return -1;
 }
 
 int IniFile::sectionEnd(int headerLine) const {
-    int i = headerLine + 1;
-    while (i < lines_.size() && !isSectionHeader(lines_[i]))
-        ++i;
-    return i;
+    const auto next = std::upper_bound(headers_.begin(), headers_.end(), headerLine);
+    return next == headers_.end() ? static_cast<int>(lines_.size()) : *next;
+}
+
+void IniFile::reindex() {
+    headers_.clear();
+    for (int i = 0; i < lines_.size(); ++i)
+        if (isSectionHeader(lines_[i])) headers_.push_back(i);
 }
 
 int IniFile::findKey(int headerLine, const QString& key) const {
@@ -145,20 +151,22 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const QString line = key + QLatin1Char('=') + value;
     int header = findSection(section);
     if (header < 0) {
+        headers_.push_back(static_cast<int>(lines_.size()));
         lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
         lines_.append(line);
-        return;
-    }
-    const int existing = findKey(header, key);
-    if (existing >= 0) {
+    } else if (const int existing = findKey(header, key); existing >= 0) {
         lines_[existing] = line;
-        return;
+    } else {
+        // After the last non-blank line of the section, so blank separators stay below.
+        int insertAt = sectionEnd(header);
+        while (insertAt > header + 1 && lines_[insertAt - 1].trimmed().isEmpty())
+            --insertAt;
+        lines_.insert(insertAt, line);
+        for (int& h : headers_)
+            if (h >= insertAt) ++h;
     }
-    // After the last non-blank line of the section, so blank separators stay below.
-    int insertAt = sectionEnd(header);
-    while (insertAt > header + 1 && lines_[insertAt - 1].trimmed().isEmpty())
-        --insertAt;
-    lines_.insert(insertAt, line);
+    // A key such as "[a" with the value "b]" writes a line that reads as a header.
+    if (isSectionHeader(line)) reindex();
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, long long value) {

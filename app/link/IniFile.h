@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace qmt {
 
@@ -46,9 +47,14 @@ private:
     int findSection(const QString& section) const;         // line of "[section]" or -1
     int sectionEnd(int headerLine) const;                  // first line after the section
     int findKey(int headerLine, const QString& key) const; // line of key or -1
+    void reindex();
+
 
     QString path_;
     QStringList lines_;
+    // Lines that are section headers, ascending: lookups then skip the key lines,
+    // which keeps reading and writing a long file linear rather than quadratic.
+    std::vector<int> headers_;
     bool crlf_ = false;
     bool latin1_ = false; // the file is not UTF-8: keep its bytes as they are
 };

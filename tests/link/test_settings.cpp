@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 #include <sys/resource.h>
 
 namespace {
@@ -138,6 +139,36 @@ TEST_F(SettingsFile, ProfileRules) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), cp1251 + "Parity=1\n");
+}
+
+// Lines inserted into one section move the sections below; every later lookup
+// and write must still land in the right one.
+TEST(IniFileEdits, InsertsMoveTheSectionsBelow) {
+    qmt::IniFile ini(QString{});
+    ini.loadData("[A]\na=1\n\n[B]\nb=1\n[C]\n");
+    for (int i = 0; i < 3; ++i)
+        ini.writeInteger("A", QStringLiteral("n%1").arg(i), i);
+    ini.writeInteger("C", "c", 3);
+    ini.writeInteger("B", "b", 2);
+    ini.writeInteger("B", "x", 9);
+    ini.writeInteger("D", "d", 4);
+    ini.writeInteger("C", "e", 5);
+    EXPECT_EQ(ini.data(), QByteArray("[A]\na=1\nn0=0\nn1=1\nn2=2\n\n[B]\nb=2\nx=9\n"
+                                     "[C]\nc=3\ne=5\n[D]\nd=4\n"));
+    EXPECT_EQ(ini.readInteger("c", "E", 0), 5);
+    EXPECT_EQ(ini.readInteger("D", "d", 0), 4);
+
+    // A written line that reads as a header opens a section, as it will when read again.
+    ini.writeString("B", "[Z", "]");
+    ini.writeInteger("Z=", "w", 6);
+    ini.writeInteger("B", "y", 7);
+    qmt::IniFile again(QString{});
+    again.loadData(ini.data());
+    for (const auto& [section, key, value] :
+         {std::tuple{"B", "x", 9}, {"B", "y", 7}, {"Z=", "w", 6}, {"C", "e", 5}}) {
+        EXPECT_EQ(ini.readInteger(section, key, 0), value) << section << " " << key;
+        EXPECT_EQ(again.readInteger(section, key, 0), value) << section << " " << key;
+    }
 }
 
 TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {

@@ -56,10 +56,18 @@ void Series::append(int64_t time, float value) {
         Block b;
         b.base = time;
         b.first = size_;
-        b.points.reset(new Point[kBlockSize]);
+        b.capacity = blocks_.empty() ? kFirstCapacity : kBlockSize;
+        b.points.reset(new Point[static_cast<std::size_t>(b.capacity)]);
         blocks_.push_back(std::move(b));
     }
     Block& b = blocks_.back();
+    if (b.count == b.capacity) {
+        const int64_t grown = std::min(2 * b.capacity, kBlockSize);
+        std::unique_ptr<Point[]> points(new Point[static_cast<std::size_t>(grown)]);
+        std::copy(b.points.get(), b.points.get() + b.count, points.get());
+        b.points = std::move(points);
+        b.capacity = grown;
+    }
     b.points[static_cast<std::size_t>(b.count++)] = {static_cast<uint32_t>(time - b.base), value};
     ++size_;
     if (size_ % kFan == 0) addToPyramid();
@@ -83,16 +91,21 @@ void Series::addToPyramid() {
     }
 }
 
-int64_t Series::lowerBound(int64_t t) const {
-    int64_t lo = 0, hi = size_;
+// First index in [lo, hi) whose time is >= t, or > t when `after`.
+int64_t Series::bisect(int64_t lo, int64_t hi, int64_t t, bool after) const {
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t)
+        const int64_t tm = time(mid);
+        if (tm < t || (after && tm == t))
             lo = mid + 1;
         else
             hi = mid;
     }
     return lo;
+}
+
+int64_t Series::lowerBound(int64_t t) const {
+    return bisect(0, size_, t, false);
 }
 
 int64_t Series::lowerBoundFrom(int64_t t, int64_t from) const {
@@ -103,14 +116,7 @@ int64_t Series::lowerBoundFrom(int64_t t, int64_t from) const {
         step *= 2;
     }
     hi = std::min(hi, size_);
-    while (lo < hi) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    return bisect(lo, hi, t, false);
 }
 
 int64_t Series::lowerBoundNear(int64_t t, int64_t from, int64_t guess) const {
@@ -125,26 +131,11 @@ int64_t Series::lowerBoundNear(int64_t t, int64_t from, int64_t guess) const {
         step *= 2;
     }
     lo = std::max(lo + 1, from);
-    while (lo < hi) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    return bisect(lo, hi, t, false);
 }
 
 int64_t Series::upperBound(int64_t t) const {
-    int64_t lo = 0, hi = size_;
-    while (lo < hi) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) <= t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    return bisect(0, size_, t, true);
 }
 
 bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
@@ -181,8 +172,9 @@ bool Series::minMax(int64_t first, int64_t last, float& lo, float& hi) const {
 }
 
 std::size_t Series::memoryBytes() const {
-    std::size_t bytes =
-        blocks_.capacity() * sizeof(Block) + blocks_.size() * kBlockSize * sizeof(Point);
+    std::size_t bytes = blocks_.capacity() * sizeof(Block);
+    for (const Block& b : blocks_)
+        bytes += static_cast<std::size_t>(b.capacity) * sizeof(Point);
     for (const auto& row : levels_)
         bytes += row.capacity() * sizeof(MinMax);
     return bytes;

@@ -48,6 +48,9 @@ private:
     static constexpr int64_t kBlockSize = int64_t(1) << kBlockBits;
     static constexpr int kFanBits = 4;
     static constexpr int64_t kFan = int64_t(1) << kFanBits;
+    // A series' first block starts small and doubles: a short log with many
+    // channels does not take a full block per channel.
+    static constexpr int64_t kFirstCapacity = 1024;
 
     struct Point {
         uint32_t offset;
@@ -57,10 +60,12 @@ private:
         int64_t base = 0;  // time of offset 0
         int64_t first = 0; // index of its first sample
         int64_t count = 0;
+        int64_t capacity = 0;
         std::unique_ptr<Point[]> points;
     };
 
     const Block& blockOf(int64_t index, int64_t& slot) const;
+    int64_t bisect(int64_t lo, int64_t hi, int64_t t, bool after) const;
     void addToPyramid();
 
     std::vector<Block> blocks_;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 namespace qmt::sim::detail {
 
@@ -28,7 +27,7 @@ inline int16_t clampS16(double v) {
 }
 
 // gain (16.16, low word first) and offset of a coefficient block applied to v
-inline double applyBlock(const std::vector<uint16_t>& image, uint16_t block, double v) {
+inline double applyBlock(const uint16_t* image, uint16_t block, double v) {
     int32_t gain = static_cast<int32_t>(static_cast<uint32_t>(image[block]) |
                                         (static_cast<uint32_t>(image[block + 1]) << 16));
     return std::trunc(gain * v / 65536.0) + s16(image[block + 2]);

@@ -24,13 +24,13 @@ double Module::outputTarget() const {
 int16_t Module::inputValue(int i) const {
     bool current = image_[reg::InputMode + i] == kCurrentMode;
     uint16_t block = (current ? reg::InputCurrentBlock : reg::InputVoltageBlock) + 4 * i;
-    return clampS16(applyBlock(image_, block, inputs_[i].raw));
+    return clampS16(applyBlock(image_.data(), block, inputs_[i].raw));
 }
 
 void Module::refreshPhysics() {
     bool current = image_[reg::OutputMode] == kCurrentMode;
     double code =
-        applyBlock(image_, current ? reg::OutputCurrentBlock : reg::OutputVoltageBlock, output_);
+        applyBlock(image_.data(), current ? reg::OutputCurrentBlock : reg::OutputVoltageBlock, output_);
     dacCode_ = static_cast<int>(std::clamp(code, 0.0, double(kDacMax)));
 
     for (int i = 0; i < Inputs; ++i) {

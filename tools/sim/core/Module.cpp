@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "core/Detail.h"
@@ -53,13 +54,13 @@ constexpr int kBauds[] = {24, 48, 96, 192, 288, 384, 576, 1152};
 
 } // namespace
 
-Module::Module(const ModuleOptions& o) : image_(65536, 0), rng_(o.seed) {
+Module::Module(const ModuleOptions& o) : rng_(o.seed) {
     setDefaults(o);
     powerUp();
 }
 
 void Module::setDefaults(const ModuleOptions& o) {
-    std::fill(image_.begin(), image_.end(), 0);
+    std::memset(image_.data(), 0, sizeof image_);
     image_[reg::Type] = o.type;
     image_[reg::Serial] = o.serial;
     image_[reg::ManufactureDate] = packDate(15, 3, 23);
@@ -121,8 +122,9 @@ void Module::powerUp() {
 
 int Module::regionOf(uint16_t addr) const {
     int i = 0;
-    for (const Region& r : kRegions) {
-        if (addr >= r.first && addr <= r.last)
+    for (const Region& r : kRegions) { // in address order
+        if (addr < r.first) break;
+        if (addr <= r.last)
             return (r.pwm && image_[reg::Firmware] < 0x0200) ? -1 : i;
         ++i;
     }
@@ -131,6 +133,15 @@ int Module::regionOf(uint16_t addr) const {
 
 bool Module::isMapped(uint16_t addr) const {
     return regionOf(addr) >= 0;
+}
+
+// "address value" lines for every mapped register below end, region by region.
+void Module::writeMapped(std::ostream& out, uint32_t end) const {
+    for (const Region& r : kRegions) {
+        if (r.pwm && image_[reg::Firmware] < 0x0200) continue;
+        for (uint32_t a = r.first; a <= r.last && a < end; ++a)
+            out << a << ' ' << image_[a] << '\n';
+    }
 }
 
 bool Module::isProtected(uint16_t addr) const {
@@ -301,8 +312,7 @@ std::vector<uint8_t> Module::refuse(const uint8_t* f, size_t len, uint8_t code) 
 std::string Module::saveImage() const {
     std::ostringstream out;
     out << "qmt584-sim-image 1\n";
-    for (uint32_t a = 0; a < reg::InputValue; ++a)
-        if (isMapped(static_cast<uint16_t>(a))) out << a << ' ' << image_[a] << '\n';
+    writeMapped(out, reg::InputValue);
     return out.str();
 }
 
@@ -336,8 +346,7 @@ bool Module::loadImage(const std::string& text, std::string* error) {
 
 std::string Module::dump() const {
     std::ostringstream out;
-    for (uint32_t a = 0; a <= 0xFFFF; ++a)
-        if (isMapped(static_cast<uint16_t>(a))) out << a << ' ' << image_[a] << '\n';
+    writeMapped(out, 0x10000);
     char buf[160];
     std::snprintf(buf, sizeof buf,
                   "dac_code %d\noutput_mV %.2f\noutput_uA %.2f\nraw %d %d %d\npwm %d %d\n",

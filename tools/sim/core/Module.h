@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <random>
 #include <string>
 #include <vector>
@@ -157,6 +158,7 @@ private:
     void powerUp();
     std::vector<uint8_t> exception(uint8_t station, uint8_t function, uint8_t code) const;
     int regionOf(uint16_t addr) const;
+    void writeMapped(std::ostream& out, uint32_t end) const;
     uint8_t checkWrite(uint16_t start, const uint16_t* values, size_t count, bool enabled) const;
     void storeWritten(uint16_t addr, uint16_t value);
     void applyLineSettings();
@@ -170,7 +172,8 @@ private:
     uint16_t pidReg(int n, int word) const { return image_[reg::PidBlock + 16 * n + word]; }
     uint16_t& live(int n, int word) { return image_[reg::Live + 8 * n + word]; }
 
-    std::vector<uint16_t> image_;
+    // The whole address space; setDefaults sets every word.
+    std::array<uint16_t, 65536> image_;
     std::array<Input, Inputs> inputs_;
     std::array<Regulator, Regulators> regs_;
     std::array<Pwm, 2> pwm_;
