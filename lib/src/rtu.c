@@ -14,8 +14,12 @@ uint16_t vl_crc16(const uint8_t* bytes, uint8_t length) {
 }
 
 /* True when the two bytes at pos hold the CRC of the pos bytes before them.
- * The covered length is 8-bit, as in every frame of this protocol. */
-static int crc_at(const uint8_t* f, unsigned pos) {
+ * The covered length is 8-bit, as in every frame of this protocol. A CRC the
+ * reply did not reach is no CRC: past the rx bytes received the buffer still
+ * holds the request, whose own CRC (or a byte that happens to fit) would
+ * otherwise pass a cut reply, or make an exception code of a request byte. */
+static int crc_at(const uint8_t* f, int rx, unsigned pos) {
+    if ((long)pos + 2 > rx) return 0;
     uint16_t crc = vl_crc16(f, (uint8_t)pos);
     return f[pos] == (crc & 0xFF) && f[pos + 1] == (crc >> 8);
 }
@@ -51,8 +55,8 @@ static int32_t exception_code(uint8_t code) {
 }
 
 /* Exception reply to functions 1, 3, 4, 5, 15: station, function | 0x80, code, CRC. */
-static int32_t loose_exception(const uint8_t* f) {
-    return crc_at(f, 3) ? exception_code(f[2]) : VL_E_CRC;
+static int32_t loose_exception(const uint8_t* f, int rx) {
+    return crc_at(f, rx, 3) ? exception_code(f[2]) : VL_E_CRC;
 }
 
 static unsigned bit_bytes(uint16_t count) {
@@ -65,9 +69,9 @@ static int32_t read_coils(uint8_t station, uint16_t address, uint16_t count, uin
     uint8_t f[VL_FRAME_SPACE] = {0};
     int rx = exchange(f, put_crc(f, put_head(f, station, 1, address, count)));
     if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
-    if (f[1] & 0x80) return loose_exception(f);
+    if (f[1] & 0x80) return loose_exception(f, rx);
     unsigned n = f[2];
-    if (!crc_at(f, n + 3)) return VL_E_CRC;
+    if (!crc_at(f, rx, n + 3)) return VL_E_CRC;
     if (n != bit_bytes(count)) return VL_E_COUNT;
     memcpy(out, f + 3, n);
     return VL_OK;
@@ -93,9 +97,9 @@ static int32_t read_registers(uint8_t station, uint8_t function, uint16_t addres
     uint8_t f[VL_FRAME_SPACE] = {0};
     int rx = exchange(f, put_crc(f, put_head(f, station, function, address, count)));
     if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
-    if (f[1] & 0x80) return loose_exception(f);
+    if (f[1] & 0x80) return loose_exception(f, rx);
     unsigned n = f[2];
-    if (!crc_at(f, n + 3)) return VL_E_CRC;
+    if (!crc_at(f, rx, n + 3)) return VL_E_CRC;
     if (n != 2u * count) return VL_E_COUNT;
     for (unsigned i = 0; i < n; i += 2) {
         uint16_t word = (uint16_t)(f[3 + i] << 8 | f[4 + i]);
@@ -108,8 +112,8 @@ static int32_t read_registers(uint8_t station, uint8_t function, uint16_t addres
 static int32_t coil_write_reply(uint8_t* f, size_t len, uint8_t station) {
     int rx = exchange(f, len);
     if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
-    if (f[1] & 0x80) return loose_exception(f);
-    return crc_at(f, 6) ? VL_OK : VL_E_CRC;
+    if (f[1] & 0x80) return loose_exception(f, rx);
+    return crc_at(f, rx, 6) ? VL_OK : VL_E_CRC;
 }
 
 static int32_t write_coil(uint8_t station, uint16_t address, const uint8_t* in) {

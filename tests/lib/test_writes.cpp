@@ -44,6 +44,10 @@ TEST_F(WriteTest, SingleCoil) {
                  {"another station", withCrc(hex("07 05 00 AC FF 00")), 14},
                  {"bad CRC", corrupt(echoOn), 17},
                  {"echoed value is not compared", withCrc(hex("01 05 00 AC 00 00")), 0},
+                 // The buffer still holds the request, the echo expected: a cut
+                 // reply must not be completed by it.
+                 {"echo cut after the station", hex("01"), 17},
+                 {"echo without its CRC", hex("01 05 00 AC FF 00"), 17},
                  {"silence", {}, 14},
              });
     module.clearRequests();
