@@ -56,7 +56,9 @@ void Series::append(int64_t time, float value) {
         Block b;
         b.base = time;
         b.first = size_;
-        b.capacity = blocks_.empty() ? kFirstCapacity : kBlockSize;
+        // Full size only after a full block; a time jump's block grows like the first.
+        b.capacity =
+            !blocks_.empty() && blocks_.back().count == kBlockSize ? kBlockSize : kFirstCapacity;
         b.points.reset(new Point[static_cast<std::size_t>(b.capacity)]);
         blocks_.push_back(std::move(b));
     }

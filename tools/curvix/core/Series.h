@@ -48,8 +48,9 @@ private:
     static constexpr int64_t kBlockSize = int64_t(1) << kBlockBits;
     static constexpr int kFanBits = 4;
     static constexpr int64_t kFan = int64_t(1) << kFanBits;
-    // A series' first block starts small and doubles: a short log with many
-    // channels does not take a full block per channel.
+    // A series' first block, and one begun early by a time jump, starts small
+    // and doubles: a short log with many channels, or a stream whose clock
+    // jumps, does not take a full block each time.
     static constexpr int64_t kFirstCapacity = 1024;
 
     struct Point {
