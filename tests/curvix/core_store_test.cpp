@@ -94,6 +94,23 @@ TEST(Series, TimesAndBoundsAcrossJumpsBeyond32Bits) {
     EXPECT_EQ(hi, 40'999.0f);
 }
 
+// Short series and clocks that jump take memory by the sample, not by the block.
+TEST(Series, MemoryFollowsTheSamplesHeld) {
+    Series jumps;
+    for (int i = 0; i < 200; ++i)
+        jumps.append(int64_t(i) * 60 * 86'400'000, float(i));
+    EXPECT_LT(jumps.memoryBytes(), 200u * 8 * 1024 + 64 * 1024);
+    for (int64_t i = 0; i < jumps.size(); ++i)
+        ASSERT_EQ(jumps.value(i), float(i));
+
+    Series grown;
+    for (int i = 0; i < 5000; ++i)
+        grown.append(i, float(i));
+    EXPECT_LT(grown.memoryBytes(), 8u * 8192 + 8192); // the points, and the pyramid
+    for (int64_t i : {0, 1023, 1024, 2047, 2048, 4999})
+        EXPECT_EQ(grown.value(i), float(i));
+}
+
 TEST(View, ReducedPointsKeepEveryColumnsExtremes) {
     Series s;
     for (int i = 0; i < 100'000; ++i)
