@@ -175,10 +175,9 @@ void IniFile::writeInteger(const QString& section, const QString& key, long long
 
 QByteArray IniFile::data() const {
     const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    QByteArray data;
-    for (const QString& line : lines_)
-        data += latin1_ ? (line + eol).toLatin1() : (line + eol).toUtf8();
-    return data;
+    if (lines_.isEmpty()) return QByteArray();
+    const QString text = lines_.join(eol) + eol;
+    return latin1_ ? text.toLatin1() : text.toUtf8();
 }
 
 bool IniFile::save(QString* error) const {
