@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -73,7 +74,8 @@ std::vector<pid_t> children() {
 
 struct Stretch {
     QString path;
-    int ok = 0; // successful read cycles while this log was open
+    int ok = 0;       // successful read cycles while this log was open
+    qint64 size = -1; // the file's size after the last of them
 };
 
 struct Report {
@@ -222,6 +224,7 @@ int main(int argc, char** argv) {
         running = PidVal->chbUpdate->checked();
     };
 
+    int second = 0; // of the run, counted by the fault schedule
     // After the window's own handler: the update still on means the cycle went through.
     size_t messagesSeen = 0;
     QObject::connect(PidVal->tmUpdate, &QTimer::timeout, [&] {
@@ -234,7 +237,18 @@ int main(int argc, char** argv) {
                                       prompts.lastText());
         } else if (PidVal->chbUpdate->checked()) {
             ++report.okCycles;
-            ++stretches.back().ok;
+            Stretch& st = stretches.back();
+            ++st.ok;
+            // Each good cycle must have written its line by now: say which did not.
+            const qint64 size = QFileInfo(st.path).size();
+            if (size <= st.size)
+                report.problems.push_back(
+                    QStringLiteral("%1: cycle %2 wrote no line (log %3, %4 s into the minute)")
+                        .arg(st.path)
+                        .arg(st.ok)
+                        .arg(PidVal->chbLog->checked() ? "on" : "off")
+                        .arg(second % 60));
+            st.size = size;
         } else if (running) {
             ++report.failedCycles;
             running = false;
@@ -247,7 +261,7 @@ int main(int argc, char** argv) {
         report.problems.push_back(QStringLiteral("the trend viewer did not start"));
 
     // Faults by the second of each minute; the silence falls at 30..35 s.
-    int second = 0, readsBefore = 0;
+    int readsBefore = 0;
     TraceCounter trace;
     trace.path = sim.tracePath();
     auto configReads = [&] {
