@@ -14,6 +14,7 @@
 //
 //   build/qmt_soak [--minutes 10]     (scripts/soak builds and runs it)
 #include "FakeUi.h"
+#include "LinkSettings.h"
 
 #include "config/TPidConf.h"
 #include "link/CheckBox.h"
@@ -191,13 +192,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soak: simulator: %s\n", sim.error().c_str());
         return 2;
     }
-    const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
-    {
-        QFile f(ini);
-        f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("[Port]\nName=%1\nBaud=115200\nParity=2\n[Station]\nAddress=1\n")
-                    .arg(link)
-                    .toUtf8());
+    const QString ini = qmt::test::writeLinkSettings(dir, link, 115200);
+    if (ini.isEmpty()) {
+        std::fprintf(stderr, "soak: cannot write the settings file\n");
+        return 2;
     }
 
     PidConf = new TPidConf(nullptr, ini);

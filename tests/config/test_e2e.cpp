@@ -2,6 +2,7 @@
 // reads the configuration by itself, again after a silence, and a switch
 // reaches the module's registers.
 #include "FakeUi.h"
+#include "LinkSettings.h"
 
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
@@ -39,13 +40,8 @@ protected:
         ASSERT_FALSE(link.isEmpty()) << sim.error();
         ASSERT_TRUE(sim.sendControl("set 264 3"));
         ASSERT_TRUE(sim.sendControl("set 312 1"));
-        const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
-        QFile f(ini);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
-                    .arg(link)
-                    .toUtf8());
-        f.close();
+        const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+        ASSERT_FALSE(ini.isEmpty());
         window = std::make_unique<TPidConf>(nullptr, ini);
     }
     void TearDown() override {

@@ -1,6 +1,7 @@
 // The parameter dialogs opened from the main window, with the real library
 // against the simulator: what "Записать" sends lands in the module's registers.
 #include "DialogFixture.h"
+#include "LinkSettings.h"
 
 #include "config/TPidConf.h"
 #include "dialogs/TInParam.h"
@@ -30,13 +31,8 @@ protected:
         LinkUp = false;
         link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
         ASSERT_FALSE(link.isEmpty()) << sim.error();
-        const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
-        QFile f(ini);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
-                    .arg(link)
-                    .toUtf8());
-        f.close();
+        const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+        ASSERT_FALSE(ini.isEmpty());
         window = std::make_unique<TPidConf>(nullptr, ini);
         PidParam = new TPidParam;
         InParam = new TInParam;

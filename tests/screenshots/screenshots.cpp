@@ -5,10 +5,13 @@
 //
 //   build/qmt_screenshots OUTPUT_DIR        (scripts/screenshots runs it)
 #include "FakeUi.h"
+#include "LinkSettings.h"
 
 #include "calib/TCalibr1.h"
 #include "config/ClickablePanel.h"
 #include "config/TPidConf.h"
+#include "core/Cp1251.h"
+#include "core/Protocol.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TModPars.h"
@@ -23,8 +26,6 @@
 #include "monitor/TPidVal.h"
 #include "testing/SimProcess.h"
 #include "ui/CurvixWindow.h"
-#include "core/Cp1251.h"
-#include "core/Protocol.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -62,7 +63,8 @@ void save(QWidget* w, const char* name) {
 }
 
 // A modal run that shows the dialog, grabs it and closes it again.
-std::function<int(QDialog*)> grabModal(const char* name, std::function<void(QDialog*)> prepare = {}) {
+std::function<int(QDialog*)> grabModal(const char* name,
+                                       std::function<void(QDialog*)> prepare = {}) {
     return [name, prepare](QDialog* d) {
         d->show();
         if (prepare) prepare(d);
@@ -93,13 +95,10 @@ int main(int argc, char** argv) {
     // output, ПИД2 after ПИД1.
     for (const char* cmd : {"set 264 0", "set 280 1", "set 265 1500", "set 312 1"})
         sim.sendControl(cmd);
-    const QString ini = dir.filePath(QStringLiteral("QMT584_View.ini"));
-    {
-        QFile f(ini);
-        f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("[Port]\nName=%1\nBaud=19200\nParity=2\n[Station]\nAddress=1\n")
-                    .arg(link)
-                    .toUtf8());
+    const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+    if (ini.isEmpty()) {
+        std::fprintf(stderr, "screenshots: cannot write the settings file\n");
+        return 2;
     }
 
     PidConf = new TPidConf(nullptr, ini);
@@ -167,8 +166,8 @@ int main(int argc, char** argv) {
     records.push_back(curvix::decodeRecord(curvix::beginRecord()));
     for (int row = 1; row <= 3; ++row) {
         const MonitorChannel& ch = PidVal->RegChannels[0][row - 1];
-        records.push_back(curvix::decodeRecord(
-            curvix::channelRecord(ch.id, curvix::toCp1251(ch.name))));
+        records.push_back(
+            curvix::decodeRecord(curvix::channelRecord(ch.id, curvix::toCp1251(ch.name))));
     }
     records.push_back(curvix::decodeRecord(curvix::startRecord()));
     QDateTime stamp = QDateTime::currentDateTime();
@@ -180,8 +179,8 @@ int main(int argc, char** argv) {
             curvix::StampFields s;
             const QDate day = stamp.date();
             const QTime time = stamp.time();
-            s = {uint16_t(day.year()), uint16_t(day.month()), uint16_t(day.dayOfWeek() % 7),
-                 uint16_t(day.day()), uint16_t(time.hour()), uint16_t(time.minute()),
+            s = {uint16_t(day.year()),    uint16_t(day.month()), uint16_t(day.dayOfWeek() % 7),
+                 uint16_t(day.day()),     uint16_t(time.hour()), uint16_t(time.minute()),
                  uint16_t(time.second()), uint16_t(time.msec())};
             records.push_back(curvix::decodeRecord(
                 curvix::sampleRecord(ch.id, PidVal->stateText(1, row).toFloat(), s)));
