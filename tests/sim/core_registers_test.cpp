@@ -193,26 +193,53 @@ TEST(SimRegisters, SearchProbe) {
     EXPECT_EQ(exceptionOf(send(m, directed)), 1);
 }
 
-TEST(SimRegisters, LineSettingsChangeAfterTheReply) {
+TEST(SimRegisters, LineSettingsTakeEffectAtTheRestart) {
     Module m;
-    Bytes r = send(m, writeReq(1, 257, {17, 96, 0}));
-    ASSERT_EQ(r.size(), 8u);
-    EXPECT_EQ(r[0], 1); // answered under the old address
+    // One register at a time, as the service settings dialog writes them: each
+    // write is still answered at the old address.
+    for (auto [addr, value] : {std::pair<uint16_t, uint16_t>{257, 17}, {258, 96}, {259, 0}}) {
+        Bytes r = send(m, writeReq(1, addr, {value}));
+        ASSERT_EQ(r.size(), 8u) << addr;
+        EXPECT_EQ(r[0], 1) << addr;
+    }
+    EXPECT_EQ(m.address(), 1);
+    EXPECT_EQ(m.baud(), 19200u);
+    EXPECT_EQ(m.parity(), 2);
+    EXPECT_EQ(readRegs(m, 257, 4), (std::vector<uint16_t>{17, 96, 0, 1}));
+
+    m.restart();
     EXPECT_EQ(m.address(), 17);
     EXPECT_EQ(m.baud(), 9600u);
     EXPECT_EQ(m.parity(), 0);
     EXPECT_TRUE(send(m, readReq(1, 0, 1)).empty());
-    EXPECT_EQ(readRegs(m, 257, 1), std::vector<uint16_t>{17});
+    EXPECT_EQ(readRegs(m, 257, 4), (std::vector<uint16_t>{17, 96, 0, 2}));
     // settings that would leave the module unreachable are refused
     EXPECT_EQ(exceptionOf(send(m, writeReq(17, 257, {0}))), 3);
     EXPECT_EQ(exceptionOf(send(m, writeReq(17, 257, {248}))), 3);
     EXPECT_EQ(exceptionOf(send(m, writeReq(17, 258, {100}))), 3);
     EXPECT_EQ(exceptionOf(send(m, writeReq(17, 259, {3}))), 3);
-    EXPECT_EQ(m.address(), 17);
     EXPECT_EQ(exceptionOf(send(m, writeReq(17, 257, {240}))), 0);
+    EXPECT_EQ(m.address(), 17);
+    m.restart();
     EXPECT_EQ(m.address(), 240);
+    // the raw poke of tests and of the command line applies at once
     m.setReg(reg::Baud, 1152);
     EXPECT_EQ(m.baud(), 115200u);
+}
+
+TEST(SimRegisters, RestartKeepsTheRegistersAndClearsTheRunTimeValues) {
+    Module m;
+    protectedWrite(m, reg::InputTi, {100});
+    send(m, writeReq(1, 265, {1234}));
+    send(m, writeReq(1, 1027, {500}));
+    send(m, writeReq(1, reg::WriteEnable, {reg::WriteEnableCode}));
+    m.restart();
+    EXPECT_EQ(m.reg(reg::InputTi), 100);
+    EXPECT_EQ(m.reg(265), 1234);
+    EXPECT_EQ(m.reg(reg::Restarts), 2);
+    EXPECT_EQ(m.reg(reg::OutputValue), 0);
+    // the write-enable code did not survive the power cycle
+    EXPECT_EQ(exceptionOf(send(m, writeReq(1, reg::InputTi, {50}))), 3);
 }
 
 TEST(SimRegisters, OldFirmwareHasNoPwmRegisters) {

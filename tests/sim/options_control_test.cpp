@@ -103,6 +103,10 @@ TEST(SimControl, CommandsChangeTheModuleAndFaults) {
     EXPECT_EQ(m.reg(265), 0xFFFE);
     EXPECT_EQ(runControl("set 257 9", st), "");
     EXPECT_EQ(m.address(), 9);
+    m.setReg(258, 96); // as a master's write leaves it: stored, not yet in use
+    EXPECT_EQ(runControl("restart", st), "");
+    EXPECT_EQ(m.baud(), 9600u);
+    EXPECT_EQ(m.reg(260), 2);
     EXPECT_EQ(runControl("wire 2 current -", st), "");
     EXPECT_EQ(m.inputConnection(1).kind, InputConnection::CurrentOutput);
     EXPECT_EQ(m.inputConnection(1).polarity, -1);
@@ -148,11 +152,49 @@ TEST(SimControl, CommandsChangeTheModuleAndFaults) {
                             "fault delay",
                             "fault clear now",
                             "dump",
-                            "reboot"}) {
+                            "reboot",
+                            "restart now",
+                            "meter A",
+                            "meter uA mV"}) {
         EXPECT_NE(runControl(bad, st), "") << bad;
     }
     EXPECT_EQ(m.reg(1028), 12);
     EXPECT_EQ(f.crc, 0);
+}
+
+TEST(SimControl, MeterReadsTheOutputTerminals) {
+    Module m;
+    Faults f;
+    bool silent = false;
+    ControlState st{m, f, silent};
+    m.setReg(51, 0); // no slew: the output follows its register at once
+    struct Case {
+        uint16_t mode, code;
+        const char* command;
+        std::string reading;
+    };
+    // Neutral output blocks: the register is the converter code, as in
+    // calibration steps 1 to 4 (µA = code × 1.2821, mV = (code − 8192) × 1.25).
+    const Case cases[] = {
+        {1, 328, "meter", "meter 421 uA"},       {1, 15599, "meter", "meter 19999 uA"},
+        {2, 328, "meter", "meter -9830 mV"},     {2, 16056, "meter", "meter 9830 mV"},
+        {2, 328, "meter uA", "meter 421 uA"},    {1, 16056, "meter mV", "meter 9830 mV"},
+        {1, 8192, "meter mV", "meter 0 mV"},
+    };
+    for (const Case& c : cases) {
+        m.setReg(59, c.mode);
+        m.setReg(1027, c.code);
+        std::string printed;
+        EXPECT_EQ(runControl(c.command, st, &printed), "") << c.command;
+        EXPECT_EQ(printed, c.reading) << c.command << " at code " << c.code;
+    }
+    // Once the output blocks are calibrated the register is in µA: the meter
+    // shows what the converter really puts out, error included.
+    m.setReg(59, 1);
+    m.setReg(36, 51116);
+    m.setReg(37, 0);
+    m.setReg(1027, 20000);
+    EXPECT_EQ(meterReading(m), "meter 19999 uA");
 }
 
 TEST(SimControl, DumpWritesEveryRegisterAndTheOutput) {

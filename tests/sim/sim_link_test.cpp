@@ -131,11 +131,14 @@ TEST_F(SimLink, RulesAndExceptionsSeenByAnIndependentMaster) {
     EXPECT_TRUE(broadcast == 0 || broadcast == ETIMEDOUT) << broadcast;
     modbus_set_slave(m.ctx(), 1);
     EXPECT_EQ(m.read(265, 1), std::vector<int>{1234});
-    // a new station address applies after the reply
+    // a new station address applies when the module restarts
     EXPECT_EQ(m.write(257, {5}), 0);
+    EXPECT_EQ(m.read(257, 1), std::vector<int>{5});
+    EXPECT_TRUE(sim.sendControl("restart"));
     EXPECT_EQ(m.read(257, 1), std::vector<int>{-ETIMEDOUT});
     modbus_set_slave(m.ctx(), 5);
     EXPECT_EQ(m.read(257, 1), std::vector<int>{5});
+    EXPECT_EQ(m.read(260, 1), std::vector<int>{2});
 }
 
 TEST_F(SimLink, SilentAtOtherLineSettings) {
@@ -154,8 +157,11 @@ TEST_F(SimLink, SilentAtOtherLineSettings) {
     }
     Master right(link, 9600, 'N');
     EXPECT_EQ(right.read(0, 1), std::vector<int>{2});
-    // the module's new speed, once written, is the only one it answers at
+    // the module's new speed, once written and restarted, is the only one it answers at
     EXPECT_EQ(right.write(258, {192}), 0);
+    EXPECT_EQ(right.write(259, {0}), 0);
+    EXPECT_EQ(right.read(258, 1), std::vector<int>{192});
+    EXPECT_TRUE(sim.sendControl("restart"));
     EXPECT_EQ(right.read(0, 1), std::vector<int>{-ETIMEDOUT});
     Master moved(link, 19200, 'N');
     EXPECT_EQ(moved.read(0, 1), std::vector<int>{2});
@@ -241,7 +247,7 @@ TEST_F(SimLink, ControlCommandsAndFaults) {
     EXPECT_EQ(m.read(0, 1), std::vector<int>{2});
 
     for (const char* bad : {"frobnicate", "set 70000 1", "wire 4 voltage +", "wire 1 volts +",
-                            "source 1 mA 5", "fault crc", "silent maybe", "open"})
+                            "source 1 mA 5", "fault crc", "silent maybe", "open", "meter V"})
         EXPECT_FALSE(sim.sendControl(bad)) << bad;
 
     const std::string dump = sim.controlPath() + ".dump";
@@ -251,6 +257,15 @@ TEST_F(SimLink, ControlCommandsAndFaults) {
     EXPECT_NE(text.find("\n1028 12\n"), std::string::npos);
     EXPECT_NE(text.find("\n1073 1\n"), std::string::npos);
     EXPECT_NE(text.find("output_mV 9830.00"), std::string::npos);
+
+    // The output terminals as a meter reads them; 1027 is the converter code
+    // while the output blocks are neutral (slew 0 from above).
+    EXPECT_EQ(m.write(1027, {328}), 0);
+    std::string reading;
+    EXPECT_TRUE(sim.sendControl("meter uA", &reading));
+    EXPECT_EQ(reading, "meter 421 uA");
+    EXPECT_TRUE(sim.sendControl("meter", &reading)); // the output is in voltage mode
+    EXPECT_EQ(reading, "meter -9830 mV");
     EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -263,6 +278,7 @@ TEST_F(SimLink, StateFileKeepsTheImageAcrossRuns) {
         EXPECT_EQ(m.read(260, 1), std::vector<int>{1});
         EXPECT_EQ(m.writeProtected(8, {40706, 5, 54024}), 0);
         EXPECT_EQ(m.write(258, {96}), 0);
+        EXPECT_EQ(m.read(258, 1), std::vector<int>{96}); // still at 19200 until it restarts
     }
     EXPECT_EQ(sim.stop(), 0);
     {

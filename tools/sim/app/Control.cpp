@@ -54,7 +54,16 @@ std::string writeFile(const std::string& path, const std::string& text) {
 
 } // namespace
 
-std::string runControl(const std::string& line, ControlState& st) {
+std::string meterReading(const Module& module, const std::string& unit) {
+    constexpr uint16_t CurrentMode = 1; // register 59: 1 current, 2 voltage
+    const bool current =
+        unit.empty() ? module.reg(reg::OutputMode) == CurrentMode : unit == "uA";
+    // The converter's real transfer, not the nominal one: what the calibration corrects.
+    const double value = current ? module.outputMicroamps() : module.outputMillivolts();
+    return "meter " + std::to_string(std::lround(value)) + (current ? " uA" : " mV");
+}
+
+std::string runControl(const std::string& line, ControlState& st, std::string* printed) {
     std::istringstream in(line);
     std::vector<std::string> w;
     for (std::string word; in >> word;)
@@ -110,6 +119,12 @@ std::string runControl(const std::string& line, ControlState& st) {
             return "usage: fault crc N | fault exception CODE N | fault delay MS | "
                    "fault split MS | fault clear";
         }
+    } else if (cmd == "restart" && n == 1) {
+        st.module.restart();
+    } else if (cmd == "meter" && n <= 2) {
+        if (n == 2 && w[1] != "uA" && w[1] != "mV") return "usage: meter [uA|mV]";
+        const std::string reading = meterReading(st.module, n == 2 ? w[1] : std::string());
+        if (printed) *printed = reading;
     } else if (cmd == "dump" && n == 2) {
         return writeFile(w[1], st.module.dump());
     } else {

@@ -23,7 +23,14 @@ struct ControlState {
 };
 
 // Runs one command line. Returns an empty string on success, else why the
-// command was refused (the state is then unchanged).
-std::string runControl(const std::string& line, ControlState& state);
+// command was refused (the state is then unchanged). A command that answers
+// with a value ("meter") leaves its line in *printed.
+std::string runControl(const std::string& line, ControlState& state,
+                       std::string* printed = nullptr);
+
+// What a meter on the output terminals reads now, as "meter VALUE uA" or
+// "meter VALUE mV": unit "uA" on the current terminals, "mV" on the voltage
+// terminals, empty for the terminals of the module's output mode.
+std::string meterReading(const Module& module, const std::string& unit = {});
 
 } // namespace qmt::sim

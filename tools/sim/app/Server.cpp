@@ -141,9 +141,11 @@ void Server::readControl() {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         ControlState st{module_, faults_, silent_};
-        std::string err = runControl(line, st);
+        std::string printed;
+        std::string err = runControl(line, st, &printed);
         if (!err.empty())
             std::fprintf(stderr, "qmt584-sim: control '%s': %s\n", line.c_str(), err.c_str());
+        if (!printed.empty()) std::printf("%s\n", printed.c_str());
         // acknowledgement for whoever drives the simulator
         std::printf("%s %s\n", err.empty() ? "ok" : "bad", line.c_str());
         std::fflush(stdout);

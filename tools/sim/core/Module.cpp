@@ -293,7 +293,6 @@ std::vector<uint8_t> Module::handleFrame(const uint8_t* f, size_t len) {
                             values[0] == reg::WriteEnableCode;
             reply.assign(f, f + 6); // both functions echo address and value or quantity
             appendCrc(reply);
-            applyLineSettings();
             refreshPhysics();
         }
     } else {

@@ -84,9 +84,9 @@ public:
 
     // One complete RTU request (CRC included) -> reply frame (CRC included), or
     // empty when the module stays silent (bad CRC, other station, broadcast,
-    // unmatched probe). New line settings written to 257..259 are applied when
-    // this returns: the reply itself is built for the old station address, and
-    // a serving loop that paces the reply must take the baud rate before the call.
+    // unmatched probe). New line settings written to 257..259 are only stored:
+    // like the module, it keeps answering at its old address, speed and parity
+    // until it restarts, so a master can write all three in a row.
     std::vector<uint8_t> handleFrame(const uint8_t* frame, size_t len);
 
     // Answers a request of this station with an exception without carrying it
@@ -100,18 +100,20 @@ public:
     uint16_t reg(uint16_t addr) const;          // raw register image, no rules
     void setReg(uint16_t addr, uint16_t value); // raw write, no rules (257..259 apply at once)
 
+    // A power cycle: the registers are kept, stored line settings take effect,
+    // run-time values start afresh and the restart counter goes up.
+    void restart() { powerUp(); }
+
     // Live behaviour: PID loops, plants, output slew, PWM, noise, and the
     // commands left in the reset register and the state words. Simulated time
     // runs in 2 ms module cycles; a fraction of a cycle is carried over.
     void advance(double seconds);
 
-    // Line settings the module currently uses.
+    // Line settings the module currently uses (registers 257..259 may already
+    // hold others, for the next restart).
     uint8_t address() const { return address_; }
     uint32_t baud() const { return baud_; }
     uint8_t parity() const { return parity_; }
-    // Kept for serving loops written against an explicit call; settings are
-    // already applied when handleFrame returns, so this does nothing.
-    void applyPendingLineSettings() {}
 
     // Analog front end.
     void connectInput(int input, const InputConnection& c); // input 0..2

@@ -142,7 +142,7 @@ bool SimProcess::waitLine(const std::string& prefix, int timeoutMs, std::string*
     }
 }
 
-bool SimProcess::sendControl(const std::string& line) {
+bool SimProcess::sendControl(const std::string& line, std::string* answer) {
     if (!running() || control_.empty()) return false;
     int fd = ::open(control_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -156,6 +156,7 @@ bool SimProcess::sendControl(const std::string& line) {
         if (!waitLine("", 3000, &ack)) return false;
         if (ack == "ok " + line) return true;
         if (ack == "bad " + line) return false;
+        if (answer) *answer = ack;
     }
 }
 

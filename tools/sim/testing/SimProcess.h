@@ -34,8 +34,9 @@ public:
     std::string start(const std::vector<std::string>& args = {});
 
     // Sends one control command and waits (up to 3 s) for its acknowledgement.
-    // false when the simulator refused it or did not answer.
-    bool sendControl(const std::string& line);
+    // false when the simulator refused it or did not answer. answer, when
+    // given, gets the line the command printed before it ("meter 421 uA").
+    bool sendControl(const std::string& line, std::string* answer = nullptr);
 
     // SIGTERM, then waits for the exit (SIGKILL after 5 s). Returns the exit
     // status, or -1 when it was not running or did not exit normally.
