@@ -165,7 +165,14 @@ void TPidConf::UpdatePortStatus(bool open) {
 
 void TPidConf::miPortParClick() {
     runFresh(ParCOM, this, [this](TParCOM* dialog, int result) {
-        if (result == QDialog::Accepted && dialog) UpdatePortStatus(dialog->accepted());
+        if (result == QDialog::Accepted && dialog && dialog->accepted()) {
+            UpdatePortStatus(true);
+        } else if (!dialog || dialog->portDisturbed()) {
+            // A failed OK or a search left the library's port closed or elsewhere:
+            // back to the last good one, and the status bar says how that went.
+            const qmt::TPortSettings& settings = qmt::PortSettings;
+            UpdatePortStatus(qmt::OpenPort(settings.portName, settings.baud, settings.parity));
+        }
     });
 }
 

@@ -230,7 +230,10 @@ void TParCOM::btOkClick() {
     // Checked before the port is touched, so a refused address changes nothing.
     const uint8_t address = stationAddress(edAddress->text());
     const QString port = cbPort->currentText();
-    if (!qmt::OpenPort(port, baud, parity)) return; // OpenPort has told the user
+    if (!qmt::OpenPort(port, baud, parity)) {
+        portDisturbed_ = true;
+        return; // OpenPort has told the user
+    }
 
     qmt::PortSettings.portName = port;
     qmt::PortSettings.baud = baud;
@@ -268,6 +271,9 @@ void TParCOM::btAutoClick() {
 
     std::optional<qmt::BusyCursor> busy(std::in_place);
     WaitWindow wait(this);
+    // Found or not, the search leaves the port at another setting, or reopened
+    // (which may fail): only a successful OK settles it again.
+    portDisturbed_ = true;
     uint32_t baud = 0;
     uint8_t parity = 0;
     const qmt::EnumParametersFn search = qmt::library().EnumParameters;

@@ -5,6 +5,8 @@
 // Use: create it anew for each command, run it modally, and when it closes
 // with QDialog::Accepted take accepted() (then also PortSettings and the
 // settings file hold what it opened); then delete it. It does not delete itself.
+// When it ends otherwise after portDisturbed(), the library's port is no longer
+// the one of PortSettings: the caller reopens that one and shows its state.
 
 #include <QDialog>
 
@@ -21,6 +23,9 @@ public:
 
     // True once OK has opened the port and stored the settings.
     bool accepted() const { return accepted_; }
+    // True once a failed OK (the library closes the old port before it tries
+    // the new one) or a search has moved the library's port away from PortSettings.
+    bool portDisturbed() const { return portDisturbed_; }
 
     // Handlers.
     void cbPortDropDown();
@@ -48,4 +53,5 @@ private:
     QLineEdit* edNumber;
     QPushButton* btAuto;
     bool accepted_ = false;
+    bool portDisturbed_ = false;
 };

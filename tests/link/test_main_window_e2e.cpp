@@ -112,4 +112,57 @@ TEST_F(MainWindowPort, PortSettingsCommandReopensAndUpdatesTheStatus) {
                   "\nBaud=9600\nParity=0\n[Station]\nAddress=1\n");
 }
 
+// A port that cannot be opened at OK, then "Отмена": the library had closed the
+// old port already, so the window opens it again and shows what became of it.
+TEST_F(MainWindowPort, CancelAfterAFailedOkReopensTheLastGoodPort) {
+    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    writeSettings(link, 19200, 2);
+    TPidConf window(nullptr, iniPath);
+    QAction* portCommand = qmt::test::control<QAction>(&window, "miPortPar");
+    QAction* readCounter = qmt::test::control<QAction>(&window, "miReadResCount");
+    ASSERT_TRUE(portCommand && readCounter);
+    auto failThenCancel = [&](QDialog* shown) {
+        auto* dialog = qobject_cast<TParCOM*>(shown);
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog) return int(QDialog::Rejected);
+        ParComDriver ui{*dialog};
+        dialog->show();
+        ui.type("cbPort", QStringLiteral("/dev/ttyQMT-missing"));
+        ui.click("btOk");
+        EXPECT_TRUE(dialog->isVisible()); // a failed OK keeps the dialog open
+        ui.click("btCancel");
+        return dialog->result();
+    };
+
+    struct Case {
+        const char* what;
+        bool simulatorGone; // the last good port has vanished meanwhile
+        QString status;
+        int lamp;
+        QStringList messages;
+    };
+    const QString missing = QStringLiteral("Невозможно открыть /dev/ttyQMT-missing");
+    const Case cases[] = {
+        {"port back", false, QStringLiteral("Открыт: ") + link + "  19200 бод   Even",
+         qmt::LampGreen, {missing, QStringLiteral("Значение счетчика\nрестартов равно 1")}},
+        {"port gone", true, QStringLiteral("Закрыт: ") + link + "  19200 бод   Even", qmt::LampRed,
+         {missing, QStringLiteral("Невозможно открыть ") + link}},
+    };
+    for (const Case& c : cases) {
+        if (c.simulatorGone) sim.stop();
+        prompts.shown.clear();
+        prompts.modalScripts.push_back(failThenCancel);
+        portCommand->trigger();
+        EXPECT_EQ(statusText(window), c.status) << c.what;
+        EXPECT_TRUE(glyphIs(window, c.lamp)) << c.what;
+        if (!c.simulatorGone) readCounter->trigger(); // the module answers again
+        const QString separator = QStringLiteral(" | ");
+        EXPECT_EQ(prompts.texts().join(separator).toStdString(),
+                  c.messages.join(separator).toStdString())
+            << c.what;
+        EXPECT_EQ(qmt::PortSettings.portName, link) << c.what;
+    }
+}
+
 } // namespace
