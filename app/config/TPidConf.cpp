@@ -165,13 +165,13 @@ void TPidConf::UpdatePortStatus(bool open) {
 
 void TPidConf::miPortParClick() {
     runFresh(ParCOM, this, [this](TParCOM* dialog, int result) {
-        if (result == QDialog::Accepted && dialog && dialog->accepted()) {
-            UpdatePortStatus(true);
-        } else if (!dialog || dialog->portDisturbed()) {
+        if (!dialog || (dialog->portDisturbed() && !dialog->accepted())) {
             // A failed OK or a search left the library's port closed or elsewhere:
             // back to the last good one, and the status bar says how that went.
             const qmt::TPortSettings& settings = qmt::PortSettings;
             UpdatePortStatus(qmt::OpenPort(settings.portName, settings.baud, settings.parity));
+        } else if (result == QDialog::Accepted) {
+            UpdatePortStatus(dialog->accepted());
         }
     });
 }

@@ -144,9 +144,15 @@ TEST_F(MainWindowPort, CancelAfterAFailedOkReopensTheLastGoodPort) {
     };
     const QString missing = QStringLiteral("Невозможно открыть /dev/ttyQMT-missing");
     const Case cases[] = {
-        {"port back", false, QStringLiteral("Открыт: ") + link + "  19200 бод   Even",
-         qmt::LampGreen, {missing, QStringLiteral("Значение счетчика\nрестартов равно 1")}},
-        {"port gone", true, QStringLiteral("Закрыт: ") + link + "  19200 бод   Even", qmt::LampRed,
+        {"port back",
+         false,
+         QStringLiteral("Открыт: ") + link + "  19200 бод   Even",
+         qmt::LampGreen,
+         {missing, QStringLiteral("Значение счетчика\nрестартов равно 1")}},
+        {"port gone",
+         true,
+         QStringLiteral("Закрыт: ") + link + "  19200 бод   Even",
+         qmt::LampRed,
          {missing, QStringLiteral("Невозможно открыть ") + link}},
     };
     for (const Case& c : cases) {

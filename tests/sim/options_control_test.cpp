@@ -176,9 +176,9 @@ TEST(SimControl, MeterReadsTheOutputTerminals) {
     // Neutral output blocks: the register is the converter code, as in
     // calibration steps 1 to 4 (µA = code × 1.2821, mV = (code − 8192) × 1.25).
     const Case cases[] = {
-        {1, 328, "meter", "meter 421 uA"},       {1, 15599, "meter", "meter 19999 uA"},
-        {2, 328, "meter", "meter -9830 mV"},     {2, 16056, "meter", "meter 9830 mV"},
-        {2, 328, "meter uA", "meter 421 uA"},    {1, 16056, "meter mV", "meter 9830 mV"},
+        {1, 328, "meter", "meter 421 uA"},    {1, 15599, "meter", "meter 19999 uA"},
+        {2, 328, "meter", "meter -9830 mV"},  {2, 16056, "meter", "meter 9830 mV"},
+        {2, 328, "meter uA", "meter 421 uA"}, {1, 16056, "meter mV", "meter 9830 mV"},
         {1, 8192, "meter mV", "meter 0 mV"},
     };
     for (const Case& c : cases) {

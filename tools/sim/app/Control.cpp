@@ -56,8 +56,7 @@ std::string writeFile(const std::string& path, const std::string& text) {
 
 std::string meterReading(const Module& module, const std::string& unit) {
     constexpr uint16_t CurrentMode = 1; // register 59: 1 current, 2 voltage
-    const bool current =
-        unit.empty() ? module.reg(reg::OutputMode) == CurrentMode : unit == "uA";
+    const bool current = unit.empty() ? module.reg(reg::OutputMode) == CurrentMode : unit == "uA";
     // The converter's real transfer, not the nominal one: what the calibration corrects.
     const double value = current ? module.outputMicroamps() : module.outputMillivolts();
     return "meter " + std::to_string(std::lround(value)) + (current ? " uA" : " mV");
