@@ -21,6 +21,34 @@ FileDialogRequest fileRequest(QWidget* owner, const QString& current) {
     return request;
 }
 
+// The model as the file gives it, or an error that leaves everything alone.
+ModuleConfig readConfigFile(const QString& path) {
+    IniFile ini(path);
+    // A file that exists but cannot be read must not pass for an empty one:
+    // the user would get the defaults in place of the configuration.
+    const IniFile::LoadStatus status = ini.load();
+    if (status == IniFile::LoadStatus::Unreadable)
+        throw Exception(QStringLiteral("Невозможно прочитать файл ") + path);
+    // Nor may any other text file: it would load as the defaults, ready to be
+    // written to the module. (A file gone since the dialog gives the defaults.)
+    if (status == IniFile::LoadStatus::Ok && !HasPidConfig(ini))
+        throw Exception(QStringLiteral("Файл ") + path +
+                        QStringLiteral(" не является файлом конфигурации QMT-584"));
+    ModuleConfig loaded = Config; // the module mode is not in the file
+    ReadPidConfig(ini, loaded);
+    return loaded;
+}
+
+void saveConfigFile(const QString& path) {
+    IniFile ini(path);
+    const QString failure = QStringLiteral("Unable to write to ") + path;
+    // Lines we cannot read could not be kept; leave such a file alone.
+    if (ini.load() == IniFile::LoadStatus::Unreadable) throw Exception(failure);
+    WritePidConfig(Config, ini);
+    // The whole file is built in memory and replaces the old one in one step.
+    if (!ini.save()) throw Exception(failure);
+}
+
 } // namespace
 
 void TPidConf::miFileNewClick() {
@@ -31,9 +59,11 @@ void TPidConf::miFileNewClick() {
 void TPidConf::miFileOpenClick() {
     const QString path = prompts().openFileName(fileRequest(this, ConfigFileName));
     if (path.isEmpty()) return;
+    // A refused file becomes no current file: a later Save would write into it.
+    Config = readConfigFile(path);
     ConfigFileName = path;
     setWindowTitle(QStringLiteral("QMT584_View - ") + path);
-    LoadConfigFile();
+    ShowConfig();
 }
 
 void TPidConf::miFileSaveClick() {
@@ -49,27 +79,18 @@ void TPidConf::miFileSaveAsClick() {
     request.confirmOverwrite = true;
     const QString path = prompts().saveFileName(request);
     if (path.isEmpty()) return;
+    // The name changes only once the file is written: a path that cannot be
+    // written must not become the target of the title and of later saves.
+    saveConfigFile(path);
     ConfigFileName = path;
     setWindowTitle(QStringLiteral("QMT584_View - ") + path);
-    SaveConfigFile();
 }
 
 void TPidConf::LoadConfigFile() {
-    IniFile ini(ConfigFileName);
-    // A file that exists but cannot be read must not pass for an empty one:
-    // the user would get the defaults in place of the configuration.
-    if (ini.load() == IniFile::LoadStatus::Unreadable)
-        throw Exception(QStringLiteral("Невозможно прочитать файл ") + ConfigFileName);
-    ReadPidConfig(ini, Config);
+    Config = readConfigFile(ConfigFileName);
     ShowConfig();
 }
 
 void TPidConf::SaveConfigFile() {
-    IniFile ini(ConfigFileName);
-    const QString failure = QStringLiteral("Unable to write to ") + ConfigFileName;
-    // Lines we cannot read could not be kept; leave such a file alone.
-    if (ini.load() == IniFile::LoadStatus::Unreadable) throw Exception(failure);
-    WritePidConfig(Config, ini);
-    // The whole file is built in memory and replaces the old one in one step.
-    if (!ini.save()) throw Exception(failure);
+    saveConfigFile(ConfigFileName);
 }

@@ -119,6 +119,15 @@ QString formatFraction(uint16_t word, double factor) {
 
 } // namespace
 
+bool HasPidConfig(const IniFile& ini) {
+    for (int n = 0; n < 3; ++n)
+        if (ini.hasSection(pidSection(n))) return true;
+    if (ini.hasSection(QLatin1String(SwOutSection))) return true;
+    return std::any_of(std::begin(IoKeys), std::end(IoKeys), [&ini](const IoKey& key) {
+        return ini.hasSection(QLatin1String(key.section));
+    });
+}
+
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config) {
     for (int n = 0; n < 3; ++n) {
         const QString section = pidSection(n);

@@ -27,6 +27,7 @@ public:
     void loadData(const QByteArray& data);
     QByteArray data() const;
 
+    bool hasSection(const QString& section) const { return findSection(section) >= 0; }
     std::optional<QString> value(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;
     // A decimal integer with an optional sign, or hexadecimal after "0x"; anything

@@ -279,6 +279,69 @@ TEST_F(PidFileTest, UnreadableFileLeavesModelAndSwitchesAlone) {
     EXPECT_EQ(Config.pid[0].w[reg::pid::Kp], 100);
 }
 
+TEST_F(PidFileTest, AFileWithoutAnyConfigurationSectionIsRefused) {
+    saveAs(path("current.pid"));
+    const QString title = window->windowTitle();
+    Config.pid[0].w[reg::pid::Kp] = 321;
+    Config.io[io::DacVi] = 55;
+    const ModuleConfig before = Config;
+    struct Case {
+        const char* name;
+        QByteArray text;
+    };
+    const Case refused[] = {
+        {"empty.pid", ""},
+        {"notes.txt", "Калибровка 12.03\nвсё в порядке\n"},
+        {"keys.pid", "Kp=5\nInSw=1\n"},
+        {"other.ini", "[Port]\nName=/dev/ttyUSB0\n[PID4]\nKp=3\n"},
+    };
+    for (const Case& c : refused) {
+        writeAll(path(c.name), c.text);
+        prompts.shown.clear();
+        open(path(c.name));
+        EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Файл ") + path(c.name) +
+                                               " не является файлом конфигурации QMT-584"})
+            << c.name;
+        EXPECT_EQ(Config.pid[0].w, before.pid[0].w) << c.name;
+        EXPECT_EQ(Config.io, before.io) << c.name;
+        EXPECT_EQ(window->ConfigFileName, path("current.pid")) << c.name;
+        EXPECT_EQ(window->windowTitle(), title) << c.name;
+    }
+    // One section of any name case is enough; the missing keys take their defaults.
+    const Case accepted[] = {{"pwm.pid", "[pwm2]\n"},
+                             {"sw.pid", "; saved by hand\n[PID]\nSwOut=2\n"}};
+    for (const Case& c : accepted) {
+        writeAll(path(c.name), c.text);
+        prompts.shown.clear();
+        Config = before;
+        open(path(c.name));
+        EXPECT_TRUE(prompts.shown.empty()) << c.name << ": " << prompts.lastText().toStdString();
+        EXPECT_EQ(Config.pid[0].w[reg::pid::Kp], 100) << c.name;
+        EXPECT_EQ(Config.io[io::Pwm2 + 2], 1000) << c.name;
+        EXPECT_EQ(window->ConfigFileName, path(c.name)) << c.name;
+    }
+}
+
+TEST_F(PidFileTest, FailedSaveAsKeepsTheCurrentFile) {
+    saveAs(path("good.pid"));
+    const QString title = window->windowTitle();
+    writeAll(path("plain"), "not a folder");
+    const QString bad = path("plain") + QStringLiteral("/t.pid");
+    saveAs(bad);
+    EXPECT_EQ(prompts.lastText(), QStringLiteral("Unable to write to ") + bad);
+    EXPECT_EQ(window->ConfigFileName, path("good.pid"));
+    EXPECT_EQ(window->windowTitle(), title);
+
+    // Save goes on writing the file that was written last.
+    prompts.shown.clear();
+    Config.pid[1].w[reg::pid::Kp] = 250;
+    run("miFileSave");
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    EXPECT_TRUE(readAll(path("good.pid")).contains(QLatin1String("\nKp=2.5\n")) ||
+                readAll(path("good.pid")).contains(QLatin1String("\nKp=2,5\n")));
+    EXPECT_EQ(prompts.saveRequests.size(), 2u);
+}
+
 TEST_F(PidFileTest, FailedSaveReportsAndLeavesTheOldFileWhole) {
     writeAll(path("plain"), "not a folder");
     const QString inside = path("plain") + QStringLiteral("/t.pid");
