@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# scripts/run in a scratch copy of the project: it says it is building before
+# the build starts, gives the simulator its control FIFO at build/demo/qmt584.ctl,
+# tells how to use it, and the FIFO answers. The package installer and cmake are
+# stand-ins here; the program, its library and the simulator are the ones built.
+#
+#   test_run.sh SOURCE_DIR QMT584_View libvornlink.so qmt584-sim
+set -euo pipefail
+src=$1 program=$2 library=$3 sim=$4
+
+root=$(mktemp -d)
+run_pid=
+finish() {
+  if [ -n "$run_pid" ]; then
+    kill -TERM -- "-$run_pid" 2>/dev/null || true
+    wait "$run_pid" 2>/dev/null || true
+  fi
+  rm -rf "$root"
+}
+trap finish EXIT
+fail() {
+  echo "demo_run: $*" >&2
+  echo "--- scripts/run said:" >&2
+  cat "$root/out.txt" >&2 || true
+  echo "--- the simulator's log:" >&2
+  cat "$root/build/demo/qmt584-sim.log" >&2 || true
+  exit 1
+}
+
+mkdir -p "$root/scripts" "$root/build" "$root/bin"
+cp "$src/scripts/run" "$root/scripts/run"
+printf '#!/bin/sh\nexit 0\n' >"$root/scripts/setup-deps"
+printf '#!/bin/sh\necho "cmake $*"\n' >"$root/bin/cmake"
+chmod +x "$root/scripts/run" "$root/scripts/setup-deps" "$root/bin/cmake"
+cp "$program" "$library" "$sim" "$root/build/"
+
+# A session of its own, so that the end takes the program and the simulator too.
+PATH="$root/bin:$PATH" QT_QPA_PLATFORM=offscreen setsid "$root/scripts/run" \
+  >"$root/out.txt" 2>&1 </dev/null &
+run_pid=$!
+
+for _ in $(seq 300); do
+  grep -q '^run: simulated module on ' "$root/out.txt" && break
+  kill -0 "$run_pid" 2>/dev/null || fail "ended before the program started"
+  sleep 0.1
+done
+grep -q '^run: simulated module on ' "$root/out.txt" || fail "the module never came up"
+
+building=$(grep -n '^run: building, about two minutes at the first run$' "$root/out.txt" | cut -d: -f1 || true)
+configure=$(grep -n '^cmake -S ' "$root/out.txt" | cut -d: -f1 || true)
+[ -n "$building" ] || fail "no word that it is building"
+[ -n "$configure" ] && [ "$building" -lt "$configure" ] || fail "the word on building came after the build"
+
+control=$root/build/demo/qmt584.ctl
+[ -p "$control" ] || fail "no control FIFO at build/demo/qmt584.ctl"
+grep -qF "echo \"silent on\" > $control" "$root/out.txt" || fail "no word on how to use the FIFO"
+grep -qF "echo meter > $control" "$root/out.txt" || fail "no word on the meter"
+
+log=$root/build/demo/qmt584-sim.log
+echo "silent on" >"$control"
+echo meter >"$control"
+for _ in $(seq 50); do
+  grep -q '^ok meter$' "$log" && break
+  sleep 0.1
+done
+grep -q '^ok silent on$' "$log" || fail "\"silent on\" was not acknowledged"
+grep -qE '^meter -?[0-9]+ (uA|mV)$' "$log" || fail "no meter reading"
+grep -q '^ok meter$' "$log" || fail "\"meter\" was not acknowledged"
+echo "demo_run: ok"
