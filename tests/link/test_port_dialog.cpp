@@ -164,12 +164,16 @@ TEST_F(PortDialog, OkThatCannotOpenThePortKeepsEverything) {
     ParComDriver ui{dialog};
     dialog.show();
     ui.type("cbPort", QStringLiteral("/dev/ttyUSB7"));
+    EXPECT_FALSE(dialog.portDisturbed());
     ui.click("btOk");
     EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Невозможно открыть /dev/ttyUSB7")});
     EXPECT_TRUE(settingsUnchanged());
     EXPECT_FALSE(QFile::exists(iniPath));
     EXPECT_FALSE(dialog.accepted());
     EXPECT_TRUE(dialog.isVisible());
+    // The library closed the old port before it tried this one: whoever ran the
+    // dialog must reopen the old one if no OK succeeds.
+    EXPECT_TRUE(dialog.portDisturbed());
 }
 
 TEST_F(PortDialog, OkWhoseFileCannotBeWrittenStillAppliesTheOpenedSettings) {

@@ -131,7 +131,9 @@ TEST_F(Search, FoundSettingsAreSelectedButNothingIsStored) {
     module.enumResult = 0;
     module.enumBaud = 57600;
     module.enumParity = 1;
+    EXPECT_FALSE(dialog.portDisturbed());
     ui.click("btAuto");
+    EXPECT_TRUE(dialog.portDisturbed()); // the library's port is at the found setting
     EXPECT_EQ(ui.combo("cbSpeed")->currentText(), QStringLiteral("57600"));
     EXPECT_EQ(ui.combo("cbParity")->currentText(), QStringLiteral("Odd"));
     ASSERT_EQ(prompts.shown.size(), 1u);
