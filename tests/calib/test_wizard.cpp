@@ -233,30 +233,90 @@ TEST_F(WizardTest, EitherSignOfTheFirstVoltageGivesTheSameBlock) {
     EXPECT_EQ(blocks[1], blocks[0]);
 }
 
-// Two equal voltages would divide by zero: the step is refused and repeated
-// with the output still uncalibrated.
-TEST_F(WizardTest, EqualVoltageReadingsAreRefusedBeforeAnyBlockIsWritten) {
-    for (int first : {-9830, 9830}) {
+// A meter wired the other way round reads the positive end of the output as
+// negative: code 16056 is the positive end whatever the sign typed. Both signs
+// alike once gave two equal readings or a gain of half a billion.
+TEST_F(WizardTest, AReversedSecondVoltageGivesASaneBlock) {
+    const struct {
+        int u1, u2;
+        std::vector<uint16_t> block;
+    } cases[] = {
+        {9830, -9828, {52434, 0, 8192}}, // gain 0.80, not 515 million
+        {-9830, -9830, {52428, 0, 8192}},
+        {9830, -9830, {52428, 0, 8192}},
+        {-9830, 9828, {52434, 0, 8192}},
+    };
+    for (const auto& c : cases) {
         prompts.shown.clear();
         wizard.captions.clear();
+        module.setReg(256, 0);
         wizard.password();
         wizard.type(421);
         wizard.type(20000);
-        wizard.type(first);
-        wizard.type(-9830);
-        wizard.step([this](TCalibr1* d) {
-            EXPECT_EQ(block(36), (std::vector<uint16_t>{0, 1, 0}));
-            EXPECT_EQ(module.reg(1027), 16056);
-            d->Edit1->setText(QStringLiteral("9830"));
-        });
+        wizard.type(c.u1);
+        wizard.type(c.u2);
         wizard.cancel();
         ASSERT_TRUE(wizard.run(&owner));
-        EXPECT_EQ(prompts.lastText(), calibError(-9830)) << first;
-        ASSERT_EQ(wizard.captions.size(), 6u);
-        EXPECT_EQ(wizard.captions[4], stepCaption(4));
-        EXPECT_EQ(wizard.captions[5], stepCaption(5));
-        EXPECT_EQ(block(20), (std::vector<uint16_t>{52428, 0, 8192}));
+        EXPECT_EQ(prompts.shown.size(), 1u) << c.u2 << ": " << prompts.lastText().toStdString();
+        ASSERT_EQ(wizard.captions.size(), 5u) << c.u2;
+        EXPECT_EQ(wizard.captions[4], stepCaption(5)) << c.u2;
+        EXPECT_EQ(block(20), c.block) << c.u1 << " " << c.u2;
+        EXPECT_EQ(module.reg(256), Today);
     }
+}
+
+// Enter means "Далее >>" at every step: in the entry field, and with the
+// field hidden, where the focus once fell on "<< Назад".
+TEST_F(WizardTest, EnterGoesOnAtEveryStep) {
+    wizard.password();
+    for (int value : {421, 20000, -9830, 9830})
+        wizard.pressEnter([value](TCalibr1* d) { d->Edit1->setText(QString::number(value)); });
+    for (int i = 0; i < 3; ++i) {
+        wizard.pressEnter([this, i](TCalibr1* d) {
+            EXPECT_FALSE(d->btPrev->isHidden());
+            connect(i, wired(InputConnection::VoltageOutput, 1));
+        });
+    }
+    wizard.pressEnter([this](TCalibr1*) { connect(0, wired(InputConnection::CurrentOutput, 1)); });
+    wizard.cancel();
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
+    std::vector<QString> captions;
+    for (int step = 1; step <= 9; ++step)
+        captions.push_back(stepCaption(step));
+    EXPECT_EQ(wizard.captions, captions);
+    EXPECT_EQ(wizard.focused, (std::vector<QString>{"Edit1", "Edit1", "Edit1", "Edit1", "btNext",
+                                                    "btNext", "btNext", "btNext"}));
+}
+
+TEST_F(InputsOnlyWizardTest, EnterGoesOnAtEveryStep) {
+    wizard.password();
+    auto apply = [this](int input, int millivolts) {
+        wizard.pressEnter([this, input, millivolts](TCalibr1*) {
+            connect(input, source(InputConnection::VoltageSource, millivolts));
+        });
+    };
+    apply(0, 10000);
+    apply(0, -10000);
+    // Back with the mouse, which leaves the focus on "<< Назад"...
+    wizard.step(
+        [](TCalibr1* d) {
+            d->show();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+            QTest::mouseClick(d->btPrev, Qt::LeftButton);
+            EXPECT_EQ(d->focusWidget(), d->btPrev);
+        },
+        "btPrev");
+    // ...and the step before still goes on with Enter.
+    apply(0, -10000);
+    apply(1, 10000);
+    wizard.cancel();
+    ASSERT_TRUE(wizard.run(&owner));
+    EXPECT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
+    EXPECT_EQ(wizard.captions,
+              (std::vector<QString>{stepCaption(1), stepCaption(2), stepCaption(3), stepCaption(2),
+                                    stepCaption(3), stepCaption(4)}));
+    EXPECT_EQ(wizard.focused, (std::vector<QString>{"btNext", "btNext", "btNext", "btNext"}));
 }
 
 TEST_F(WizardTest, BackToTheFirstStepWritesTheNeutralBlocksAgain) {
