@@ -189,8 +189,13 @@ private:
         if (withOutput_) {
             dialog_->Edit1->clear();
             dialog_->Edit1->setVisible(typing);
-            if (typing) dialog_->Edit1->setFocus();
         }
+        // With no field to type into, the focus would pass to "<< Назад": Enter
+        // must go on, not back.
+        if (typing)
+            dialog_->Edit1->setFocus();
+        else
+            dialog_->btNext->setFocus();
         dialog_->setLastStep(m == stepCount() - 1);
         dialog_->setWindowTitle(QStringLiteral("Калибровка - шаг ") + QString::number(m + 1));
         dialog_->lbTip->setText(QString::fromUtf8(text(m).tip));
@@ -261,9 +266,14 @@ private:
             // Both blocks first: a refused pair must leave the output as it was
             // measured, so that the step can be repeated.
             const auto current = qmt::CalibrationBlock(328, value_[0][0], 15599, value_[1][0]);
+            // The meter may be wired either way round: code 328 is the negative
+            // end of the output and code 16056 the positive one, whatever the
+            // signs typed (the checks took the magnitudes).
             int& u1 = value_[2][0];
-            if (u1 > 0) u1 = -u1;
-            const auto voltage = qmt::CalibrationBlock(328, u1, 16056, v[0]);
+            int& u2 = v[0];
+            u1 = -std::abs(u1);
+            u2 = std::abs(u2);
+            const auto voltage = qmt::CalibrationBlock(328, u1, 16056, u2);
             writeBlock(OutputCurrentCoefficients, current);
             writeBlock(OutputVoltageCoefficients, voltage);
             qmt::WriteProtectedRegister(OutputMode, ModeVoltage);
@@ -340,7 +350,7 @@ private:
 namespace qmt {
 
 std::array<uint16_t, 3> CalibrationBlock(double x1, double y1, double x2, double y2) {
-    if (y1 == y2) throw ECalibError(std::lround(y2));
+    if (y1 == y2) throw ECalibError::equalReadings(std::lround(y2));
     const double gain = std::trunc((x2 - x1) * 65536.0 / (y2 - y1));
     // Out of 32 bits no reading the checks let through can take it.
     if (gain > std::numeric_limits<int32_t>::max() || gain < std::numeric_limits<int32_t>::min())

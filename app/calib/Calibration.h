@@ -18,7 +18,7 @@ void RunCalibration(QWidget* owner);
 
 // Coefficient block from two points, x being what the block produces and y
 // what it is applied to: gain low word, gain high word, offset. Two equal y
-// have no line through them: ECalibError with that value, nothing computed.
+// have no line through them: ECalibError::equalReadings, nothing computed.
 std::array<uint16_t, 3> CalibrationBlock(double x1, double y1, double x2, double y2);
 
 } // namespace qmt

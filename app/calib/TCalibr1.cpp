@@ -38,6 +38,9 @@ TCalibr1::TCalibr1(QWidget* parent)
     btCancel = new QPushButton(QStringLiteral("Отмена"), this);
     btCancel->setObjectName(QStringLiteral("btCancel"));
     btCancel->setGeometry(335, 88, 88, 26);
+    // Enter always means "Далее >>" (or "Финиш"), whichever button has the focus.
+    btPrev->setAutoDefault(false);
+    btCancel->setAutoDefault(false);
 
     qmt::onClicked(btNext, handler(this, &TCalibr1::btNextClick));
     qmt::onClicked(btPrev, handler(this, &TCalibr1::btPrevClick));

@@ -3,6 +3,8 @@
 #include "config/ClickablePanel.h"
 #include "config/TPidConf.h"
 
+#include "dialogs/FramedItems.h"
+
 #include "link/RadioGroup.h"
 #include "link/Ui.h"
 
@@ -164,6 +166,7 @@ void TPidConf::buildDiagram() {
         radioGroup(d, "rgMode", {219, 342, 222, 70},
                    {QStringLiteral("Независимые входы и выход"), QStringLiteral("ПИД-регулятор")});
     rgMode->setTitle(QStringLiteral("Режим модуля"));
+    qmt::PlaceItemsInFrame(rgMode);
 
     // The image arrows and labels sit above the panels they touch.
     for (QLabel* l : fbImage_)

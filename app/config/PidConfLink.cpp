@@ -33,6 +33,7 @@ void TPidConf::tmLinkTimer() {
     tmLink->stop();
     if (!moduleAnswers()) {
         qmt::LinkUp = false;
+        UpdateLinkStatus();
         tmLink->start();
         return;
     }
@@ -49,5 +50,6 @@ void TPidConf::tmLinkTimer() {
         }
     }
     qmt::LinkUp = true;
+    UpdateLinkStatus();
     tmLink->start();
 }

@@ -34,6 +34,13 @@ constexpr int ClientHeight = 434; // the status bar included
 constexpr int StatusBarHeight = 20;
 constexpr int StatusTextWidth = 300;
 constexpr int LinkCheckIntervalMs = 1000;
+// Room a status pane keeps beside its text: the frame and the bar's spacing.
+constexpr int StatusPaneSlack = 12;
+
+const QString LinkUpText = QStringLiteral("Связь с модулем есть");
+const QString LinkDownText = QStringLiteral("Нет связи с модулем");
+const QColor LinkUpColour(0, 128, 0);
+const QColor LinkDownColour(192, 0, 0);
 
 // Creates a dialog into its window object, runs it modally and destroys it, also
 // when the run raises. Returns the modal result.
@@ -148,19 +155,42 @@ void TPidConf::buildStatusBar() {
     PortStatusText->setObjectName(QStringLiteral("PortStatusText"));
     PortStatusText->setFixedWidth(StatusTextWidth);
     PortStatusText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StatusLink = new QLabel(bar);
+    StatusLink->setObjectName(QStringLiteral("StatusLink"));
+    StatusLink->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const QFontMetrics metrics = StatusLink->fontMetrics();
+    StatusLink->setFixedWidth(
+        qMax(metrics.horizontalAdvance(LinkUpText), metrics.horizontalAdvance(LinkDownText)) +
+        StatusPaneSlack);
     bar->addWidget(PortStatusGlyph);
     bar->addWidget(PortStatusText);
+    bar->addWidget(StatusLink);
+    UpdateLinkStatus();
+}
+
+void TPidConf::UpdateLinkStatus() {
+    const bool up = qmt::LinkUp;
+    StatusLink->setText(up ? LinkUpText : LinkDownText);
+    QPalette palette = StatusLink->palette();
+    palette.setColor(QPalette::WindowText, up ? LinkUpColour : LinkDownColour);
+    StatusLink->setPalette(palette);
 }
 
 void TPidConf::UpdatePortStatus(bool open) {
     PortStatusGlyph->setPixmap(qmt::PortStatusImage(open ? qmt::LampGreen : qmt::LampRed));
     const QString text = qmt::PortStatusText(open);
-    PortStatusText->setText(text);
     PortStatusText->setToolTip(text);
-    // The designed 300 pixels, or as wide as a long port path needs.
+    // The designed 300 pixels, or as wide as a long port path needs while the
+    // link pane keeps its room; a path longer still is shortened in the middle
+    // and shown whole in the tool tip.
     const int margins = PortStatusText->width() - PortStatusText->contentsRect().width();
-    PortStatusText->setFixedWidth(
-        qMax(StatusTextWidth, PortStatusText->fontMetrics().horizontalAdvance(text) + margins + 4));
+    const int room =
+        ClientWidth - PortStatusGlyph->width() - StatusLink->width() - 3 * StatusPaneSlack;
+    const QFontMetrics metrics = PortStatusText->fontMetrics();
+    const int needed = metrics.horizontalAdvance(text) + margins + 4;
+    PortStatusText->setFixedWidth(qBound(StatusTextWidth, needed, room));
+    PortStatusText->setText(
+        needed <= room ? text : metrics.elidedText(text, Qt::ElideMiddle, room - margins - 4));
 }
 
 void TPidConf::miPortParClick() {

@@ -58,6 +58,8 @@ public:
     void LoadConfigFile();
     void SaveConfigFile();
     void UpdatePortStatus(bool open);
+    // The link pane of the status bar: whether the module answers (the link-up flag).
+    void UpdateLinkStatus();
     void tmLinkTimer();
     // Paint handler of the diagram: the routes of the selected items.
     void FormPaint(QPainter& canvas);
@@ -101,5 +103,6 @@ private:
 
     QLabel* PortStatusGlyph = nullptr;
     QLabel* PortStatusText = nullptr;
+    QLabel* StatusLink = nullptr;
     QTimer* tmLink = nullptr;
 };

@@ -3,9 +3,7 @@
 #include "link/Errors.h"
 #include "link/RegisterAccess.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 namespace qmt {
 namespace {
@@ -84,21 +82,7 @@ uint16_t ParseFixedPoint(const QString& text, int decimals) {
 }
 
 uint16_t ParseDoubledValue(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    const char* p = bytes.constData();
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
-        ++p;
-    if (*p == '\0') return 0;
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(p, &end, 10);
-    // Not an integer at all: the register conversion's own message.
-    if (end == p) return ParseRegisterValue(text, 1);
-    if (errno == ERANGE || value < 0 || value > DoubledMax) {
-        throw Exception(QStringLiteral("Значение ") + text +
-                        QStringLiteral(" выходит за пределы 0 - %1!").arg(DoubledMax));
-    }
-    return static_cast<uint16_t>(value / 2);
+    return static_cast<uint16_t>(ParseInteger(text, 0, DoubledMax) / 2);
 }
 
 } // namespace qmt

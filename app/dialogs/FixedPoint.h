@@ -17,8 +17,8 @@ namespace qmt {
 uint16_t ParseFixedPoint(const QString& text, int decimals);
 
 // A time in milliseconds kept as a count of 2 ms (odd values round down). The
-// text is read as ParseRegisterValue reads kind 1, over 0 to 131071 so that
-// every register value shown as twice itself is taken back.
+// text is read by ParseInteger over 0 to 131071, so that every register value
+// shown as twice itself is taken back.
 uint16_t ParseDoubledValue(const QString& text);
 
 } // namespace qmt

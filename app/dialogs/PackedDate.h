@@ -25,7 +25,9 @@ QString FormatPackedDate(const PackedDateFields& date);
 // The layout with bit 5 set, kept to 16 bits.
 uint16_t PackDate(int day, int month, int year);
 uint16_t PackDate(const QDate& date);
-// Years the six-bit field can hold (2000 to 2063 as written with two digits).
+// Years a packed date can hold: a year field of 0 is no valid date (2001 to
+// 2063 as written with two digits).
+constexpr int FirstPackedYear = 1;
 constexpr int LastPackedYear = 63;
 
 } // namespace qmt

@@ -1,6 +1,8 @@
 #include "dialogs/TInParam.h"
 
 #include "config/ModuleConfig.h"
+#include "dialogs/FramedItems.h"
+#include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
 #include "link/PortSettings.h"
 #include "link/RadioGroup.h"
@@ -32,6 +34,7 @@ TInParam::TInParam(QWidget* parent)
     rgMode->setTitle(QStringLiteral("Режим"));
     rgMode->setGeometry(6, 32, 124, 66);
     rgMode->setItems({QStringLiteral("По току"), QStringLiteral("По напряжению")});
+    qmt::PlaceItemsInFrame(rgMode);
     rgMode->setItemIndex(1);
 
     btSend = new QPushButton(QStringLiteral("Записать"), this);
@@ -66,15 +69,15 @@ void TInParam::btSendClick() {
     const int item = rgMode->itemIndex();
     if (item < 0) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
     const int c = Tag;
+    const uint16_t time = qmt::ParseRegisterValue(edTime->text(), 1);
     const uint16_t mode = uint16_t(item + 1);
     if (qmt::LinkUp) {
-        qmt::WriteProtectedRegister(qmt::reg::InputIntegrationTime(c),
-                                    qmt::ParseRegisterValue(edTime->text(), 1));
+        qmt::WriteProtectedRegister(qmt::reg::InputIntegrationTime(c), time);
         qmt::WriteProtectedRegister(qmt::reg::InputMode(c), mode);
     }
-    const uint16_t time = qmt::ParseRegisterValue(edTime->text(), 1);
     qmt::Config.io.at(size_t(qmt::io::InputTi0 + c)) = time;
     qmt::Config.io.at(size_t(qmt::io::InputMode0 + c)) = mode;
+    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
 }
 
 void TInParam::btReadClick() {

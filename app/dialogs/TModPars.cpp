@@ -19,7 +19,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
-#include <optional>
+#include <limits>
 
 namespace {
 
@@ -32,17 +32,9 @@ const QString DateMask = QStringLiteral("99.99.99;_");
 const QString AddressError = QStringLiteral("Введите корректное значение адреса!");
 const QString NumberError = QStringLiteral("Введите  номер модуля!");
 
-// A whole decimal number (sign allowed), as the dialogs' integer conversion reads it.
-std::optional<long long> toInteger(const QString& text) {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,18}$"));
-    if (!integer.match(text).hasMatch()) return std::nullopt;
-    return text.toLongLong();
-}
-
-long long integerOrThrow(const QString& text) {
-    const auto value = toInteger(text);
-    if (!value) throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return *value;
+// A field of blanks is as empty as no text: it holds no number the user meant.
+bool blank(const QString& text) {
+    return text.trimmed().isEmpty();
 }
 
 QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w) {
@@ -219,9 +211,9 @@ void TModPars::btWriteClick() {
     if (cbSpeed->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите скорость!"));
     if (cbParity->currentIndex() < 0) throw qmt::Exception(QStringLiteral("Выберите паритет!"));
 
-    // An empty field asks for an address; a field of blanks is no integer.
-    if (edAdress->text().isEmpty()) throw qmt::Exception(AddressError);
-    const long long address = integerOrThrow(edAdress->text().trimmed());
+    if (blank(edAdress->text())) throw qmt::Exception(AddressError);
+    const long long address = qmt::ParseInteger(edAdress->text(), std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max());
     // A negative number would reach the module as a word above 240.
     if (address > MaxStationAddress || address < 0) throw qmt::Exception(AddressError);
 
@@ -236,10 +228,9 @@ void TModPars::btWriteClick() {
     if (!edNumber->isEnabled()) return; // the password was refused
 
     const QString numberText = edNumber->text();
-    if (numberText.isEmpty()) throw qmt::Exception(NumberError);
-    const long long number = integerOrThrow(numberText.trimmed());
+    if (blank(numberText)) throw qmt::Exception(NumberError);
     // Eleven bits: a wider number would spill into the series letter.
-    if (number < 0 || number > SerialNumberMask) throw qmt::Exception(NumberError);
+    const long long number = qmt::ParseInteger(numberText, 0, SerialNumberMask);
     qmt::WriteProtectedRegister(SerialNumber,
                                 SerialCode(cbAlpha->currentIndex(), static_cast<int>(number)));
     qmt::clock().sleepMs(WriteGapMs);
@@ -252,7 +243,8 @@ void TModPars::btWriteClick() {
     if (!parts.hasMatch() || !QDate(2000 + year, month, day).isValid())
         throw qmt::Exception(QStringLiteral("'%1' is not a valid date").arg(dateText));
     // The year field has six bits: a later year would be stored as another one.
-    if (year > qmt::LastPackedYear)
+    // Year 00 packs to a field of 0, which no date read back may have.
+    if (year < qmt::FirstPackedYear || year > qmt::LastPackedYear)
         throw qmt::Exception(QStringLiteral("Некорректная дата изготовления!"));
     qmt::WriteProtectedRegister(ManufactureDate, qmt::PackDate(day, month, year));
     qmt::clock().sleepMs(DateWriteGapMs);

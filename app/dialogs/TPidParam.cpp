@@ -2,9 +2,10 @@
 
 #include "config/ModuleConfig.h"
 #include "dialogs/FixedPoint.h"
+#include "dialogs/FramedItems.h"
+#include "dialogs/OfflineWrite.h"
 #include "link/CheckBox.h"
 #include "link/Errors.h"
-#include "link/IniFile.h"
 #include "link/PortSettings.h"
 #include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
@@ -19,8 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <limits>
 
 namespace {
 
@@ -103,16 +102,6 @@ uint16_t takeValue(Conv conv, const QString& text) {
     return 0;
 }
 
-// The whole text as an integer, or the toolkit's conversion error.
-long long toInteger(const QString& text) {
-    const auto value = qmt::IniFile::parseInteger(text);
-    if (!value || *value < std::numeric_limits<int>::min() ||
-        *value > std::numeric_limits<int>::max()) {
-        throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    }
-    return *value;
-}
-
 QPushButton* button(const QString& text, const char* name, QWidget* parent, int x, int y) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
@@ -161,6 +150,7 @@ TPidParam::TPidParam(QWidget* parent)
     rgType->setTitle(QStringLiteral("Тип регулятора"));
     rgType->setGeometry(8, 20, 232, 62);
     rgType->setItems({QStringLiteral("Прямой"), QStringLiteral("Реверсивный")});
+    qmt::PlaceItemsInFrame(rgType);
     rgType->setItemIndex(0);
     chbXfo = new qmt::CheckBox(QStringLiteral("Принудительная установка выхода"), gbPIDCon);
     chbXfo->setObjectName(QStringLiteral("chbXfo"));
@@ -247,7 +237,9 @@ uint16_t TPidParam::controlWord() const {
 }
 
 void TPidParam::ed7Exit() {
-    if (toInteger(ed7->text()) < 2) ed7->setText(QStringLiteral("2"));
+    // Read as the conversion of the field reads it, so the floor holds for the
+    // value written (a text like "0x1F" is 0 to both).
+    if (qmt::ParseInteger(ed7->text(), -32768, 32767) < 2) ed7->setText(QStringLiteral("2"));
 }
 
 void TPidParam::btSendClick() {
@@ -279,6 +271,7 @@ void TPidParam::btSendClick() {
     qmt::PidBlock& block = qmt::Config.pid.at(size_t(n));
     for (int offset = 0; offset < ParamCount; ++offset)
         block.w[size_t(qmt::reg::pid::XsDef + offset)] = values[offset];
+    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
 }
 
 void TPidParam::btReadClick() {

@@ -1,6 +1,8 @@
 #include "dialogs/TfOutParam.h"
 
 #include "config/ModuleConfig.h"
+#include "dialogs/FramedItems.h"
+#include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
 #include "link/PortSettings.h"
 #include "link/RadioGroup.h"
@@ -12,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <optional>
 
 namespace {
 
@@ -50,6 +54,14 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent, int 
     return b;
 }
 
+// Microamperes are unsigned. Millivolts are signed, and the words 32768 to
+// 65535 are taken as well: the dialog shows a negative value read from the
+// module as that image, which must write back unedited.
+uint16_t initialValue(const QString& text, bool current) {
+    if (current) return qmt::ParseRegisterValue(text, 1);
+    return static_cast<uint16_t>(qmt::ParseInteger(text, -32768, 65535) & 0xFFFF);
+}
+
 QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w, int h) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -85,6 +97,7 @@ TfOutParam::TfOutParam(QWidget* parent)
     rgMode->setGeometry(8, 86, 230, 66);
     rgMode->setItems({QStringLiteral("По току"), QStringLiteral("По напряжению")});
     rgMode->setOnClick(qmt::handler(this, &TfOutParam::rgModeClick));
+    qmt::PlaceItemsInFrame(rgMode);
     btSendDAC = button(QStringLiteral("Записать"), "btSendDAC", dac, 12, 242);
     btReadDAC = button(QStringLiteral("Считать"), "btReadDAC", dac, 134, 242);
 
@@ -156,24 +169,33 @@ void TfOutParam::LoadFromConfig() {
 }
 
 void TfOutParam::btSendDACClick() {
-    auto& io = qmt::Config.io;
-    if (!edTime->text().isEmpty()) {
-        const uint16_t value = qmt::ParseRegisterValue(edTime->text(), 1);
-        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputSlewRate, value);
-        io[qmt::io::DacVi] = value;
-    }
-    if (!edBegVal->text().isEmpty()) {
-        // Microamperes are unsigned, millivolts signed.
-        const int kind = rgMode->itemIndex() == 0 ? 1 : 2;
-        const uint16_t value = qmt::ParseRegisterValue(edBegVal->text(), kind);
-        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputInitialValue, value);
-        io[qmt::io::DacValue] = value;
-    }
+    // Every field of the group is checked before the first write, so a refused
+    // field leaves the module and the model as they were.
+    const QString timeText = edTime->text();
+    const QString initialText = edBegVal->text();
+    const std::optional<uint16_t> slew =
+        timeText.isEmpty() ? std::nullopt
+                           : std::optional<uint16_t>(qmt::ParseRegisterValue(timeText, 1));
+    const std::optional<uint16_t> initial =
+        initialText.isEmpty()
+            ? std::nullopt
+            : std::optional<uint16_t>(initialValue(initialText, rgMode->itemIndex() == 0));
     const int item = rgMode->itemIndex();
     if (item < 0) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
     const uint16_t mode = uint16_t(item + 1);
+
+    auto& io = qmt::Config.io;
+    if (slew) {
+        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputSlewRate, *slew);
+        io[qmt::io::DacVi] = *slew;
+    }
+    if (initial) {
+        if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputInitialValue, *initial);
+        io[qmt::io::DacValue] = *initial;
+    }
     if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputMode, mode);
     io[qmt::io::DacMode] = mode;
+    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
 }
 
 void TfOutParam::btReadDACClick() {
@@ -185,16 +207,20 @@ void TfOutParam::btReadDACClick() {
 }
 
 void TfOutParam::btWritePWMClick() {
+    // Both channels are checked before channel 1 is written.
+    uint16_t values[PwmChannels][PwmFields] = {};
     for (int ch = 0; ch < PwmChannels; ++ch) {
-        uint16_t values[PwmFields] = {};
         for (int k = 0; k < PwmFields; ++k) {
-            values[k] = qmt::ParseRegisterValue(pwm_[size_t(ch)][size_t(k)]->text(),
-                                                PwmFieldsTable[k].kind);
+            values[ch][k] = qmt::ParseRegisterValue(pwm_[size_t(ch)][size_t(k)]->text(),
+                                                    PwmFieldsTable[k].kind);
         }
-        if (qmt::LinkUp) qmt::WriteRegisters(pwmRegister(ch), PwmFields, values);
-        for (int k = 0; k < PwmFields; ++k)
-            qmt::Config.io[pwmWord(ch, k)] = values[k];
     }
+    for (int ch = 0; ch < PwmChannels; ++ch) {
+        if (qmt::LinkUp) qmt::WriteRegisters(pwmRegister(ch), PwmFields, values[ch]);
+        for (int k = 0; k < PwmFields; ++k)
+            qmt::Config.io[pwmWord(ch, k)] = values[ch][k];
+    }
+    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
 }
 
 void TfOutParam::btReadPWMClick() {

@@ -51,4 +51,12 @@ ECalibError::ECalibError(long value)
                 QStringLiteral(" выходит за пределы!\nПроверьте подключение цепей или "
                                "исправность модуля!")) {}
 
+ECalibError::ECalibError(QString message) : Exception(std::move(message)) {}
+
+ECalibError ECalibError::equalReadings(long value) {
+    return ECalibError(QStringLiteral("Оба измеренных значения равны %1!\nПроверьте подключение "
+                                      "цепей!")
+                           .arg(value));
+}
+
 } // namespace qmt

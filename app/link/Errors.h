@@ -39,6 +39,11 @@ private:
 class ECalibError : public Exception {
 public:
     explicit ECalibError(long value);
+    // Both readings of a pair alike (value): no coefficients can come of them.
+    static ECalibError equalReadings(long value);
+
+private:
+    explicit ECalibError(QString message);
 };
 
 } // namespace qmt

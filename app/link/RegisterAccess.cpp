@@ -94,7 +94,7 @@ QString FormatRegisterValue(uint16_t value, int kind) {
     }
 }
 
-uint16_t ParseRegisterValue(const QString& text, int kind) {
+long long ParseInteger(const QString& text, long long min, long long max, bool hex) {
     const QByteArray bytes = text.toLocal8Bit();
     const char* p = bytes.constData();
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
@@ -104,26 +104,23 @@ uint16_t ParseRegisterValue(const QString& text, int kind) {
     // scanf's %d and %X: optional sign, then digits; an optional 0x prefix for hex.
     char* end = nullptr;
     errno = 0;
-    long long value = 0;
-    if (kind == 3) {
-        value = std::strtoll(p, &end, 16);
-    } else {
-        value = std::strtoll(p, &end, 10);
-    }
+    const long long value = std::strtoll(p, &end, hex ? 16 : 10);
     if (end == p) {
         throw Exception(QStringLiteral("\" ") + text +
                         QStringLiteral(" \" не является целым числом"));
     }
-    const bool overflow = errno == ERANGE;
-    if (kind == 2) {
-        if (overflow || value < -32768 || value > 32767) {
-            throw Exception(QStringLiteral("Значение ") + text +
-                            QStringLiteral(" выходит за пределы -32768 - 32767!"));
-        }
-    } else if (overflow || value < 0 || value > 65535) {
-        throw Exception(QStringLiteral("Значение ") + text +
-                        QStringLiteral(" выходит за пределы 0 - 65535!"));
+    if (errno == ERANGE || value < min || value > max) {
+        // One pass: the user's text may itself hold a "%1".
+        throw Exception(QStringLiteral("Значение %1 выходит за пределы %2 - %3!")
+                            .arg(text, QString::number(min), QString::number(max)));
     }
+    return value;
+}
+
+uint16_t ParseRegisterValue(const QString& text, int kind) {
+    const bool signedKind = kind == 2;
+    const long long value =
+        ParseInteger(text, signedKind ? -32768 : 0, signedKind ? 32767 : 65535, kind == 3);
     return static_cast<uint16_t>(value & 0xFFFF);
 }
 

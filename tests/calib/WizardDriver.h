@@ -8,7 +8,10 @@
 #include "calib/Calibration.h"
 #include "calib/TCalibr1.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 #include <functional>
 #include <string>
@@ -43,6 +46,29 @@ struct WizardDriver {
             return dialog->result();
         });
     }
+    // One step answered with Enter on whatever has the focus when the step
+    // shows, as the engineer answers it; the focused control's name is kept.
+    void pressEnter(std::function<void(TCalibr1*)> act = {}) {
+        prompts.modalScripts.push_back([this, act](QDialog* d) {
+            auto* dialog = qobject_cast<TCalibr1*>(d);
+            EXPECT_NE(dialog, nullptr) << "not a calibration step";
+            if (!dialog) return int(QDialog::Rejected);
+            captions.push_back(dialog->windowTitle());
+            nextTexts.push_back(dialog->btNext->text());
+            if (act) act(dialog);
+            dialog->setResult(-1);
+            dialog->show();
+            dialog->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            QWidget* focus = QApplication::focusWidget();
+            focused.push_back(focus ? focus->objectName() : QString());
+            QTest::keyClick(focus ? focus : dialog, Qt::Key_Return);
+            dialog->hide();
+            return dialog->result();
+        });
+    }
+    std::vector<QString> focused; // by pressEnter, step by step
+
     void type(int value) {
         step([value](TCalibr1* d) { d->Edit1->setText(QString::number(value)); });
     }

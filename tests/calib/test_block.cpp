@@ -33,8 +33,9 @@ TEST(CalibrationBlock, EqualReadingsAreRefusedWithTheValue) {
         CalibrationBlock(328, -9830, 16056, -9830);
         FAIL() << "no error";
     } catch (const ECalibError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Значение -9830 выходит за пределы!\nПроверьте "
-                                              "подключение цепей или исправность модуля!"));
+        // Not "out of range": each reading passed its own check.
+        EXPECT_EQ(e.message(), QStringLiteral("Оба измеренных значения равны -9830!\nПроверьте "
+                                              "подключение цепей!"));
     }
     // A gain beyond 32 bits is refused too rather than wrapped.
     EXPECT_THROW(CalibrationBlock(0, 0, 40000, 1), ECalibError);

@@ -207,8 +207,8 @@ TEST_F(ModParsTest, AddressIsCheckedBeforeAnythingIsSent) {
         {" 7", true, nullptr},
         {"241", false, "Введите корректное значение адреса!"},
         {"", false, "Введите корректное значение адреса!"},
-        {"   ", false, "'' is not a valid integer value"},
-        {"abc", false, "'abc' is not a valid integer value"},
+        {"   ", false, "Введите корректное значение адреса!"},
+        {"abc", false, "\" abc \" не является целым числом"},
         {"-1", false, "Введите корректное значение адреса!"},
     };
     show(false);
@@ -251,11 +251,16 @@ TEST_F(ModParsTest, RegistrationNumberMustFitItsElevenBits) {
     } cases[] = {
         {"2047", nullptr, "1=8191"}, // C: 3 * 2048 + 2047
         {"0", nullptr, "1=6144"},
-        {"2048", "Введите  номер модуля!", nullptr}, // would become letter D
-        {"-1", "Введите  номер модуля!", nullptr},
+        // Outside eleven bits the message names the range (2048 would become letter D).
+        {"2048", "Значение 2048 выходит за пределы 0 - 2047!", nullptr},
+        {"-1", "Значение -1 выходит за пределы 0 - 2047!", nullptr},
+        {"99999", "Значение 99999 выходит за пределы 0 - 2047!", nullptr},
         {"", "Введите  номер модуля!", nullptr},
-        {"12x", "'12x' is not a valid integer value", nullptr},
-        {"  ", "'' is not a valid integer value", nullptr},
+        {"  ", "Введите  номер модуля!", nullptr},
+        // Read as every integer field is read.
+        {"12x", nullptr, "1=6156"},
+        {" 0x7", nullptr, "1=6144"},
+        {"abc", "\" abc \" не является целым числом", nullptr},
     };
     show(true);
     answerAnyStation();
@@ -290,8 +295,12 @@ TEST_F(ModParsTest, ManufactureDateIsCheckedAfterTheNumber) {
         const char* error;
         const char* written;
     } cases[] = {
-        {"29.02.00", nullptr, "2=189"}, // 29 + 32 + 2 * 64
+        {"29.02.04", nullptr, "2=4285"}, // 29 + 32 + 2 * 64 + 4 * 1024
+        {"01.01.01", nullptr, "2=1121"},
         {"31.12.63", nullptr, "2=65343"},
+        // Year 00 packs to a year field of 0, which every read refuses.
+        {"29.02.00", "Некорректная дата изготовления!", nullptr},
+        {"01.01.00", "Некорректная дата изготовления!", nullptr},
         {"31.02.14", "'31.02.14' is not a valid date", nullptr},
         {"1.2.14", "'1.2.14' is not a valid date", nullptr},
         {"", "'..' is not a valid date", nullptr},

@@ -2,9 +2,15 @@
 // message storms while the module misbehaves.
 #include "PidConfFixture.h"
 
+#include "TextFit.h"
 #include "link/Errors.h"
 #include "link/PortStatus.h"
 #include "link/RegisterMap.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLayout>
+#include <QStatusBar>
 
 namespace qmt::test {
 namespace {
@@ -150,6 +156,85 @@ TEST_F(PidConfTest, StatusBarShowsThePort) {
     window->UpdatePortStatus(false);
     EXPECT_TRUE(text->text().startsWith(QStringLiteral("Закрыт: ")));
     EXPECT_EQ(glyph->pixmap().toImage(), PortStatusImage(LampRed).toImage());
+}
+
+// The link pane follows the supervision, so a write that stayed offline has
+// its reason in sight; the port pane alone says "Открыт" all the while.
+TEST_F(PidConfTest, LinkPaneShowsWhetherTheModuleAnswers) {
+    auto* pane = window->findChild<QLabel*>(QStringLiteral("StatusLink"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->parentWidget(), window->statusBar());
+    const QColor green(0, 128, 0), red(192, 0, 0);
+    auto colour = [pane] { return pane->palette().color(QPalette::WindowText); };
+    EXPECT_EQ(pane->text(), QStringLiteral("Нет связи с модулем"));
+    EXPECT_EQ(colour(), red);
+
+    const struct {
+        bool silent;
+        const char* text;
+        QColor colour;
+    } ticks[] = {{false, "Связь с модулем есть", green},
+                 {false, "Связь с модулем есть", green},
+                 {true, "Нет связи с модулем", red},
+                 {false, "Связь с модулем есть", green}};
+    for (const auto& t : ticks) {
+        module.silent = t.silent;
+        window->tmLinkTimer();
+        EXPECT_EQ(LinkUp, !t.silent);
+        EXPECT_EQ(pane->text(), QString::fromUtf8(t.text)) << t.silent;
+        EXPECT_EQ(colour(), t.colour) << t.silent;
+    }
+    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("PortStatusText"))
+                    ->text()
+                    .startsWith(QStringLiteral("Открыт: ")));
+}
+
+// All three panes stand whole inside the bar, also beside a long port path;
+// a path too long for any room is shortened and whole in its tool tip.
+TEST_F(PidConfTest, TheStatusBarHoldsAllItsPanes) {
+    window->show();
+    const QString paths[] = {
+        QStringLiteral("/dev/ttyS0"),
+        QStringLiteral("/tmp/qmt584-demo.a81Xc2/ttySIM"),
+        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP3X-if00-port0-and-more-"
+                       "and-more-and-more"),
+    };
+    QStatusBar* bar = window->statusBar();
+    auto* text = window->findChild<QLabel*>(QStringLiteral("PortStatusText"));
+    for (const QString& path : paths) {
+        PortSettings.portName = path;
+        window->UpdatePortStatus(true);
+        for (bool up : {false, true}) {
+            LinkUp = up;
+            window->UpdateLinkStatus();
+            QApplication::sendPostedEvents();
+            bar->layout()->activate();
+            for (const char* name : {"PortStatusGlyph", "PortStatusText", "StatusLink"}) {
+                auto* pane = window->findChild<QLabel*>(QLatin1String(name));
+                ASSERT_NE(pane, nullptr);
+                EXPECT_TRUE(pane->isVisible()) << name;
+                EXPECT_TRUE(bar->rect().contains(pane->geometry())) << name << " " << path.size();
+            }
+            EXPECT_EQ(clippedTextReport(window.get()), "") << path.toStdString();
+        }
+        EXPECT_EQ(text->toolTip(), PortStatusText(true));
+    }
+    EXPECT_NE(text->text(), PortStatusText(true)); // the last path was shortened
+    QLabel* link = window->findChild<QLabel*>(QStringLiteral("StatusLink"));
+    EXPECT_LT(text->geometry().right(), link->geometry().left());
+
+    const QByteArray target = qgetenv("QMT_GRAB_DIR");
+    if (!target.isEmpty()) {
+        PortSettings.portName = paths[1];
+        window->UpdatePortStatus(true);
+        for (bool up : {false, true}) {
+            LinkUp = up;
+            window->UpdateLinkStatus();
+            QApplication::sendPostedEvents();
+            window->grab().save(QDir(QString::fromLocal8Bit(target))
+                                    .filePath(up ? "PidConfLinkUp.png" : "PidConfLinkDown.png"));
+        }
+    }
 }
 
 TEST_F(PidConfTest, PortThatDoesNotOpenAtStartShowsClosed) {

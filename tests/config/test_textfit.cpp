@@ -18,6 +18,7 @@ namespace {
 TEST_F(PidConfTest, EveryTextFits) {
     window->show();
     EXPECT_EQ(clippedTextReport(window.get()), "");
+    EXPECT_EQ(unframedItemReport(window.get()), "");
 
     TParCOM port;
     port.show();

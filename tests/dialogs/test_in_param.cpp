@@ -1,6 +1,7 @@
 // The input parameters dialog: two protected writes, the model, the mode rule.
 #include "DialogFixture.h"
 
+#include "dialogs/OfflineWrite.h"
 #include "dialogs/TInParam.h"
 
 #include <memory>
@@ -51,7 +52,13 @@ TEST_F(InParamTest, WithTheLinkDownOnlyTheModelChangesAndBadTimesAreStillRefused
     EXPECT_TRUE(module.log.empty());
     EXPECT_EQ(Config.io[1], 65535);
     EXPECT_EQ(Config.io[6], 2); // the design's voltage item from the default model
+    // The engineer learns that the module did not get it.
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, OfflineWriteText());
+    EXPECT_EQ(prompts.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(prompts.shown[0].owner, dialog.get());
 
+    prompts.shown.clear();
     for (const char* bad : {"70000", "-1", "x"}) {
         type(dialog.get(), "edTime", QString::fromUtf8(bad));
         click(dialog.get(), "btSend");
@@ -122,6 +129,7 @@ TEST_F(InParamTest, WindowLayout) {
     EXPECT_GT(group->y(), edit(dialog.get(), "edTime")->y());
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");
+    EXPECT_EQ(unframedItemReport(dialog.get()), "");
     grab(dialog.get(), QStringLiteral("InParam.png"));
 }
 

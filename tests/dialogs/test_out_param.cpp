@@ -2,6 +2,7 @@
 // after the other, what each read stores, and the labels that follow the mode.
 #include "DialogFixture.h"
 
+#include "dialogs/OfflineWrite.h"
 #include "dialogs/TfOutParam.h"
 
 #include <memory>
@@ -62,28 +63,71 @@ TEST_F(OutParamTest, EmptyDacFieldsAreSkippedAndTheModeStillWritten) {
     EXPECT_EQ(Config.io[8], 1);
 }
 
-TEST_F(OutParamTest, ACurrentModeRefusesANegativeInitialValueAfterTheSlewRateTookEffect) {
+// Every field of the group is checked before the first write: a refused one
+// leaves the module and the model as they were.
+TEST_F(OutParamTest, ARefusedDacFieldStopsTheSendBeforeAnythingIsWritten) {
     choose(dialog.get(), "rgMode", 0);
     type(dialog.get(), "edTime", QStringLiteral("7"));
     type(dialog.get(), "edBegVal", QStringLiteral("-500"));
     click(dialog.get(), "btSendDAC");
     EXPECT_EQ(shownText(), QStringLiteral("Значение -500 выходит за пределы 0 - 65535!"));
-    EXPECT_EQ(module.writes(), (std::vector<std::string>{"1912=27437", "51=7"}));
-    EXPECT_EQ(Config.io[3], 7);
+    EXPECT_TRUE(module.log.empty());
+    EXPECT_EQ(Config.io[3], 40);
     EXPECT_EQ(Config.io[4], 0);
+    EXPECT_EQ(Config.io[8], 2);
 }
 
-TEST_F(OutParamTest, NoModeSelectedIsRefusedAtTheLastStep) {
+TEST_F(OutParamTest, NoModeSelectedIsRefusedBeforeAnythingIsWritten) {
     Config.io[8] = 0;
     dialog->LoadFromConfig();
     EXPECT_EQ(item(dialog.get(), "rgMode"), -1);
     type(dialog.get(), "edBegVal", QStringLiteral("-5")); // signed without a mode
     click(dialog.get(), "btSendDAC");
     EXPECT_EQ(shownText(), QStringLiteral("Не выбран режим!"));
-    EXPECT_EQ(module.writes(),
-              (std::vector<std::string>{"1912=27437", "51=40", "1912=27437", "52=65531"}));
-    EXPECT_EQ(Config.io[4], 65531);
+    EXPECT_TRUE(module.log.empty());
+    EXPECT_EQ(Config.io[3], 40);
+    EXPECT_EQ(Config.io[4], 0);
     EXPECT_EQ(Config.io[8], 0);
+}
+
+// A negative millivolt value shows as its unsigned image; that text must go
+// back as it came, from the model and from a read alike.
+TEST_F(OutParamTest, AVoltageShownAsItsUnsignedImageWritesBackUnedited) {
+    Config.io[4] = 65036; // -500 mV
+    Config.io[8] = 2;
+    dialog->LoadFromConfig();
+    EXPECT_EQ(text(dialog.get(), "edBegVal"), QStringLiteral("65036"));
+    click(dialog.get(), "btSendDAC");
+    EXPECT_TRUE(prompts.shown.empty()) << shownText().toStdString();
+    EXPECT_EQ(module.writes(), (std::vector<std::string>{"1912=27437", "51=40", "1912=27437",
+                                                         "52=65036", "1912=27437", "59=2"}));
+    EXPECT_EQ(Config.io[4], 65036);
+
+    module.setReg(52, 32768); // the most negative value
+    click(dialog.get(), "btReadDAC");
+    EXPECT_EQ(text(dialog.get(), "edBegVal"), QStringLiteral("32768"));
+    module.clearLog();
+    click(dialog.get(), "btSendDAC");
+    EXPECT_TRUE(prompts.shown.empty()) << shownText().toStdString();
+    EXPECT_EQ(module.reg(52), 32768);
+
+    const struct {
+        int mode;
+        const char* text;
+        const char* message;
+    } refused[] = {
+        {1, "65536", "Значение 65536 выходит за пределы -32768 - 65535!"},
+        {1, "-32769", "Значение -32769 выходит за пределы -32768 - 65535!"},
+        {0, "-500", "Значение -500 выходит за пределы 0 - 65535!"},
+    };
+    for (const auto& r : refused) {
+        choose(dialog.get(), "rgMode", r.mode);
+        type(dialog.get(), "edBegVal", QString::fromUtf8(r.text));
+        module.clearLog();
+        click(dialog.get(), "btSendDAC");
+        EXPECT_EQ(shownText().toStdString(), r.message) << r.text;
+        EXPECT_TRUE(module.log.empty()) << r.text;
+    }
 }
 
 TEST_F(OutParamTest, LabelsFollowTheSelectedMode) {
@@ -125,14 +169,15 @@ TEST_F(OutParamTest, PwmChannelsAreWrittenOneRequestEachChannelOneFirst) {
     EXPECT_EQ(pwmWords(), (std::vector<uint16_t>{1, 2, 3, 4, 65535, 5, 6, 7, 8, 32767}));
     EXPECT_EQ(module.reg(324), 65535);
 
-    // A bad channel-2 field leaves channel 1 written and stored.
+    // A bad channel-2 field is found before channel 1 is written or stored.
     module.clearLog();
     typePwm(1, {"10", "20", "30", "40", "-2"});
     typePwm(2, {"1", "1", "1", "70000", "0"});
     click(dialog.get(), "btWritePWM");
     EXPECT_EQ(shownText(), QStringLiteral("Значение 70000 выходит за пределы 0 - 65535!"));
-    EXPECT_EQ(requests(), (std::vector<std::string>{"16:320:5"}));
-    EXPECT_EQ(pwmWords(), (std::vector<uint16_t>{10, 20, 30, 40, 65534, 5, 6, 7, 8, 32767}));
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(module.reg(320), 1);
+    EXPECT_EQ(pwmWords(), (std::vector<uint16_t>{1, 2, 3, 4, 65535, 5, 6, 7, 8, 32767}));
 
     // Offset 4 is signed, the others unsigned.
     typePwm(2, {"1", "1", "1", "1", "40000"});
@@ -160,14 +205,18 @@ TEST_F(OutParamTest, PwmReadStoresAllTenWordsAndShowsOffsetFourSigned) {
     EXPECT_EQ(text(dialog.get(), "edXdz1_pwm1"), QStringLiteral("100"));
 }
 
-TEST_F(OutParamTest, WithTheLinkDownBothSendsOnlyChangeTheModel) {
+TEST_F(OutParamTest, WithTheLinkDownBothSendsOnlyChangeTheModelAndSaySo) {
     LinkUp = false;
     type(dialog.get(), "edTime", QStringLiteral("3"));
     type(dialog.get(), "edBegVal", QStringLiteral("4"));
     click(dialog.get(), "btSendDAC");
     typePwm(2, {"9", "9", "9", "9", "-9"});
     click(dialog.get(), "btWritePWM");
-    EXPECT_TRUE(prompts.shown.empty()) << shownText().toStdString();
+    EXPECT_EQ(prompts.texts(), (QStringList{OfflineWriteText(), OfflineWriteText()}));
+    for (const MessageBoxRequest& shown : prompts.shown) {
+        EXPECT_EQ(shown.icon, MsgIcon::Information);
+        EXPECT_EQ(shown.owner, dialog.get());
+    }
     EXPECT_TRUE(module.log.empty());
     EXPECT_EQ(Config.io[3], 3);
     EXPECT_EQ(Config.io[4], 4);
@@ -192,6 +241,7 @@ TEST_F(OutParamTest, WindowLayout) {
         dialog->LoadFromConfig();
         dialog->show();
         EXPECT_EQ(clippedTextReport(dialog.get()), "") << mode;
+        EXPECT_EQ(unframedItemReport(dialog.get()), "") << mode;
     }
     grab(dialog.get(), QStringLiteral("fOutParam.png"));
 }

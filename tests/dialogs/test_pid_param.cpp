@@ -2,6 +2,7 @@
 // holds afterwards, the failure rules, and the look of the window.
 #include "DialogFixture.h"
 
+#include "dialogs/OfflineWrite.h"
 #include "dialogs/TPidParam.h"
 
 #include <QApplication>
@@ -81,12 +82,15 @@ TEST_F(PidParamTest, SendHoldsTheBusyCursorOverTheWrites) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(PidParamTest, WithTheLinkDownSendOnlyStoresAndTheNextOpeningShowsIt) {
+TEST_F(PidParamTest, WithTheLinkDownSendOnlyStoresSaysSoAndTheNextOpeningShowsIt) {
     LinkUp = false;
     fillAll();
     click(dialog.get(), "btSend");
     EXPECT_TRUE(module.log.empty());
-    EXPECT_TRUE(prompts.shown.empty()) << shownText().toStdString();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, OfflineWriteText());
+    EXPECT_EQ(prompts.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(prompts.shown[0].owner, dialog.get());
     EXPECT_TRUE(clock.sleeps.empty());
     EXPECT_EQ(block(1), filled);
 
@@ -116,8 +120,10 @@ TEST_F(PidParamTest, ConfirmingWithoutEditsWritesBackWhatWasShown) {
             std::copy(words.begin(), words.end(), Config.pid[1].w.begin() + 1);
             dialog->LoadFromConfig();
             Config.pid[1].w.fill(0);
+            prompts.shown.clear();
             click(dialog.get(), "btSend");
-            ASSERT_TRUE(prompts.shown.empty()) << shownText().toStdString();
+            ASSERT_EQ(prompts.texts(), up ? QStringList() : QStringList{OfflineWriteText()})
+                << shownText().toStdString();
             std::vector<uint16_t> expected = words;
             expected[6] = std::max<int16_t>(int16_t(expected[6]), 2); // the maximum limit floor
             EXPECT_EQ(block(1), expected);
@@ -166,7 +172,7 @@ TEST_F(PidParamTest, ABadFieldEndsTheSendBeforeAnythingIsWrittenOrStored) {
         {"ed4", "131072", "Значение 131072 выходит за пределы 0 - 131071!"},
         {"ed5", "6553,6", "Значение 6553,6 выходит за пределы 0 - 6553,5!"},
         {"ed5", "1;5", "'1;5' is not a valid floating point value"},
-        {"ed7", "abc", "'abc' is not a valid integer value"},
+        {"ed7", "abc", "\" abc \" не является целым числом"},
         {"ed7", "40000", "Значение 40000 выходит за пределы -32768 - 32767!"},
         {"edXfo", "q", "\" q \" не является целым числом"},
         {"ed10", "-40000", "Значение -40000 выходит за пределы -32768 - 32767!"},
@@ -223,7 +229,27 @@ TEST_F(PidParamTest, TheMaximumLimitIsRaisedToTwoOnLeavingEd6AndOnSend) {
 
     type(dialog.get(), "ed7", QStringLiteral("z"));
     leave(Qt::MouseFocusReason);
-    EXPECT_EQ(shownText(), QStringLiteral("'z' is not a valid integer value"));
+    EXPECT_EQ(shownText(), QStringLiteral("\" z \" не является целым числом"));
+}
+
+// The floor reads the field as its conversion does: a text the conversion
+// takes as 0 is lifted, so the limit written is never below 2.
+TEST_F(PidParamTest, TheMaximumLimitFloorReadsTheFieldAsItIsWritten) {
+    const struct {
+        const char* typed;
+        const char* after;
+        uint16_t written;
+    } cases[] = {
+        {"0x1F", "2", 2}, {" 1", "2", 2}, {"", "2", 2}, {"31abc", "31abc", 31}, {"+5", "+5", 5}};
+    for (const auto& c : cases) {
+        type(dialog.get(), "ed7", QString::fromUtf8(c.typed));
+        prompts.shown.clear();
+        click(dialog.get(), "btSend");
+        EXPECT_TRUE(prompts.shown.empty()) << c.typed << ": " << shownText().toStdString();
+        EXPECT_EQ(text(dialog.get(), "ed7"), QString::fromUtf8(c.after)) << c.typed;
+        EXPECT_EQ(module.reg(287), c.written) << c.typed;
+        EXPECT_EQ(Config.pid[1].w[7], c.written) << c.typed;
+    }
 }
 
 TEST_F(PidParamTest, EnterInAColumnFieldWritesButNotInTheForcedOutputValue) {
@@ -322,6 +348,7 @@ TEST_F(PidParamTest, WindowLayout) {
 
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");
+    EXPECT_EQ(unframedItemReport(dialog.get()), "");
     EXPECT_TRUE(overfullWrappedLabels(dialog.get()).isEmpty())
         << overfullWrappedLabels(dialog.get()).join(' ').toStdString();
     grab(dialog.get(), QStringLiteral("PidParam.png"));

@@ -195,6 +195,65 @@ TEST(ParseRegisterValue, RefusesTextsAndRangesWithTheUsersText) {
     }
 }
 
+// The one integer reading of every field: a value, or the message it raises.
+TEST(ParseInteger, ReadsLikeScanfAndRefusesWithTheUsersText) {
+    const QString notANumber = QStringLiteral("\" %1 \" не является целым числом");
+    const struct {
+        const char* text;
+        long long min, max;
+        bool hex;
+        long long value;     // when message is empty
+        const char* message; // "%N" for the not-an-integer text of the input
+    } cases[] = {
+        // Hexadecimal forms: digits of either case, a 0x prefix, a sign.
+        {"1F", 0, 65535, true, 31, ""},
+        {"0x1F", 0, 65535, true, 31, ""},
+        {"0X1f", 0, 65535, true, 31, ""},
+        {"-1", 0, 65535, true, 0, "Значение -1 выходит за пределы 0 - 65535!"},
+        {"G1", 0, 65535, true, 0, "%N"},
+        // A decimal reading stops where hexadecimal would go on.
+        {"0x1F", -32768, 32767, false, 0, ""},
+        {"1F", 0, 65535, false, 1, ""},
+        // Signs.
+        {"+7", -32768, 32767, false, 7, ""},
+        {"-32768", -32768, 32767, false, -32768, ""},
+        {"- 5", -32768, 32767, false, 0, "%N"},
+        {"+", 0, 10, false, 0, "%N"},
+        // Spaces before are skipped, anything after the number is ignored.
+        {"  42", 0, 65535, false, 42, ""},
+        {"\t12 34", 0, 65535, false, 12, ""},
+        {"12abc", 0, 65535, false, 12, ""},
+        {"12,5", 0, 65535, false, 12, ""},
+        // Empty and blank texts read as 0.
+        {"", 5, 10, false, 0, ""},
+        {"   ", 0, 2047, false, 0, ""},
+        // Out of range, at both ends and beyond any integer.
+        {"2048", 0, 2047, false, 0, "Значение 2048 выходит за пределы 0 - 2047!"},
+        {"2047", 0, 2047, false, 2047, ""},
+        {"-32769", -32768, 65535, false, 0, "Значение -32769 выходит за пределы -32768 - 65535!"},
+        {"65535", -32768, 65535, false, 65535, ""},
+        {"99999999999999999999", 0, 65535, false, 0,
+         "Значение 99999999999999999999 выходит за пределы 0 - 65535!"},
+        {" 7%1", 0, 5, false, 0, "Значение  7%1 выходит за пределы 0 - 5!"},
+        // Not a number at all.
+        {"abc", 0, 65535, false, 0, "%N"},
+        {".5", 0, 65535, false, 0, "%N"},
+    };
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        long long value = -999;
+        const QString message =
+            raised([&] { value = qmt::ParseInteger(text, c.min, c.max, c.hex); });
+        const QString expected = QString::fromUtf8(c.message) == QLatin1String("%N")
+                                     ? notANumber.arg(text)
+                                     : QString::fromUtf8(c.message);
+        EXPECT_EQ(message, expected) << c.text;
+        if (expected.isEmpty()) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
+
 TEST(FormatRegisterValue, ByKind) {
     EXPECT_EQ(qmt::FormatRegisterValue(0xFFFF, 1), QStringLiteral("65535"));
     EXPECT_EQ(qmt::FormatRegisterValue(0xFFFF, 2), QStringLiteral("-1"));

@@ -75,6 +75,35 @@ QStringList clippedTexts(QWidget* root) {
     return out;
 }
 
+std::string unframedItemReport(QWidget* root) {
+    QStringList out;
+    QWidget* window = root->window();
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        if (!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b)) continue;
+        auto* group = qobject_cast<QGroupBox*>(b->parentWidget());
+        if (!group || group->title().isEmpty() || !b->isVisibleTo(window)) continue;
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.lineWidth = 1;
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                            QStyle::SC_GroupBoxContents, group);
+        const QRect r = b->geometry();
+        if (r.top() < inside.top() || r.bottom() > inside.bottom()) {
+            out << QStringLiteral("%1: rows %2..%3, room inside '%4' %5..%6")
+                       .arg(name(b))
+                       .arg(r.top())
+                       .arg(r.bottom())
+                       .arg(group->title())
+                       .arg(inside.top())
+                       .arg(inside.bottom());
+        }
+    }
+    return out.join(QLatin1Char('\n')).toStdString();
+}
+
 std::string clippedTextReport(QWidget* root) {
     return clippedTexts(root).join(QLatin1Char('\n')).toStdString();
 }

@@ -16,4 +16,9 @@ QStringList clippedTexts(QWidget* root);
 // The same as one text, for EXPECT_EQ(clippedTextReport(window), "").
 std::string clippedTextReport(QWidget* root);
 
+// One line per radio item or check box of the window of root that reaches out
+// of the room inside its captioned group's frame (onto the frame's top line,
+// or past its bottom); empty when every one stands inside.
+std::string unframedItemReport(QWidget* root);
+
 } // namespace qmt::test
