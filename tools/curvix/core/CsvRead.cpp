@@ -118,7 +118,10 @@ CsvTable parseCsv(const QByteArray& bytes) {
         if (sep.isNull()) {
             // The header: ';' when it has any, else ','.
             sep = line.contains(QLatin1Char(';')) ? QLatin1Char(';') : QLatin1Char(',');
-            const QStringList head = splitFields(line, sep);
+            QStringList head = splitFields(line, sep);
+            // A trailing separator names no column.
+            while (head.size() > 1 && head.back().trimmed().isEmpty())
+                head.removeLast();
             if (head.size() < 2) {
                 table.error = QStringLiteral("Строка %1 не заголовок таблицы: нет столбцов значений")
                                   .arg(n + 1);
