@@ -54,6 +54,7 @@ private:
     void finish(const QString& reason);
 
     int in_ = -1, out_ = -1;
+    int outFlags_ = -1; // the answer pipe's own flags, when made non-blocking
     int stop_[2] = {-1, -1};
     uint32_t token_;
     bool outputGone_ = false;
