@@ -52,13 +52,13 @@ void LiveSource::start(int inFd, int outFd) {
         outFlags_ = -1;
     if (::pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
     running_ = true;
+    started_ = true;
     thread_ = std::thread([this] { run(); });
 }
 
 void LiveSource::stop(const QString& reason) {
     if (stopped_) return;
     stopped_ = true;
-    const bool wasRunning = running_.load();
     if (thread_.joinable()) {
         const char byte = 0;
         [[maybe_unused]] const ssize_t n = ::write(stop_[1], &byte, 1);
@@ -70,7 +70,8 @@ void LiveSource::stop(const QString& reason) {
     if (out_ >= 0) ::close(out_);
     out_ = -1;
     outputGone_ = true;
-    if (wasRunning) emit ended(reason);
+    // Unless the reader has already told why it ended (program gone, stream broken).
+    if (started_ && !finished_.exchange(true)) emit ended(reason);
 }
 
 void LiveSource::closeInput() {
@@ -167,6 +168,7 @@ void LiveSource::handle(const std::string& frame) {
 
 void LiveSource::finish(const QString& reason) {
     running_ = false;
+    finished_ = true;
     QMetaObject::invokeMethod(
         this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
 }
