@@ -9,7 +9,7 @@
 #include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
-#include "monitor/Cp1251.h"
+#include "common/Cp1251.h"
 #include "monitor/TPidVal.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/TrendHandOff.h"
