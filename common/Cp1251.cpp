@@ -6,6 +6,7 @@ namespace qmt {
 namespace {
 
 // Bytes 0x80..0xFF; below 0x80 the code page is ASCII.
+// clang-format off
 constexpr std::array<char16_t, 128> High = {
     // 0x80
     u'\u0402', u'\u0403', u'\u201A', u'\u0453', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
@@ -29,6 +30,7 @@ constexpr std::array<char16_t, 128> High = {
     u'\u0440', u'\u0441', u'\u0442', u'\u0443', u'\u0444', u'\u0445', u'\u0446', u'\u0447',
     u'\u0448', u'\u0449', u'\u044A', u'\u044B', u'\u044C', u'\u044D', u'\u044E', u'\u044F',
 };
+// clang-format on
 
 char byteOf(char16_t c) {
     if (c < 0x80) return static_cast<char>(c);

@@ -85,6 +85,7 @@ struct Stretch {
 
 struct Report {
     int okCycles = 0, failedCycles = 0, crcFaults = 0, silences = 0;
+    int okWhileClosed = 0; // good cycles while the values window was closed
     int readsAfterSilence = 0;
     long rssAtMinute = -1, rssAtEnd = -1, rssMax = 0;
     std::vector<QString> problems;
@@ -239,6 +240,7 @@ int main(int argc, char** argv) {
                                       prompts.lastText());
         } else if (PidVal->chbUpdate->checked()) {
             ++report.okCycles;
+            report.okWhileClosed += !PidVal->isVisible();
             Stretch& st = stretches.back();
             ++st.ok;
             // Each good cycle must have written its line by now: say which did not.
@@ -359,6 +361,8 @@ int main(int argc, char** argv) {
 
     std::printf("soak: %d min, %d requests, %d read cycles ok, %d failed, %zu log files\n", minutes,
                 requests, report.okCycles, report.failedCycles, stretches.size());
+    std::printf("soak: %d of the good cycles ran with the values window closed\n",
+                report.okWhileClosed);
     std::printf("soak: %d CRC faults injected (1 in %.0f requests), %d silences, configuration "
                 "read again after %d\n",
                 report.crcFaults, report.crcFaults ? double(requests) / report.crcFaults : 0.0,

@@ -66,7 +66,7 @@ TEST(Cp1251, CharactersOutsideTheCodePageBecomeOneQuestionMarkEach) {
         {QString::fromUtf8("АЦП1"), "\xC0\xD6\xCF\x31"},
         {QString::fromUtf8("ёЁ№€"), "\xB8\xA8\xB9\x88"},
         {QString::fromUtf8("a中b"), "a?b"},
-        {QString::fromUtf8("x\xF0\x9F\x98\x80y"), "x?y"}, // beyond the BMP: one character
+        {QString::fromUtf8("x\xF0\x9F\x98\x80y"), "x?y"},  // beyond the BMP: one character
         {QString(QChar(0xD800)) + QLatin1Char('z'), "?z"}, // a lone surrogate
         {QString(QChar(0xDC00)), "?"},
         {QString(QChar(0xFFFD)), "?"},

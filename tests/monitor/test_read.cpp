@@ -142,9 +142,9 @@ TEST_F(PidValTest, SwitchingOnAppliesThePeriodAsEnterDoes) {
     EXPECT_FALSE(window->tmUpdate->isActive());
     EXPECT_EQ(window->tmUpdate->interval(), 250);
     EXPECT_EQ(window->edPerUpd->text(), "0");
-    EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8(
-                                   "Недопустимый период обновления \"0\"!\n"
-                                   "Введите целое число миллисекунд, не меньше 1.")});
+    EXPECT_EQ(prompts.texts(),
+              QStringList{QString::fromUtf8("Недопустимый период обновления \"0\"!\n"
+                                            "Введите целое число миллисекунд, не меньше 1.")});
     EXPECT_TRUE(window->chbLog->checked());
     EXPECT_EQ(contents(file("values.log")), QByteArray());
     // Corrected, the same log runs.
@@ -189,10 +189,17 @@ TEST_F(PidValTest, EscInAnyFieldLeavesTheWindowOpen) {
     armLog();
     window->chbUpdate->userClick();
     ASSERT_TRUE(window->tmUpdate->isActive());
-    const std::vector<QWidget*> fields = {
-        window->edPerUpd,  window->edLog,      window->edMbSet2,   editorOf(window->sgWriteVal),
-        editorOf(window->sgModValues), window->chbUpdate, window->chbLog, window->btRead,
-        window->btAdvanced, window->sgSTATE,   window->rgModePWM};
+    const std::vector<QWidget*> fields = {window->edPerUpd,
+                                          window->edLog,
+                                          window->edMbSet2,
+                                          editorOf(window->sgWriteVal),
+                                          editorOf(window->sgModValues),
+                                          window->chbUpdate,
+                                          window->chbLog,
+                                          window->btRead,
+                                          window->btAdvanced,
+                                          window->sgSTATE,
+                                          window->rgModePWM};
     for (QWidget* w : fields) {
         ASSERT_NE(w, nullptr);
         SCOPED_TRACE(w->objectName().toStdString());
