@@ -40,6 +40,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setOption(QFileDialog::ReadOnly, false);
+        dialog.setOption(QFileDialog::HideNameFilterDetails, r.hideFilterDetails);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
 
@@ -49,6 +50,7 @@ public:
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(r.defaultSuffix);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+        dialog.setOption(QFileDialog::HideNameFilterDetails, r.hideFilterDetails);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     }
 

@@ -33,6 +33,8 @@ struct FileDialogRequest {
     QString filter;        // Qt filter text, e.g. "Name (*.pid)"
     QString defaultSuffix; // added to a name typed without one (save only)
     bool confirmOverwrite = true;
+    // Filters show their names only ("Все файлы", not "Все файлы (*)").
+    bool hideFilterDetails = false;
 };
 
 class Prompts {

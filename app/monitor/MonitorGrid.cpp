@@ -59,6 +59,14 @@ public:
         return edit;
     }
 
+    // A read cycle updates the cell; what the user is typing stays in the
+    // editor until Enter writes it or Esc drops it.
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* edit = qobject_cast<QLineEdit*>(editor); edit && MonitorGrid::isBeingEdited(edit))
+            return;
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex&) const override {
         editor->setGeometry(option.rect.adjusted(0, 0, -1, -1));
@@ -71,14 +79,20 @@ protected:
             auto* editor = qobject_cast<QWidget*>(object);
             switch (key->key()) {
             case Qt::Key_Return:
-            case Qt::Key_Enter:
+            case Qt::Key_Enter: {
                 emit commitData(editor);
-                if (grid_->onKeyPress) {
-                    const int k = key->key();
-                    qmt::guarded([this, k] { grid_->onKeyPress(k); });
-                }
+                const int k = key->key();
+                // A text that was refused stays for the user to correct.
+                const bool done =
+                    !grid_->onKeyPress || qmt::guarded([this, k] { grid_->onKeyPress(k); });
+                if (auto* edit = qobject_cast<QLineEdit*>(editor); edit && done)
+                    edit->setModified(false);
                 return true;
+            }
             case Qt::Key_Escape:
+                // Back to what the cell shows; the window stays open.
+                if (auto* edit = qobject_cast<QLineEdit*>(editor))
+                    edit->setText(grid_->cell(grid_->col(), grid_->row()));
                 return true;
             case Qt::Key_Up:
             case Qt::Key_Down:
@@ -150,6 +164,10 @@ QString MonitorGrid::currentText() {
         return edit->text();
     }
     return cell(col_, row_);
+}
+
+bool MonitorGrid::isBeingEdited(const QLineEdit* edit) {
+    return edit->isModified() && edit->window()->focusWidget() == edit;
 }
 
 void MonitorGrid::setCurrent(int col, int row) {

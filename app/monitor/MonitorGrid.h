@@ -30,6 +30,9 @@ public:
     QString currentText();
     // The editor open on the current cell, if any.
     QLineEdit* currentEditor() const;
+    // An editor the user has typed into and not yet left: read values do not
+    // replace its text.
+    static bool isBeingEdited(const QLineEdit* edit);
 
     // Whether a cell may become current; also the place to react to the attempt.
     std::function<bool(int col, int row)> onSelectCell;

@@ -10,10 +10,14 @@
 #include "monitor/MonitorGrid.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+
+#include <limits>
+#include <optional>
 
 namespace reg = qmt::reg;
 
@@ -67,15 +71,14 @@ QString unitOf(uint16_t mode) {
     return QString();
 }
 
-// The text as a whole decimal integer, or the toolkit's conversion error.
-long long wholeNumber(const QString& text) {
+// The text as a whole decimal integer; nothing for any other text.
+std::optional<long long> wholeNumber(const QString& text) {
     const QString t = text.trimmed();
     int start = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
     bool digits = t.size() > start && t.size() - start <= 18;
     for (int i = start; digits && i < t.size(); ++i)
         digits = t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9');
-    if (!digits)
-        throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    if (!digits) return std::nullopt;
     return t.toLongLong();
 }
 
@@ -99,7 +102,10 @@ TPidVal::TPidVal(QWidget* parent) : QDialog(parent) {
             [this] { qmt::guarded(qmt::handler(this, &TPidVal::btReadClick)); });
 }
 
-TPidVal::~TPidVal() = default;
+TPidVal::~TPidVal() {
+    // The program's end ends a running log; its lines are all on disk already.
+    LogClose();
+}
 
 void TPidVal::setupChannels() {
     static const char* const names[7] = {"Xs(k)", "Xm(k)", "Y(k)", "STATE", "Dmin", "Dmax", "OV"};
@@ -341,9 +347,17 @@ void TPidVal::btReadClick() {
 // --- Periodic update ---
 
 void TPidVal::chbUpdateClick() {
-    if (chbTrend->checked() && chbUpdate->checked()) {
-        ApplyPeriod();
-        TrendStart();
+    if (chbUpdate->checked()) {
+        // The field never shows a period that is not running: switching on
+        // applies it as Enter does. A bad text leaves the update off without
+        // the cascade of a stopped run, so an armed log stays armed.
+        try {
+            ApplyPeriod();
+        } catch (...) {
+            chbUpdate->QCheckBox::setChecked(false);
+            throw;
+        }
+        if (chbTrend->checked()) TrendStart();
     }
     if (chbUpdate->checked())
         tmUpdate->start();
@@ -362,11 +376,14 @@ void TPidVal::edPerUpdKeyPress(int key) {
 void TPidVal::ApplyPeriod() {
     // Whole milliseconds of at least 1; anything else leaves the interval as it was.
     const QString text = edPerUpd->text();
-    const long long ms = wholeNumber(text);
-    if (ms < 1 || ms > std::numeric_limits<int>::max())
-        throw qmt::Exception(QStringLiteral("'%1' is not a valid update period").arg(text));
-    tmUpdate->setInterval(static_cast<int>(ms));
-    edPerUpd->setText(QString::number(ms));
+    const std::optional<long long> ms = wholeNumber(text);
+    if (!ms || *ms < 1 || *ms > std::numeric_limits<int>::max()) {
+        throw qmt::Exception(QStringLiteral("Недопустимый период обновления \"%1\"!\n"
+                                            "Введите целое число миллисекунд, не меньше 1.")
+                                 .arg(text));
+    }
+    tmUpdate->setInterval(static_cast<int>(*ms));
+    edPerUpd->setText(QString::number(*ms));
 }
 
 // --- Channel selection ---
@@ -434,13 +451,13 @@ void TPidVal::btAdvancedClick() {
     }
 }
 
-void TPidVal::FormClose() {
-    LogClose();
-}
-
-void TPidVal::done(int result) {
-    qmt::guarded([this] { FormClose(); });
-    QDialog::done(result);
+void TPidVal::keyPressEvent(QKeyEvent* event) {
+    // Esc in a field is no way to close the window; the close box is.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TPidVal::setStatusColour(QLabel* l, bool on) {

@@ -116,7 +116,6 @@ public:
     void sgWriteValKeyPress(int key);
     void edMbSetKeyPress(int tag, int key);
     void btAdvancedClick();
-    void FormClose();
 
     // --- Direct commands ---
     void btResPID1Click();
@@ -146,10 +145,12 @@ public:
     void TrendStart();    // chbUpdateClick step 1, after the period is applied,
                           // called only when chbTrend and chbUpdate are both checked
     void TrendSamples();  // end of every successful read cycle, after LogLine (step 6)
-    void LogClose();      // FormClose: close and forget the log file
+    // Close and forget the log file: at the program's end. Closing the window
+    // leaves a running log running, since the update goes on without it.
+    void LogClose();
 
-    // Every way of closing the window (Esc, the title bar) ends here.
-    void done(int result) override;
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildUpper();

@@ -60,7 +60,9 @@ QString OpenLogFile(TPidVal* window) {
     qmt::FileDialogRequest request;
     request.owner = window;
     request.directory = window->edLog->text();
-    request.filter = QStringLiteral("Log-файлы (*.log);;Все файлы (*)");
+    // The details are hidden, so the pattern in the first name is its own text.
+    request.filter = QStringLiteral("Log-файлы (*.log) (*.log);;Все файлы (*)");
+    request.hideFilterDetails = true;
     request.defaultSuffix = QStringLiteral("log");
     request.confirmOverwrite = true;
     return qmt::prompts().saveFileName(request);

@@ -1,7 +1,7 @@
 #include "monitor/TrendHandOff.h"
 
+#include "common/Cp1251.h"
 #include "link/Ui.h"
-#include "monitor/Cp1251.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "monitor/ValueLog.h"
 
-#include "monitor/Cp1251.h"
+#include "common/Cp1251.h"
 
 #include <QFile>
 
@@ -83,13 +83,21 @@ std::int32_t ValueLog::elapsedHundredths(const QDateTime& startUtc, const QDateT
 
 bool ValueLog::writeLine(const QByteArray& line) {
     if (fd_ < 0) return false;
+    // Where the line starts: a write that fails part-way is cut back to it, so
+    // the log always ends on a whole line.
+    const off_t start = ::lseek(fd_, 0, SEEK_CUR);
     const char* p = line.constData();
     std::size_t left = static_cast<std::size_t>(line.size());
     // One write normally takes the line; the loop only finishes a short write.
     while (left > 0) {
         const ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            if (start >= 0 && left < static_cast<std::size_t>(line.size()) &&
+                ::ftruncate(fd_, start) == 0)
+                ::lseek(fd_, start, SEEK_SET);
+            return false;
+        }
         p += n;
         left -= static_cast<std::size_t>(n);
     }

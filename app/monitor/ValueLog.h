@@ -5,7 +5,8 @@
 //
 // Every line goes to the file in one write and is pushed to the device before
 // the next read cycle, so an interrupted night run keeps every line but the
-// one being written. A failed write is reported to the caller, never ignored.
+// one being written. A failed write is reported to the caller, never ignored,
+// and never leaves part of a line behind.
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 // Value logs in the program's layout, and the CSV the viewer exports.
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 #include "core/Csv.h"
 #include "core/ValueLog.h"
 
@@ -20,7 +20,7 @@ QByteArray line(const QStringList& fields) {
     QString text;
     for (const QString& f : fields)
         text += f.rightJustified(9);
-    const std::string bytes = toCp1251(text);
+    const std::string bytes = qmt::toCp1251(text).toStdString();
     return QByteArray(bytes.data(), qsizetype(bytes.size())) + "\r\n";
 }
 

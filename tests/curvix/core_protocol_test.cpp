@@ -1,6 +1,6 @@
 // Frames, messages and records as the reader thread decodes them.
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 #include "core/Protocol.h"
 
 #include <gtest/gtest.h>
@@ -185,9 +185,9 @@ TEST(Records, RandomBytesNeverCrashTheDecoder) {
 TEST(Cp1251, RoundTripOfTheChannelNames) {
     for (const char* name : {"АЦП1", "ЦАП", "Xs(k)1", "ёЁ№"}) {
         const QString text = QString::fromUtf8(name);
-        EXPECT_EQ(fromCp1251(toCp1251(text)), text);
+        EXPECT_EQ(qmt::fromCp1251(qmt::toCp1251(text)), text);
     }
-    EXPECT_EQ(toCp1251(QStringLiteral("АЦП1")), "\xC0\xD6\xCF\x31");
+    EXPECT_EQ(qmt::toCp1251(QStringLiteral("АЦП1")), "\xC0\xD6\xCF\x31");
     // 0x98 has no character in the code page.
-    EXPECT_EQ(fromCp1251("a\x98z"), QString::fromUtf8("a\xEF\xBF\xBDz"));
+    EXPECT_EQ(qmt::fromCp1251("a\x98z"), QString::fromUtf8("a\xEF\xBF\xBDz"));
 }

@@ -4,7 +4,7 @@
 
 #include "ViewerProcess.h"
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 #include "core/Protocol.h"
 
 #include <QDateTime>
@@ -35,7 +35,7 @@ StampFields at(int second, int ms = 0) {
 }
 
 std::string cp1251(const char* utf8) {
-    return toCp1251(QString::fromUtf8(utf8));
+    return qmt::toCp1251(QString::fromUtf8(utf8)).toStdString();
 }
 
 int count(const std::vector<std::string>& lines, const std::string& prefix) {

@@ -4,7 +4,7 @@
 #include "FakeUi.h"
 #include "TextFit.h"
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 #include "core/Protocol.h"
 #include "link/CheckBox.h"
 #include "ui/CurvixWindow.h"
@@ -45,7 +45,7 @@ int64_t msAt(int64_t secondOfDay) {
 std::vector<Record> handOff(int cycles, int64_t firstSecond = 12 * 3600) {
     std::vector<std::string> bytes{
         beginRecord(), channelRecord(1, "Xs(k)1"), channelRecord(10, "Y(k)2"),
-        channelRecord(31, toCp1251(QStringLiteral("АЦП1"))), startRecord()};
+        channelRecord(31, qmt::toCp1251(QStringLiteral("АЦП1")).toStdString()), startRecord()};
     for (int k = 0; k < cycles; ++k) {
         const StampFields s = stampAt(firstSecond + k);
         bytes.push_back(sampleRecord(1, 500.0f, s));
@@ -245,7 +245,7 @@ TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
         QString text;
         for (const QString& f : fields)
             text += f.rightJustified(9);
-        const std::string b = toCp1251(text);
+        const std::string b = qmt::toCp1251(text).toStdString();
         log += QByteArray(b.data(), qsizetype(b.size())) + "\r\n";
     };
     line({QStringLiteral("  Время  "), QStringLiteral("Xs(k)1"), QStringLiteral("Xm(k)1"),

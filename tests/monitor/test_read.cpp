@@ -117,14 +117,44 @@ TEST_F(PidValTest, PeriodTakesWholeMillisecondsOfAtLeastOne) {
         EXPECT_EQ(window->tmUpdate->interval(), c.interval);
         EXPECT_EQ(window->edPerUpd->text(), QString::fromUtf8(c.shown));
         EXPECT_EQ(prompts.shown.size(), c.accepted ? 0u : 1u);
+        if (!c.accepted) {
+            EXPECT_EQ(prompts.lastText(), QString::fromUtf8("Недопустимый период обновления \"") +
+                                              QString::fromUtf8(c.text) +
+                                              QString::fromUtf8("\"!\nВведите целое число "
+                                                                "миллисекунд, не меньше 1."));
+        }
     }
 }
 
-TEST_F(PidValTest, SwitchingOnReadsThePeriodOnlyWithTrends) {
-    window->edPerUpd->setText("300"); // typed, no Enter
+TEST_F(PidValTest, SwitchingOnAppliesThePeriodAsEnterDoes) {
+    window->edPerUpd->setText(" 250 "); // typed, no Enter
     window->chbUpdate->userClick();
-    EXPECT_EQ(window->tmUpdate->interval(), 1000);
+    EXPECT_EQ(window->tmUpdate->interval(), 250);
+    EXPECT_EQ(window->edPerUpd->text(), "250");
     window->chbUpdate->userClick();
+
+    // A bad text: its message, and the update stays off; an armed log stays armed.
+    armLog();
+    ASSERT_TRUE(window->chbLog->checked());
+    window->edPerUpd->setText("0");
+    window->chbUpdate->userClick();
+    EXPECT_FALSE(window->chbUpdate->checked());
+    EXPECT_FALSE(window->tmUpdate->isActive());
+    EXPECT_EQ(window->tmUpdate->interval(), 250);
+    EXPECT_EQ(window->edPerUpd->text(), "0");
+    EXPECT_EQ(prompts.texts(),
+              QStringList{QString::fromUtf8("Недопустимый период обновления \"0\"!\n"
+                                            "Введите целое число миллисекунд, не меньше 1.")});
+    EXPECT_TRUE(window->chbLog->checked());
+    EXPECT_EQ(contents(file("values.log")), QByteArray());
+    // Corrected, the same log runs.
+    window->edPerUpd->setText("300");
+    window->chbUpdate->userClick();
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    EXPECT_EQ(window->tmUpdate->interval(), 300);
+    EXPECT_TRUE(contents(file("values.log")).startsWith("  "));
+    window->chbUpdate->userClick();
+    prompts.shown.clear();
 
     // Checked without starting a viewer: only the period step is looked at here.
     static_cast<QCheckBox*>(window->chbTrend)->setChecked(true);
@@ -133,10 +163,10 @@ TEST_F(PidValTest, SwitchingOnReadsThePeriodOnlyWithTrends) {
     EXPECT_TRUE(window->tmUpdate->isActive());
     window->chbUpdate->userClick();
 
-    // A bad period ends the handler: the box stays checked, the timer off.
+    // A bad period with trends on: nothing starts and the box does not say otherwise.
     window->edPerUpd->setText("abc");
     window->chbUpdate->userClick();
-    EXPECT_TRUE(window->chbUpdate->checked());
+    EXPECT_FALSE(window->chbUpdate->checked());
     EXPECT_FALSE(window->tmUpdate->isActive());
     EXPECT_EQ(window->tmUpdate->interval(), 300);
     EXPECT_EQ(prompts.shown.size(), 1u);
@@ -151,6 +181,38 @@ TEST_F(PidValTest, ClosingKeepsPeriodicUpdateAndTheChecks) {
     EXPECT_TRUE(window->chbLog->checked());
     EXPECT_TRUE(window->tmUpdate->isActive());
     EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PidValTest, EscInAnyFieldLeavesTheWindowOpen) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    armLog();
+    window->chbUpdate->userClick();
+    ASSERT_TRUE(window->tmUpdate->isActive());
+    const std::vector<QWidget*> fields = {window->edPerUpd,
+                                          window->edLog,
+                                          window->edMbSet2,
+                                          editorOf(window->sgWriteVal),
+                                          editorOf(window->sgModValues),
+                                          window->chbUpdate,
+                                          window->chbLog,
+                                          window->btRead,
+                                          window->btAdvanced,
+                                          window->sgSTATE,
+                                          window->rgModePWM};
+    for (QWidget* w : fields) {
+        ASSERT_NE(w, nullptr);
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_TRUE(window->isVisible());
+    }
+    EXPECT_TRUE(window->chbLog->checked());
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    // The close box still closes it.
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 }
 
 } // namespace

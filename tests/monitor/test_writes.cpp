@@ -89,5 +89,79 @@ TEST_F(PidValTest, FailedWriteShowsTheLinkErrorAndChangesNothingElse) {
     EXPECT_FALSE(window->chbUpdate->checked());
 }
 
+// The always-open editors: a read cycle arriving between key presses updates
+// the cell but leaves what is being typed alone, and Enter writes exactly that.
+TEST_F(PidValTest, TicksBetweenKeyPressesLeaveTheTypedTextAlone) {
+    struct Case {
+        MonitorGrid* grid;
+        int col, row;
+        uint16_t address;
+    };
+    const Case cases[] = {
+        {window->sgWriteVal, 2, 0, 1052},
+        {window->sgWriteVal, 3, 1, 1061},
+        {window->sgModValues, 1, 4, 1027},
+    };
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        if (c.grid == window->sgWriteVal) clickCell(c.grid, c.col, c.row);
+        QLineEdit* editor = editorOf(c.grid);
+        ASSERT_NE(editor, nullptr);
+        editor->setFocus();
+        module.setReg(c.address, static_cast<uint16_t>(-21));
+        ASSERT_TRUE(tick(1000));
+        EXPECT_EQ(editor->text(), "-21") << "an editor nobody typed into follows the reads";
+
+        editor->selectAll();
+        QTest::keyClicks(editor, "1");
+        ASSERT_TRUE(tick(1000));
+        QTest::keyClicks(editor, "00");
+        module.setReg(c.address, static_cast<uint16_t>(-22));
+        ASSERT_TRUE(tick(1000));
+        QTest::keyClicks(editor, "0");
+        EXPECT_EQ(editor->text(), "1000");
+        EXPECT_EQ(c.grid->cell(c.col, c.row), "-22") << "the cell itself keeps showing the reads";
+
+        module.clearLog();
+        QTest::keyClick(editor, Qt::Key_Return);
+        EXPECT_EQ(module.writes(), std::vector<std::string>{std::to_string(c.address) + "=1000"});
+        // Written: the next read shows the module's value again.
+        module.setReg(c.address, 7);
+        ASSERT_TRUE(tick(1000));
+        EXPECT_EQ(editor->text(), "7");
+
+        // Esc drops the typing and shows the value read; nothing is written.
+        QTest::keyClicks(editor, "5");
+        module.setReg(c.address, 8);
+        ASSERT_TRUE(tick(1000));
+        EXPECT_EQ(editor->text(), "75");
+        module.clearLog();
+        QTest::keyClick(editor, Qt::Key_Escape);
+        EXPECT_EQ(editor->text(), "8");
+        EXPECT_TRUE(module.writes().empty());
+        EXPECT_TRUE(window->isVisible());
+    }
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+}
+
+// A refused text stays in the editor, through later reads, for the user to correct.
+TEST_F(PidValTest, RefusedTextSurvivesTheNextRead) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    clickCell(window->sgWriteVal, 1, 0);
+    QLineEdit* editor = editorOf(window->sgWriteVal);
+    ASSERT_NE(editor, nullptr);
+    editor->setFocus();
+    editor->selectAll();
+    QTest::keyClicks(editor, "40000");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(prompts.lastText(), "Значение 40000 выходит за пределы -32768 - 32767!");
+    ASSERT_TRUE(tick(1000));
+    EXPECT_EQ(editor->text(), "40000");
+    EXPECT_TRUE(module.writes().empty());
+}
+
 } // namespace
 } // namespace qmt::test

@@ -4,12 +4,12 @@
 #include "FakeUi.h"
 #include "PeerDir.h"
 
+#include "common/Cp1251.h"
 #include "config/ModuleConfig.h"
 #include "link/CheckBox.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
-#include "monitor/Cp1251.h"
 #include "monitor/TPidVal.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/TrendHandOff.h"

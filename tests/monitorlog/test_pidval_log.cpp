@@ -2,11 +2,15 @@
 // every way the run ends, and the failures a night run must not hide.
 #include "PidValFixture.h"
 
-#include "monitor/Cp1251.h"
+#include "common/Cp1251.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/ValueLog.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
 
@@ -24,6 +28,19 @@ QByteArray cp(const char* utf8) {
 
 class LogTest : public PidValTest {
 protected:
+    // One tick while no file may grow beyond limit bytes: a disk that is full.
+    bool tickWithFileLimit(qint64 limit) {
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit lowered = old;
+        lowered.rlim_cur = static_cast<rlim_t>(limit);
+        auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &lowered);
+        const bool cycle = tick(1000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        return cycle;
+    }
     void SetUp() override {
         PidValTest::SetUp();
         module.setReg(1040, 100);
@@ -108,7 +125,8 @@ TEST_F(LogTest, EmptyNameOpensTheDialogAndLogsNothing) {
     ASSERT_EQ(prompts.saveRequests.size(), 1u);
     EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, "log");
     EXPECT_EQ(prompts.saveRequests[0].filter,
-              QString::fromUtf8("Log-файлы (*.log);;Все файлы (*)"));
+              QString::fromUtf8("Log-файлы (*.log) (*.log);;Все файлы (*)"));
+    EXPECT_TRUE(prompts.saveRequests[0].hideFilterDetails);
     EXPECT_TRUE(prompts.saveRequests[0].confirmOverwrite);
 
     // "..." only fills the name, and a cancelled dialog keeps the old one.
@@ -192,21 +210,67 @@ TEST_F(LogTest, CommunicationFailureClosesAfterTheLastCompleteLine) {
     EXPECT_EQ(contents(path).count('\n'), 2);
 }
 
-TEST_F(LogTest, ClosingTheWindowDuringARunDetachesTheLog) {
+// The values window is modal, so the engineer closes it to get back to the
+// main window: the run and its log go on, and reopening shows them as they are.
+TEST_F(LogTest, ClosingTheWindowDuringARunKeepsTheLogWritten) {
     const QString path = file("closed.log");
     ASSERT_TRUE(arm(path));
+    window->show();
     window->chbUpdate->userClick();
     ASSERT_TRUE(tick(1000));
-    window->reject();
+    window->close();
     EXPECT_TRUE(window->chbLog->checked());
     EXPECT_TRUE(window->tmUpdate->isActive());
     ASSERT_TRUE(tick(1000));
     ASSERT_TRUE(tick(1000));
-    EXPECT_EQ(contents(path).count('\n'), 2);
-    // Stopping periodic update ends the detached log as well.
+    EXPECT_EQ(contents(path).count('\n'), 4);
+    window->show();
+    EXPECT_TRUE(window->chbLog->checked());
+    EXPECT_TRUE(LogOf(*window).isOpen());
+    window->reject(); // as the close box does
+    ASSERT_TRUE(tick(1000));
+    EXPECT_EQ(contents(path).count('\n'), 5);
+
+    // Stopping the update, also with the window closed, ends the log.
     window->chbUpdate->userClick();
     EXPECT_FALSE(window->chbLog->checked());
-    EXPECT_EQ(contents(path).count('\n'), 2);
+    EXPECT_FALSE(LogOf(*window).isOpen());
+    ASSERT_TRUE(tick(1000));
+    EXPECT_EQ(contents(path).count('\n'), 5);
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+}
+
+// Whether a process holds path open, by its descriptors.
+bool heldOpen(const QString& path) {
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files))
+        if (QFile::symLinkTarget(fds.filePath(fd)) == QFileInfo(path).canonicalFilePath())
+            return true;
+    return false;
+}
+
+TEST_F(LogTest, ARunningLogEndsWithAFailedCycleOrTheProgram) {
+    const QString failed = file("failed.log"), ended = file("ended.log");
+    ASSERT_TRUE(arm(failed));
+    window->chbUpdate->userClick();
+    window->close();
+    ASSERT_TRUE(tick(1000));
+    module.failNext(14, 3);
+    EXPECT_FALSE(tick(1000));
+    EXPECT_FALSE(window->chbUpdate->checked());
+    EXPECT_FALSE(window->chbLog->checked());
+    EXPECT_FALSE(heldOpen(failed));
+    EXPECT_EQ(contents(failed).count('\n'), 2);
+
+    ASSERT_TRUE(arm(ended));
+    window->chbUpdate->userClick();
+    ASSERT_TRUE(tick(1000));
+    window->close();
+    ASSERT_TRUE(tick(1000));
+    EXPECT_TRUE(heldOpen(ended));
+    window.reset(); // the program's end
+    EXPECT_FALSE(heldOpen(ended));
+    EXPECT_EQ(contents(ended).count('\n'), 3);
 }
 
 TEST_F(LogTest, FileThatCannotBeCreatedIsReported) {
@@ -249,15 +313,7 @@ TEST_F(LogTest, WriteFailureIsReportedOnceAndStopsTheRun) {
     ASSERT_EQ(before.count('\n'), 3);
     prompts.shown.clear();
 
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limit = old;
-    limit.rlim_cur = static_cast<rlim_t>(before.size());
-    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const bool cycle = tick(1000);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool cycle = tickWithFileLimit(before.size());
 
     EXPECT_TRUE(cycle) << "the read itself succeeded";
     EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8("Ошибка записи в файл ") + path});
@@ -268,6 +324,49 @@ TEST_F(LogTest, WriteFailureIsReportedOnceAndStopsTheRun) {
     // Once: a later click on "Обновить" writes nothing and asks nothing.
     ASSERT_TRUE(tick(1000));
     EXPECT_EQ(prompts.shown.size(), 1u);
+}
+
+// A disk that fills up in the middle of a line: the part written is taken
+// back, so the log still ends on a whole CR LF line.
+TEST_F(LogTest, LineCutShortIsTakenBackWhole) {
+    for (int room : {1, 9, 20, 28}) {
+        SCOPED_TRACE(room);
+        const QString path = file("cut.log");
+        prompts.answers = {QMessageBox::Yes};
+        ASSERT_TRUE(arm(path));
+        window->chbUpdate->userClick();
+        ASSERT_TRUE(tick(1000));
+        const QByteArray before = contents(path);
+        ASSERT_TRUE(before.endsWith("\r\n"));
+        prompts.shown.clear();
+        EXPECT_TRUE(tickWithFileLimit(before.size() + room));
+        EXPECT_EQ(contents(path), before);
+        EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8("Ошибка записи в файл ") + path});
+        EXPECT_FALSE(window->chbLog->checked());
+    }
+}
+
+// The desktop's own save dialog, as the user sees it: the log filter keeps its
+// pattern in its name, "Все файлы" shows none.
+TEST_F(LogTest, LogDialogListsTheFiltersByName) {
+    QStringList shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            for (int i = 0; i < types->count(); ++i)
+                shown << types->itemText(i);
+        dialog->reject();
+    });
+    poll.start(10);
+    qmt::setPrompts(nullptr);
+    window->btBrouse->click();
+    qmt::setPrompts(&prompts);
+    poll.stop();
+    EXPECT_EQ(shown, (QStringList{QString::fromUtf8("Log-файлы (*.log)"),
+                                  QString::fromUtf8("Все файлы")}));
+    EXPECT_TRUE(window->edLog->text().isEmpty());
 }
 
 } // namespace

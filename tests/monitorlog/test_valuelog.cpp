@@ -1,6 +1,6 @@
 // The value log's lines byte for byte and its file: created, truncated,
 // written one line at a time, failures reported.
-#include "monitor/Cp1251.h"
+#include "common/Cp1251.h"
 #include "monitor/ValueLog.h"
 
 #include <QFile>

@@ -8,9 +8,9 @@
 #include "LinkSettings.h"
 
 #include "calib/TCalibr1.h"
+#include "common/Cp1251.h"
 #include "config/ClickablePanel.h"
 #include "config/TPidConf.h"
-#include "core/Cp1251.h"
 #include "core/Protocol.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
@@ -166,8 +166,8 @@ int main(int argc, char** argv) {
     records.push_back(curvix::decodeRecord(curvix::beginRecord()));
     for (int row = 1; row <= 3; ++row) {
         const MonitorChannel& ch = PidVal->RegChannels[0][row - 1];
-        records.push_back(
-            curvix::decodeRecord(curvix::channelRecord(ch.id, curvix::toCp1251(ch.name))));
+        records.push_back(curvix::decodeRecord(
+            curvix::channelRecord(ch.id, qmt::toCp1251(ch.name).toStdString())));
     }
     records.push_back(curvix::decodeRecord(curvix::startRecord()));
     QDateTime stamp = QDateTime::currentDateTime();

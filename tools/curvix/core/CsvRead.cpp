@@ -1,6 +1,6 @@
 #include "core/CsvRead.h"
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 #include "core/ValueLog.h"
 
 #include <QDateTime>
@@ -20,7 +20,7 @@ QString decode(const QByteArray& bytes) {
     QString text = utf8(body);
     // Not UTF-8: a spreadsheet of a Russian Windows saves in its code page.
     if (utf8.hasError())
-        text = fromCp1251(std::string_view(body.constData(), std::size_t(body.size())));
+        text = qmt::fromCp1251(body);
     return text;
 }
 

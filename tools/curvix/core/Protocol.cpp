@@ -1,6 +1,6 @@
 #include "core/Protocol.h"
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 
 #include <cstring>
 
@@ -147,7 +147,7 @@ Record decodeRecord(std::string_view bytes) {
         } else {
             name = name.substr(0, zero);
         }
-        r.name = fromCp1251(name);
+        r.name = qmt::fromCp1251(name);
         return r;
     }
     case kSampleType: {

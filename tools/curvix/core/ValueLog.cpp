@@ -1,6 +1,6 @@
 #include "core/ValueLog.h"
 
-#include "core/Cp1251.h"
+#include "common/Cp1251.h"
 
 #include <QRegularExpression>
 
@@ -72,7 +72,7 @@ ValueLog parseValueLog(const QByteArray& bytes) {
         const std::string_view raw(bytes.constData() + pos, static_cast<std::size_t>(stop - pos));
         pos = end + 1;
         ++lineNo;
-        const QString line = fromCp1251(raw);
+        const QString line = qmt::fromCp1251(raw);
         if (line.trimmed().isEmpty()) continue;
         if (!haveHeader) {
             const QStringList head = fields(line, -1);
