@@ -127,6 +127,8 @@ void TPidConf::buildMenu() {
     port->setObjectName(QStringLiteral("mmPort"));
     onTriggered(addItem(port, "miPortPar", QStringLiteral("Настройки...")),
                 handler(this, &TPidConf::miPortParClick));
+    onTriggered(addItem(port, "miLinkStats", QStringLiteral("Статистика связи...")),
+                handler(this, &TPidConf::miLinkStatsClick));
 
     // A top-level command without a submenu; the "!" is part of its caption.
     QAction* about = bar->addAction(QStringLiteral("!О программе"));
@@ -156,7 +158,7 @@ void TPidConf::UpdatePortStatus(bool open) {
     PortStatusGlyph->setPixmap(qmt::PortStatusImage(open ? qmt::LampGreen : qmt::LampRed));
     const QString text = qmt::PortStatusText(open);
     PortStatusText->setText(text);
-    PortStatusText->setToolTip(text);
+    refreshPortToolTip();
     // The designed 300 pixels, or as wide as a long port path needs.
     const int margins = PortStatusText->width() - PortStatusText->contentsRect().width();
     PortStatusText->setFixedWidth(

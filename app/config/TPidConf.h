@@ -12,6 +12,7 @@
 class QLabel;
 class QPainter;
 class QTimer;
+class TLinkStats;
 
 namespace qmt {
 class RadioGroup;
@@ -39,6 +40,7 @@ public:
     void miNullResCountClick();
     // "Порт"
     void miPortParClick();
+    void miLinkStatsClick();
     void mmAboutClick();
 
     // Switches of the diagram and the module mode.
@@ -59,6 +61,8 @@ public:
     void SaveConfigFile();
     void UpdatePortStatus(bool open);
     void tmLinkTimer();
+    // The status bar's tooltip: the port line and the link's counts.
+    void refreshPortToolTip();
     // Paint handler of the diagram: the routes of the selected items.
     void FormPaint(QPainter& canvas);
 
@@ -102,4 +106,5 @@ private:
     QLabel* PortStatusGlyph = nullptr;
     QLabel* PortStatusText = nullptr;
     QTimer* tmLink = nullptr;
+    TLinkStats* LinkStats = nullptr; // made at its first use, then kept
 };
