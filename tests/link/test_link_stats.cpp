@@ -4,6 +4,7 @@
 #include "DialogDriver.h"
 #include "FakeModule.h"
 #include "FakeUi.h"
+#include "TextFit.h"
 #include "link/Errors.h"
 #include "link/LinkStats.h"
 #include "link/PortSettings.h"
@@ -127,6 +128,7 @@ TEST_F(LinkStats, TheWindowShowsTheCountsAndZeroesThem) {
     QTRY_VERIFY_WITH_TIMEOUT(labelText(window, "lbStatCrc") == QStringLiteral("1"), 3000);
     EXPECT_EQ(labelText(window, "lbStatCrc"), QStringLiteral("1"));
 
+    EXPECT_EQ(qmt::test::clippedTextReport(&window), "");
     if (const QByteArray dir = qgetenv("QMT_GRAB_DIR"); !dir.isEmpty())
         window.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("link-stats.png"));
 
@@ -159,6 +161,10 @@ TEST_F(NetworkPortDialog, LineControlsGiveWayToTheGateway) {
     for (const char* address : {"tcp://127.0.0.1:502", "rtu+tcp://[::1]:4001"}) {
         SCOPED_TRACE(address);
         ui.type("cbPort", QString::fromLatin1(address));
+        if (const QByteArray dir = qgetenv("QMT_GRAB_DIR"); !dir.isEmpty()) {
+            dialog.show();
+            dialog.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("parcom-network.png"));
+        }
         for (const char* name : lineControls) {
             EXPECT_FALSE(ui.combo(name)->isEnabled()) << name;
             EXPECT_EQ(ui.combo(name)->toolTip(),
