@@ -298,8 +298,8 @@ void TParCOM::btAutoClick() {
 
 void TParCOM::showLineControlsFor(const QString& port) {
     const bool network = qmt::IsNetworkPort(port);
-    const QString why = network ? QStringLiteral("Скорость и четность линии задает шлюз")
-                                : QString();
+    const QString why =
+        network ? QStringLiteral("Скорость и четность линии задает шлюз") : QString();
     for (QWidget* control : {static_cast<QWidget*>(cbSpeed), static_cast<QWidget*>(cbParity),
                              static_cast<QWidget*>(btAuto)}) {
         control->setEnabled(!network);

@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
     const std::string rtuAddr =
         rtu.start({"--tcp", "127.0.0.1:0", "--framing", "rtu", "--turnaround", "0"});
     if (tcpAddr.empty() || rtuAddr.empty()) {
-        std::fprintf(stderr, "bench_tcp: the simulator did not start: %s%s\n",
-                     mbap.error().c_str(), rtu.error().c_str());
+        std::fprintf(stderr, "bench_tcp: the simulator did not start: %s%s\n", mbap.error().c_str(),
+                     rtu.error().c_str());
         return 1;
     }
     const std::string host = tcpAddr.substr(0, tcpAddr.rfind(':'));

@@ -326,6 +326,5 @@ static int net_recv(uint8_t* buf, size_t max) {
 }
 
 const struct vl_transport vl_net_transport = {
-    net_open, net_close, net_is_open, net_set_read_timeout,
-    net_pause_us, net_send, net_recv,
+    net_open, net_close, net_is_open, net_set_read_timeout, net_pause_us, net_send, net_recv,
 };

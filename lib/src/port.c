@@ -168,6 +168,6 @@ static int serial_recv(uint8_t* buf, size_t max) {
 }
 
 const struct vl_transport vl_serial_transport = {
-    serial_open, serial_close, serial_is_open, serial_set_read_timeout,
-    serial_pause_us, serial_send, serial_recv,
+    serial_open,     serial_close, serial_is_open, serial_set_read_timeout,
+    serial_pause_us, serial_send,  serial_recv,
 };

@@ -95,9 +95,8 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     QTest::keyClick(values.edPerUpd, Qt::Key_Return);
     values.chbUpdate->userClick();
     std::set<QString> seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen.insert(values.modValueText(1) + values.stateText(1, 1)),
-                              seen.size() >= 3),
-                             8000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (seen.insert(values.modValueText(1) + values.stateText(1, 1)), seen.size() >= 3), 8000);
     EXPECT_GE(seen.size(), 3u);
     values.chbUpdate->userClick();
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();

@@ -21,7 +21,7 @@ Bytes replyTo(bool mbap, const Bytes& req, uint8_t unit, const Bytes& pdu, int i
     if (!mbap) return withCrc(f);
     if (req.size() < 2) return {};
     uint16_t id = static_cast<uint16_t>((req[0] << 8 | req[1]) + idShift);
-    Bytes head{static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), 0, 0,
+    Bytes head{static_cast<uint8_t>(id >> 8),       static_cast<uint8_t>(id),      0, 0,
                static_cast<uint8_t>(f.size() >> 8), static_cast<uint8_t>(f.size())};
     head.insert(head.end(), f.begin(), f.end());
     return head;
@@ -29,8 +29,12 @@ Bytes replyTo(bool mbap, const Bytes& req, uint8_t unit, const Bytes& pdu, int i
 
 // Function 3 reply data: two registers.
 Bytes twoRegisters(uint16_t a, uint16_t b) {
-    return {3, 4, static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a),
-            static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b)};
+    return {3,
+            4,
+            static_cast<uint8_t>(a >> 8),
+            static_cast<uint8_t>(a),
+            static_cast<uint8_t>(b >> 8),
+            static_cast<uint8_t>(b)};
 }
 
 std::string address(bool mbap, int port, bool v6 = false) {

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
-#include <thread>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using qmt::sim::SimProcess;

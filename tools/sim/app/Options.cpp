@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include "app/TcpServer.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -20,7 +22,8 @@ bool parseUnsigned(const std::string& s, int base, unsigned long max, unsigned l
 } // namespace
 
 const char* usageText() {
-    return "usage: qmt584-sim --link PATH | --tcp HOST:PORT [--framing rtu|mbap] [--baud N] [--parity none|odd|even] [--address N]\n"
+    return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N]\n"
+           "       qmt584-sim --tcp HOST:PORT [--framing rtu|mbap] [--address N]\n"
            "                  [--type N] [--serial L####] [--firmware 0xHHLL] [--trace FILE]\n"
            "                  [--control PATH] [--state FILE] [--no-pace] [--turnaround MS]\n"
            "                  [--seed N]\n";
@@ -51,9 +54,8 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
         }
         static const char* const withValue[] = {
             "--link",     "--baud",  "--parity",  "--address", "--type",       "--serial",
-            "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed",
-            "--tcp",      "--framing"};
-        bool known = false;
+            "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed"};
+        bool known = opt == "--tcp" || opt == "--framing";
         for (const char* w : withValue)
             known = known || opt == w;
         if (!known) {
@@ -113,7 +115,8 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
             o.hasFirmware = true;
         } else if (opt == "--tcp") {
             // Numeric addresses only: a test server never waits for a name look-up.
-            if (v.empty() || v.find(':') == std::string::npos)
+            std::string host, port;
+            if (!splitHostPort(v, host, port))
                 return bad("HOST:PORT, such as 127.0.0.1:1502 or [::1]:1502");
             o.tcp = v;
         } else if (opt == "--framing") {

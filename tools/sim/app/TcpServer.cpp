@@ -37,7 +37,8 @@ bool splitHostPort(const std::string& text, std::string& host, std::string& port
     size_t colon;
     if (!text.empty() && text[0] == '[') {
         size_t end = text.find(']');
-        if (end == std::string::npos || end + 1 >= text.size() || text[end + 1] != ':') return false;
+        if (end == std::string::npos || end + 1 >= text.size() || text[end + 1] != ':')
+            return false;
         host = text.substr(1, end - 1);
         colon = end + 1;
     } else {
@@ -183,7 +184,12 @@ size_t TcpServer::requestLength() const {
     }
     if (rx_.size() < 2) return 0;
     switch (rx_[1]) {
-    case 1: case 2: case 3: case 4: case 5: case 6: // clang-format off
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6: // clang-format off
         return 8; // clang-format on
     case 15:
     case 16:
@@ -229,7 +235,10 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
     if (mbapHead && !reply.empty()) {
         reply.resize(reply.size() - 2);
         const size_t length = reply.size();
-        uint8_t head[kMbapPrefix] = {mbapHead[0], mbapHead[1], 0, 0,
+        uint8_t head[kMbapPrefix] = {mbapHead[0],
+                                     mbapHead[1],
+                                     0,
+                                     0,
                                      static_cast<uint8_t>(length >> 8),
                                      static_cast<uint8_t>(length)};
         reply.insert(reply.begin(), head, head + kMbapPrefix);
@@ -243,7 +252,8 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
     } else if (faults_.splitMs > 0 && half > 0) {
         tx_.push_back({{reply.begin(), reply.begin() + half}, due, false});
         tx_.push_back({{reply.begin() + half, reply.end()},
-                       due + std::chrono::milliseconds(faults_.splitMs), false});
+                       due + std::chrono::milliseconds(faults_.splitMs),
+                       false});
     } else if (!reply.empty()) {
         tx_.push_back({reply, due, false});
     }
