@@ -219,10 +219,9 @@ static void net_send(const uint8_t* frame, size_t len) {
     if (frame == NULL || len == 0) return;
 
     uint8_t out[MBAP_PREFIX + VL_FRAME_MAX];
-    if (len > VL_FRAME_MAX) len = VL_FRAME_MAX;
     const uint8_t* bytes = frame;
-    if (mbap) {
-        len = wrap_mbap(out, frame, len);
+    if (mbap) { /* an MBAP length field counts no more than one frame */
+        len = wrap_mbap(out, frame, len > VL_FRAME_MAX ? VL_FRAME_MAX : len);
         bytes = out;
     }
     if (len > 0 && write_all(bytes, len) != 0) drop();

@@ -220,6 +220,22 @@ TEST_P(NetworkPort, IPv6Loopback) {
     EXPECT_EQ(regs[1], 9);
 }
 
+// The raw exchange carries an RTU frame both ways, whatever travels between.
+TEST_P(NetworkPort, RawExchangeSpeaksRtuFrames) {
+    Bytes seen;
+    TcpPeer peer([&](TcpPeer& p, int conn) {
+        seen = p.request(conn);
+        p.send(conn, replyTo(mbap(), seen, 1, twoRegisters(0x0A0B, 0x0C0D)));
+        p.stayQuiet(conn);
+    });
+    ASSERT_EQ(init_comm(address(mbap(), peer.port()).c_str(), 9600, 0), 0);
+    const Bytes request = withCrc({1, 3, 0, 10, 0, 2});
+    uint8_t response[256] = {};
+    ASSERT_EQ(Send_And_Receive(int32_t(request.size()), request.data(), response), 9);
+    EXPECT_EQ(Bytes(response, response + 9), withCrc({1, 3, 4, 0x0A, 0x0B, 0x0C, 0x0D}));
+    EXPECT_EQ(seen.size(), mbap() ? 12u : 8u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Framing, NetworkPort, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "ModbusTcp" : "RtuOverTcp"; });
 
