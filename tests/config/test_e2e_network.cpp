@@ -105,6 +105,12 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     EXPECT_GT(stats.good, 10u);
     EXPECT_EQ(stats.good, stats.requests);
     EXPECT_TRUE(status->toolTip().contains(QStringLiteral("Запросов: ")));
+    qmt::test::control<QAction>(window.get(), "miLinkStats")->trigger();
+    auto* shown = window->findChild<QDialog*>(QStringLiteral("LinkStats"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(qmt::test::control<QLabel>(shown, "lbStatGood")->text(),
+              QString::number(stats.good));
     window.reset();
 }
 
