@@ -109,8 +109,7 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     auto* shown = window->findChild<QDialog*>(QStringLiteral("LinkStats"));
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());
-    EXPECT_EQ(qmt::test::control<QLabel>(shown, "lbStatGood")->text(),
-              QString::number(stats.good));
+    EXPECT_EQ(qmt::test::control<QLabel>(shown, "lbStatGood")->text(), QString::number(stats.good));
     window.reset();
 }
 
