@@ -55,10 +55,11 @@ VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t add
                                  uint16_t count, void* data);
 
 /* Sends length raw bytes (CRC included by the caller) and reads one reply into
- * response (at least 256 bytes). Over Modbus TCP the frame travels without its
- * CRC behind an MBAP header, and the reply comes back with a CRC of its own. Returns the bytes received (0 when nothing
+ * response (at least 256 bytes). Returns the bytes received (0 when nothing
  * came), or -1 when response is null. A request that cannot be sent (null, or
- * a negative length) is not an error: the read still runs. */
+ * a negative length) is not an error: the read still runs. Over Modbus TCP the
+ * frame travels without its CRC behind an MBAP header, and the reply comes
+ * back as an RTU frame with a CRC made for it. */
 VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void* response);
 
 /* Searches 24 combinations of baud rate and parity for the module with this

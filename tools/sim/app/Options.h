@@ -10,7 +10,7 @@ namespace qmt::sim {
 
 struct SimOptions {
     std::string link;
-    std::string tcp; // HOST:PORT to serve on instead of a pseudo-terminal
+    std::string tcp;   // HOST:PORT to serve on instead of a pseudo-terminal
     bool mbap = false; // Modbus TCP framing on tcp, else RTU frames
     ModuleOptions module;
     std::string trace, control, state;
