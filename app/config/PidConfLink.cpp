@@ -3,10 +3,13 @@
 
 #include "link/Errors.h"
 #include "link/Library.h"
+#include "link/LinkStats.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
+#include "link/TLinkStats.h"
 #include "link/Ui.h"
 
+#include <QLabel>
 #include <QTimer>
 
 namespace {
@@ -16,11 +19,11 @@ constexpr uint8_t ReadHolding = 3;
 
 // A direct library call: a silent module is an expected state, not an error to show.
 bool moduleAnswers() {
-    qmt::InvokeModbFn invoke = qmt::library().invoke_modb;
-    if (!invoke) return false;
+    if (!qmt::library().invoke_modb) return false;
     for (int attempt = 0; attempt < CheckAttempts; ++attempt) {
         uint16_t word = 0;
-        if (invoke(qmt::PortSettings.address, ReadHolding, qmt::reg::LinkCheck, 1, &word) == 0)
+        if (qmt::CountedInvoke(qmt::PortSettings.address, ReadHolding, qmt::reg::LinkCheck, 1,
+                               &word) == 0)
             return true;
     }
     return false;
@@ -34,6 +37,7 @@ void TPidConf::tmLinkTimer() {
     if (!moduleAnswers()) {
         qmt::LinkUp = false;
         UpdateLinkStatus();
+        refreshPortToolTip();
         tmLink->start();
         return;
     }
@@ -51,5 +55,19 @@ void TPidConf::tmLinkTimer() {
     }
     qmt::LinkUp = true;
     UpdateLinkStatus();
+    refreshPortToolTip();
     tmLink->start();
+}
+
+void TPidConf::refreshPortToolTip() {
+    if (PortStatusText)
+        PortStatusText->setToolTip(PortText + QLatin1Char('\n') +
+                                   qmt::LinkStatisticsSummary());
+}
+
+void TPidConf::miLinkStatsClick() {
+    if (!LinkStats) LinkStats = new TLinkStats(this);
+    LinkStats->show();
+    LinkStats->raise();
+    LinkStats->activateWindow();
 }

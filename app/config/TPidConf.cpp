@@ -134,6 +134,8 @@ void TPidConf::buildMenu() {
     port->setObjectName(QStringLiteral("mmPort"));
     onTriggered(addItem(port, "miPortPar", QStringLiteral("Настройки...")),
                 handler(this, &TPidConf::miPortParClick));
+    onTriggered(addItem(port, "miLinkStats", QStringLiteral("Статистика связи...")),
+                handler(this, &TPidConf::miLinkStatsClick));
 
     // A top-level command without a submenu; the "!" is part of its caption.
     QAction* about = bar->addAction(QStringLiteral("!О программе"));
@@ -179,7 +181,6 @@ void TPidConf::UpdateLinkStatus() {
 void TPidConf::UpdatePortStatus(bool open) {
     PortStatusGlyph->setPixmap(qmt::PortStatusImage(open ? qmt::LampGreen : qmt::LampRed));
     const QString text = qmt::PortStatusText(open);
-    PortStatusText->setToolTip(text);
     // The designed 300 pixels, or as wide as a long port path needs while the
     // link pane keeps its room; a path longer still is shortened in the middle
     // and shown whole in the tool tip.
@@ -191,6 +192,8 @@ void TPidConf::UpdatePortStatus(bool open) {
     PortStatusText->setFixedWidth(qBound(StatusTextWidth, needed, room));
     PortStatusText->setText(
         needed <= room ? text : metrics.elidedText(text, Qt::ElideMiddle, room - margins - 4));
+    PortText = text;
+    refreshPortToolTip();
 }
 
 void TPidConf::miPortParClick() {

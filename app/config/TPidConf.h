@@ -12,6 +12,7 @@
 class QLabel;
 class QPainter;
 class QTimer;
+class TLinkStats;
 
 namespace qmt {
 class RadioGroup;
@@ -39,6 +40,7 @@ public:
     void miNullResCountClick();
     // "Порт"
     void miPortParClick();
+    void miLinkStatsClick();
     void mmAboutClick();
 
     // Switches of the diagram and the module mode.
@@ -61,6 +63,8 @@ public:
     // The link pane of the status bar: whether the module answers (the link-up flag).
     void UpdateLinkStatus();
     void tmLinkTimer();
+    // The status bar's tooltip: the port line and the link's counts.
+    void refreshPortToolTip();
     // Paint handler of the diagram: the routes of the selected items.
     void FormPaint(QPainter& canvas);
 
@@ -103,6 +107,9 @@ private:
 
     QLabel* PortStatusGlyph = nullptr;
     QLabel* PortStatusText = nullptr;
+    // The port line whole: the pane may show it shortened.
+    QString PortText;
     QLabel* StatusLink = nullptr;
     QTimer* tmLink = nullptr;
+    TLinkStats* LinkStats = nullptr; // made at its first use, then kept
 };

@@ -14,6 +14,10 @@ struct TPortSettings {
     uint8_t address = 1;
 };
 
+// A port reached through an Ethernet gateway ("tcp://HOST:PORT" or
+// "rtu+tcp://HOST:PORT"): its speed and parity are the gateway's business.
+bool IsNetworkPort(const QString& name);
+
 // Program-wide; every register operation reads the station address from here.
 extern TPortSettings PortSettings;
 

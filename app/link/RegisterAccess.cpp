@@ -2,6 +2,7 @@
 
 #include "link/Errors.h"
 #include "link/Library.h"
+#include "link/LinkStats.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
 #include "link/Ui.h"
@@ -18,11 +19,10 @@ namespace {
 constexpr int Attempts = 3;
 
 void transact(uint8_t function, uint16_t address, uint16_t count, uint16_t* buffer) {
-    InvokeModbFn invoke = library().invoke_modb;
     int32_t status = 14; // no library bound behaves as no answer
     for (int attempt = 0; attempt < Attempts; ++attempt) {
-        if (!invoke) break;
-        status = invoke(PortSettings.address, function, address, count, buffer);
+        if (!library().invoke_modb) break;
+        status = CountedInvoke(PortSettings.address, function, address, count, buffer);
         if (status == 0) return;
     }
     throw ECommError(status);
@@ -78,6 +78,7 @@ bool OpenPort(const QString& name, int32_t baud, uint8_t parity) {
         return false;
     }
     if (library().SetTout) library().SetTout(200);
+    ResetLinkStatistics(); // the counts are of this port
     return true;
 }
 

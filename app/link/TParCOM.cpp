@@ -172,6 +172,8 @@ TParCOM::TParCOM(QWidget* parent)
     // The whole path on hover, however long.
     cbPort->setToolTip(cbPort->currentText());
     connect(cbPort, &QComboBox::editTextChanged, cbPort, &QWidget::setToolTip);
+    connect(cbPort, &QComboBox::editTextChanged, this, &TParCOM::showLineControlsFor);
+    showLineControlsFor(settings.portName);
     cbSpeed->setCurrentIndex(-1);
     selectSpeed(settings.baud);
     cbParity->setCurrentIndex(settings.parity < cbParity->count() ? settings.parity : -1);
@@ -298,4 +300,15 @@ void TParCOM::btAutoClick() {
     if (status == 17)
         throw qmt::Exception(
             QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));
+}
+
+void TParCOM::showLineControlsFor(const QString& port) {
+    const bool network = qmt::IsNetworkPort(port);
+    const QString why =
+        network ? QStringLiteral("Скорость и четность линии задает шлюз") : QString();
+    for (QWidget* control : {static_cast<QWidget*>(cbSpeed), static_cast<QWidget*>(cbParity),
+                             static_cast<QWidget*>(btAuto)}) {
+        control->setEnabled(!network);
+        control->setToolTip(why);
+    }
 }

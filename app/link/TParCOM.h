@@ -40,6 +40,8 @@ protected:
 
 private:
     void selectSpeed(int64_t baud); // leaves the selection alone for other rates
+    // Speed, parity and the search do not apply behind an Ethernet gateway.
+    void showLineControlsFor(const QString& port);
 
     QComboBox* cbPort;
     QComboBox* cbSpeed;

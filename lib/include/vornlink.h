@@ -1,5 +1,6 @@
 /*
- * vornlink: Modbus RTU master on one serial port.
+ * vornlink: Modbus RTU master on one serial port, or on one TCP connection to
+ * an Ethernet gateway.
  *
  * The library keeps one process-wide port; calls must come from one thread
  * at a time. Every entry point reports through its return value and never
@@ -40,7 +41,12 @@ enum {
 };
 
 /* Opens and configures the port (a device path such as /dev/ttyUSB0).
- * parity: 0 none (2 stop bits), 1 odd, 2 even. Returns 0, 11, 12 or 13. */
+ * parity: 0 none (2 stop bits), 1 odd, 2 even. Returns 0, 11, 12 or 13.
+ * A network port is "rtu+tcp://HOST:PORT" (RTU frames with CRC over TCP) or
+ * "tcp://HOST:PORT" (Modbus TCP, unit id = station); HOST is a name, an IPv4
+ * address or an IPv6 address in brackets. Baud rate and parity are ignored
+ * there; connecting is bounded by the reply time-out and fails with 11. A
+ * dropped connection is made again once at the next request. */
 VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity);
 
 /* One request/response transaction with function 1, 2, 3, 4, 5, 6, 15 or 16.
@@ -51,12 +57,15 @@ VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t add
 /* Sends length raw bytes (CRC included by the caller) and reads one reply into
  * response (at least 256 bytes). Returns the bytes received (0 when nothing
  * came), or -1 when response is null. A request that cannot be sent (null, or
- * a negative length) is not an error: the read still runs. */
+ * a negative length) is not an error: the read still runs. Over Modbus TCP the
+ * frame travels without its CRC behind an MBAP header, and the reply comes
+ * back as an RTU frame with a CRC made for it. */
 VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void* response);
 
 /* Searches 24 combinations of baud rate and parity for the module with this
  * version code, serial code and address. On 0 the outputs hold what was found;
- * the port is left open with the found or the last tried setting. */
+ * the port is left open with the found or the last tried setting. A network
+ * port has no line settings to search: 14 at once, the port left as it was. */
 VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t serial,
                                     uint8_t address, uint32_t* baud, uint8_t* parity);
 

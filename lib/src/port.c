@@ -35,7 +35,7 @@ static int ms_until(int64_t deadline_ns) {
     return (int)((left + 999999) / 1000000);
 }
 
-void vl_port_close(void) {
+static void serial_close(void) {
     if (port_fd < 0) return;
     /* Exclusivity belongs to the tty, not the descriptor: give it up before
      * closing, or a descriptor still open elsewhere keeps everyone else out. */
@@ -44,20 +44,20 @@ void vl_port_close(void) {
     port_fd = -1;
 }
 
-int vl_port_is_open(void) {
+static int serial_is_open(void) {
     return port_fd >= 0;
 }
 
-void vl_port_set_read_timeout(uint32_t ms) {
+static void serial_set_read_timeout(uint32_t ms) {
     read_timeout_ms = ms;
 }
 
-uint32_t vl_port_pause_us(void) {
+static uint32_t serial_pause_us(void) {
     return pause_us;
 }
 
-int32_t vl_port_configure(const char* path, uint32_t baud, uint8_t parity) {
-    vl_port_close();
+static int32_t serial_open(const char* path, uint32_t baud, uint8_t parity) {
+    serial_close();
     if (path == NULL) return VL_E_OPEN;
 
     /* Non-blocking, so neither opening a modem line nor any later read can hang. */
@@ -103,7 +103,7 @@ static void drain(int fd, int64_t deadline) {
     tcflush(fd, TCOFLUSH);
 }
 
-void vl_port_send(const uint8_t* frame, size_t len) {
+static void serial_send(const uint8_t* frame, size_t len) {
     int fd = port_fd;
     if (fd < 0) return;
 
@@ -132,7 +132,7 @@ void vl_port_send(const uint8_t* frame, size_t len) {
     drain(fd, deadline);
 }
 
-int vl_port_recv(uint8_t* buf, size_t max) {
+static int serial_recv(uint8_t* buf, size_t max) {
     int fd = port_fd;
     if (fd < 0) return -1;
 
@@ -166,3 +166,8 @@ int vl_port_recv(uint8_t* buf, size_t max) {
     }
     return (int)got;
 }
+
+const struct vl_transport vl_serial_transport = {
+    serial_open,     serial_close, serial_is_open, serial_set_read_timeout,
+    serial_pause_us, serial_send,  serial_recv,
+};

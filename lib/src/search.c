@@ -7,6 +7,9 @@ static const uint32_t search_rates[] = {115200, 57600, 38400, 28800, 19200, 9600
 
 VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t serial,
                                     uint8_t address, uint32_t* baud, uint8_t* parity) {
+    /* Behind a gateway the line settings are the gateway's: nothing to search. */
+    if (vl_is_network_name(port)) return VL_E_NO_ANSWER;
+
     /* Station 0, function 255; the module's codes travel low byte first. */
     uint8_t probe[9] = {0x00,          0xFF,        version & 0xFF, version >> 8,
                         serial & 0xFF, serial >> 8, address};

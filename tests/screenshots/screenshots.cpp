@@ -29,6 +29,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -117,6 +118,12 @@ int main(int argc, char** argv) {
 
     prompts.modalScripts.push_back(grabModal("port-dialog"));
     PidConf->miPortParClick();
+    // The link's counts after the start-up's reads: a window of its own.
+    PidConf->miLinkStatsClick();
+    if (auto* stats = PidConf->findChild<QDialog*>(QStringLiteral("LinkStats"))) {
+        save(stats, "link-statistics");
+        stats->hide();
+    }
     prompts.modalScripts.push_back(grabModal("pid-parameters"));
     PidConf->pidClick(PidConf->findChild<qmt::ClickablePanel*>(QStringLiteral("pid1")));
     prompts.modalScripts.push_back(grabModal("input-parameters"));

@@ -74,6 +74,8 @@ TEST(SimOptions, RefusedCommandLines) {
         {"--link", "/x", "--firmware", "0x"},
         {"--link", "/x", "--seed"},
         {"--link", "/x", "extra"},
+        {"--tcp", "127.0.0.1"},
+        {"--tcp", "127.0.0.1:1502", "--framing", "ascii"},
     };
     for (const auto& args : bad) {
         SimOptions o;
@@ -127,8 +129,10 @@ TEST(SimControl, CommandsChangeTheModuleAndFaults) {
     EXPECT_EQ(f.exceptions, 2);
     EXPECT_EQ(f.delayMs, 250);
     EXPECT_EQ(f.splitMs, 20);
+    EXPECT_EQ(runControl("fault drop", st), "");
+    EXPECT_EQ(f.drops, 1);
     EXPECT_EQ(runControl("fault clear", st), "");
-    EXPECT_EQ(f.crc + f.exceptions + f.delayMs + f.splitMs, 0);
+    EXPECT_EQ(f.crc + f.exceptions + f.delayMs + f.splitMs + f.drops, 0);
 
     for (const char* bad : {"",
                             "silent",

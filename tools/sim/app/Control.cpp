@@ -114,9 +114,11 @@ std::string runControl(const std::string& line, ControlState& st, std::string* p
             f.delayMs = static_cast<int>(a);
         } else if (what == "split" && n == 3 && toLong(w[2], 0, 60000, a)) {
             f.splitMs = static_cast<int>(a);
+        } else if (what == "drop" && n == 2) {
+            f.drops = 1;
         } else {
             return "usage: fault crc N | fault exception CODE N | fault delay MS | "
-                   "fault split MS | fault clear";
+                   "fault split MS | fault drop | fault clear";
         }
     } else if (cmd == "restart" && n == 1) {
         st.module.restart();

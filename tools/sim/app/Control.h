@@ -14,6 +14,7 @@ struct Faults {
     int exceptions = 0;    // ... to this many requests, executing none of them
     int delayMs = 0;       // extra delay before every reply
     int splitMs = 0;       // gap in the middle of every reply (0: none)
+    int drops = 0;         // over TCP: break the connection in the middle of the next reply
 };
 
 struct ControlState {

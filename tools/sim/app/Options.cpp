@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include "app/TcpServer.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -21,6 +23,7 @@ bool parseUnsigned(const std::string& s, int base, unsigned long max, unsigned l
 
 const char* usageText() {
     return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N]\n"
+           "       qmt584-sim --tcp HOST:PORT [--framing rtu|mbap] [--address N]\n"
            "                  [--type N] [--serial L####] [--firmware 0xHHLL] [--trace FILE]\n"
            "                  [--control PATH] [--state FILE] [--no-pace] [--turnaround MS]\n"
            "                  [--seed N]\n";
@@ -52,7 +55,7 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
         static const char* const withValue[] = {
             "--link",     "--baud",  "--parity",  "--address", "--type",       "--serial",
             "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed"};
-        bool known = false;
+        bool known = opt == "--tcp" || opt == "--framing";
         for (const char* w : withValue)
             known = known || opt == w;
         if (!known) {
@@ -110,6 +113,15 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
                 return bad("a version such as 0x0200");
             o.module.firmware = static_cast<uint16_t>(n);
             o.hasFirmware = true;
+        } else if (opt == "--tcp") {
+            // Numeric addresses only: a test server never waits for a name look-up.
+            std::string host, port;
+            if (!splitHostPort(v, host, port))
+                return bad("HOST:PORT, such as 127.0.0.1:1502 or [::1]:1502");
+            o.tcp = v;
+        } else if (opt == "--framing") {
+            if (v != "rtu" && v != "mbap") return bad("rtu or mbap");
+            o.mbap = v == "mbap";
         } else if (opt == "--trace") {
             o.trace = v;
         } else if (opt == "--control") {
@@ -124,8 +136,8 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
             o.module.seed = static_cast<uint32_t>(n);
         }
     }
-    if (o.link.empty()) {
-        error = "--link PATH is required";
+    if (o.link.empty() && o.tcp.empty()) {
+        error = "--link PATH or --tcp HOST:PORT is required";
         return false;
     }
     return true;

@@ -10,6 +10,8 @@ namespace qmt::sim {
 
 struct SimOptions {
     std::string link;
+    std::string tcp;   // HOST:PORT to serve on instead of a pseudo-terminal
+    bool mbap = false; // Modbus TCP framing on tcp, else RTU frames
     ModuleOptions module;
     std::string trace, control, state;
     bool pace = true;

@@ -1,4 +1,4 @@
-// qmt584-sim: a virtual QMT-584 module behind a pseudo-terminal.
+// qmt584-sim: a virtual QMT-584 module behind a pseudo-terminal or a TCP port.
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -6,6 +6,7 @@
 
 #include "app/Options.h"
 #include "app/Server.h"
+#include "app/TcpServer.h"
 #include "core/Module.h"
 
 using namespace qmt::sim;
@@ -69,7 +70,16 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
 
     int rc = 0;
-    {
+    if (!opt.tcp.empty()) {
+        TcpServer server(module, opt);
+        if (!server.open(error)) {
+            std::fprintf(stderr, "qmt584-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("ready %s\n", server.address().c_str());
+        std::fflush(stdout);
+        server.run(g_stop);
+    } else {
         Server server(module, opt);
         if (!server.open(error)) {
             std::fprintf(stderr, "qmt584-sim: %s\n", error.c_str());

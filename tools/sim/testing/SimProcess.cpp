@@ -55,7 +55,9 @@ std::string SimProcess::start(const std::vector<std::string>& given) {
     }
     dir_ = tmpl;
     std::vector<std::string> args = given;
-    if (!hasOption(args, "--link", &link_)) {
+    std::string tcp;
+    const bool network = hasOption(args, "--tcp", &tcp);
+    if (!network && !hasOption(args, "--link", &link_)) {
         link_ = dir_ + "/tty";
         args.insert(args.end(), {"--link", link_});
     }
@@ -104,7 +106,7 @@ std::string SimProcess::start(const std::vector<std::string>& given) {
         return {};
     }
     slave_ = ready.substr(6);
-    return link_;
+    return network ? slave_ : link_;
 }
 
 void SimProcess::readOutput(int fd) {

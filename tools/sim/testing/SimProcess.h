@@ -30,7 +30,9 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     // Starts the simulator and waits (up to 5 s) for its "ready" line.
-    // Returns the link path a master opens, or "" with error() set.
+    // Returns the link path a master opens (with --tcp: the HOST:PORT it
+    // listens on, the port chosen by the system when 0 was given), or "" with
+    // error() set.
     std::string start(const std::vector<std::string>& args = {});
 
     // Sends one control command and waits (up to 3 s) for its acknowledgement.

@@ -1,0 +1,116 @@
+// The program behind an Ethernet gateway: the port dialog opens a Modbus TCP
+// address of the simulator, the supervision reads the configuration over it,
+// and the values window updates periodically; the link's counts follow.
+#include "DialogDriver.h"
+#include "FakeUi.h"
+#include "LinkSettings.h"
+
+#include "config/ModuleConfig.h"
+#include "config/TPidConf.h"
+#include "link/CheckBox.h"
+#include "link/Library.h"
+#include "link/LinkStats.h"
+#include "link/PortSettings.h"
+#include "link/Settings.h"
+#include "monitor/TPidVal.h"
+#include "testing/SimProcess.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace {
+
+using qmt::test::FakePrompts;
+using qmt::test::ParComDriver;
+
+class ProgramOverTcp : public ::testing::TestWithParam<const char*> {
+protected:
+    static void SetUpTestSuite() {
+        FakePrompts quiet;
+        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
+    }
+    void TearDown() override {
+        qmt::setSettingsFilePath(QString());
+        sim.stop();
+        qmt::LinkUp = false;
+        qmt::PortSettings = {};
+    }
+
+    FakePrompts prompts;
+    QTemporaryDir dir;
+    qmt::sim::SimProcess sim;
+};
+
+} // namespace
+
+TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
+    const std::string framing = GetParam();
+    const QString hostPort =
+        QString::fromStdString(sim.start({"--tcp", "127.0.0.1:0", "--framing", framing}));
+    ASSERT_FALSE(hostPort.isEmpty()) << sim.error();
+    ASSERT_TRUE(sim.sendControl("set 264 3"));
+    const QString address = (framing == "mbap" ? "tcp://" : "rtu+tcp://") + hostPort;
+
+    qmt::Config = {};
+    qmt::LinkUp = false;
+    const QString ini =
+        qmt::test::writeLinkSettings(dir, QStringLiteral("/dev/ttyQMT-missing"), 19200);
+    ASSERT_FALSE(ini.isEmpty());
+    qmt::setSettingsFilePath(ini);
+    auto window = std::make_unique<TPidConf>(nullptr, ini);
+    prompts.shown.clear();
+
+    prompts.modalScripts.push_back([&](QDialog* shown) {
+        auto* dialog = qobject_cast<TParCOM*>(shown);
+        if (!dialog) return int(QDialog::Rejected);
+        ParComDriver ui{*dialog};
+        dialog->show();
+        ui.type("cbPort", address);
+        EXPECT_FALSE(ui.combo("cbSpeed")->isEnabled());
+        ui.click("btOk");
+        return dialog->result();
+    });
+    qmt::test::control<QAction>(window.get(), "miPortPar")->trigger();
+    ASSERT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+    auto* status = qmt::test::control<QLabel>(window.get(), "PortStatusText");
+    EXPECT_EQ(status->text(), QStringLiteral("Открыт: ") + address + "  19200 бод   Even");
+
+    // The supervision finds the module and reads its configuration.
+    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    EXPECT_EQ(qmt::Config.pid[0].w[0], 3); // register 264 as the simulator holds it
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+
+    TPidVal values;
+    values.edPerUpd->setText(QStringLiteral("200"));
+    QTest::keyClick(values.edPerUpd, Qt::Key_Return);
+    values.chbUpdate->userClick();
+    std::set<QString> seen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (seen.insert(values.modValueText(1) + values.stateText(1, 1)), seen.size() >= 3), 8000);
+    EXPECT_GE(seen.size(), 3u);
+    values.chbUpdate->userClick();
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+
+    const qmt::LinkStatistics& stats = qmt::linkStatistics();
+    EXPECT_GT(stats.good, 10u);
+    EXPECT_EQ(stats.good, stats.requests);
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("Запросов: ")));
+    qmt::test::control<QAction>(window.get(), "miLinkStats")->trigger();
+    auto* shown = window->findChild<QDialog*>(QStringLiteral("LinkStats"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(qmt::test::control<QLabel>(shown, "lbStatGood")->text(), QString::number(stats.good));
+    window.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Framing, ProgramOverTcp, ::testing::Values("mbap", "rtu"));
