@@ -1,0 +1,91 @@
+#include "ui/CurvixWindow.h"
+
+#include "ui/LiveSource.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace curvix {
+
+void CurvixWindow::attach(int inFd, int outFd) {
+    source_ = new LiveSource(this);
+    connect(source_, &LiveSource::recordsReady, this, &CurvixWindow::takeFromSource);
+    connect(source_, &LiveSource::ended, this, &CurvixWindow::sourceEnded);
+    source_->start(inFd, outFd);
+    // The reader (started above, at the normal priority) must get a processor
+    // the moment a message arrives, even while this thread redraws: a drawing
+    // thread a few steps nicer lets the scheduler switch to it at once. Only
+    // this thread changes; raising niceness needs no privilege.
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), std::min(nice + 5, 19));
+    dump(QStringLiteral("token %1 pid %2")
+             .arg(source_->token())
+             .arg(QCoreApplication::applicationPid()));
+}
+
+void CurvixWindow::takeFromSource() {
+    std::vector<Record> records;
+    source_->take(records);
+    data_.counters().foreignAddress = source_->foreignMessages();
+    applyRecords(records);
+}
+
+void CurvixWindow::sourceEnded(const QString& reason) {
+    // Whatever is still queued was acknowledged: it is shown too.
+    takeFromSource();
+    sourceState_ = reason;
+    updateStatus();
+    dump(QStringLiteral("ended ") + reason);
+}
+
+void CurvixWindow::applyRecords(const std::vector<Record>& records) {
+    if (records.empty()) return;
+    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    for (const Record& r : records) {
+        data_.apply(r, now);
+        if (dump_) dumpRecord(r);
+    }
+    if (sourceState_ == QStringLiteral("Ожидание данных"))
+        sourceState_ = QStringLiteral("Приём данных");
+    scheduleRefresh();
+}
+
+void CurvixWindow::dump(const QString& line) {
+    if (!dump_) return;
+    dump_->write((line + QLatin1Char('\n')).toUtf8());
+}
+
+void CurvixWindow::dumpRecord(const Record& r) {
+    switch (r.type) {
+    case RecordType::Begin:
+        dump(QStringLiteral("begin"));
+        break;
+    case RecordType::Channel:
+        dump(QStringLiteral("channel %1 %2").arg(r.id).arg(data_.find(r.id)->name));
+        break;
+    case RecordType::Start:
+        dump(QStringLiteral("start"));
+        break;
+    case RecordType::Sample: {
+        const Channel* c = data_.find(r.id);
+        dump(QStringLiteral("sample %1 %2 %3 %4")
+                 .arg(r.id)
+                 .arg(c->samples.lastTime())
+                 .arg(QString::number(double(r.value), 'g', 9))
+                 .arg(c->name));
+        break;
+    }
+    case RecordType::Invalid:
+        dump(QStringLiteral("invalid ") + r.error);
+        break;
+    }
+}
+
+} // namespace curvix
