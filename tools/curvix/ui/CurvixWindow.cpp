@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -52,44 +53,77 @@ CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent) : QMainWindow(parent)
             dump_.reset();
     }
     buildUi();
+    loadSettings();
     sourceState_ = base == TimeBase::LocalTime ? QStringLiteral("Ожидание данных") : QString();
     updateStatus();
 }
 
 CurvixWindow::~CurvixWindow() = default;
 
-void CurvixWindow::buildUi() {
-    resize(1280, 800);
-    auto* fileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
-    fileMenu->setObjectName(QStringLiteral("mmFile"));
+void CurvixWindow::buildMenus() {
     struct Item {
         const char* name;
         const char* text;
         void (CurvixWindow::*handler)();
-        QKeySequence keys;
+        QList<QKeySequence> keys;
     };
-    const Item items[] = {
-        {"miOpenLog", "Открыть журнал значений...", &CurvixWindow::miOpenLogClick,
-         QKeySequence::Open},
+    const Item fileItems[] = {
+        {"miOpenLog",
+         "Открыть журнал значений...",
+         &CurvixWindow::miOpenLogClick,
+         {QKeySequence::Open}},
+        {"miOpenCsv", "Открыть CSV...", &CurvixWindow::miOpenCsvClick, {}},
+        {nullptr, nullptr, nullptr, {}},
         {"miExportAll", "Экспорт в CSV: все данные...", &CurvixWindow::miExportAllClick, {}},
         {"miExportVisible",
          "Экспорт в CSV: видимый диапазон...",
          &CurvixWindow::miExportVisibleClick,
          {}},
         {"miSavePng", "Сохранить вид в PNG...", &CurvixWindow::miSavePngClick, {}},
+        {"miSaveSvg", "Сохранить вид в SVG...", &CurvixWindow::miSaveSvgClick, {}},
+        {"miSavePdf", "Сохранить вид в PDF...", &CurvixWindow::miSavePdfClick, {}},
+        {"miCopy", "Копировать", &CurvixWindow::miCopyClick, {QKeySequence::Copy}},
     };
-    for (const Item& item : items) {
-        QAction* action = fileMenu->addAction(QString::fromUtf8(item.text));
-        action->setObjectName(QString::fromLatin1(item.name));
-        if (!item.keys.isEmpty()) action->setShortcut(item.keys);
-        qmt::onTriggered(action, qmt::handler(this, item.handler));
-    }
+    const Item viewItems[] = {
+        {"miBack", "Назад", &CurvixWindow::miBackClick, {Qt::Key_Backspace}},
+        {"miZoomIn",
+         "Крупнее по времени",
+         &CurvixWindow::miZoomInClick,
+         {Qt::Key_Plus, Qt::Key_Equal}},
+        {"miZoomOut", "Мельче по времени", &CurvixWindow::miZoomOutClick, {Qt::Key_Minus}},
+        {"miPanLeft", "Влево", &CurvixWindow::miPanLeftClick, {Qt::Key_Left}},
+        {"miPanRight", "Вправо", &CurvixWindow::miPanRightClick, {Qt::Key_Right}},
+        {"miPanUp", "Вверх", &CurvixWindow::miPanUpClick, {Qt::Key_Up}},
+        {"miPanDown", "Вниз", &CurvixWindow::miPanDownClick, {Qt::Key_Down}},
+    };
+    auto fill = [this](QMenu* menu, const Item* begin, const Item* end) {
+        for (const Item* item = begin; item != end; ++item) {
+            if (!item->name) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf8(item->text));
+            action->setObjectName(QString::fromLatin1(item->name));
+            action->setShortcuts(item->keys);
+            qmt::onTriggered(action, qmt::handler(this, item->handler));
+        }
+    };
+    auto* fileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
+    fileMenu->setObjectName(QStringLiteral("mmFile"));
+    fill(fileMenu, std::begin(fileItems), std::end(fileItems));
     fileMenu->addSeparator();
     QAction* quit = fileMenu->addAction(QStringLiteral("Закрыть"));
     quit->setObjectName(QStringLiteral("miClose"));
     quit->setShortcut(QKeySequence::Close);
     qmt::onTriggered(quit, [this] { close(); });
+    auto* viewMenu = menuBar()->addMenu(QStringLiteral("Вид"));
+    viewMenu->setObjectName(QStringLiteral("mmView"));
+    fill(viewMenu, std::begin(viewItems), std::end(viewItems));
+}
 
+void CurvixWindow::buildUi() {
+    resize(1280, 800);
+    buildMenus();
     auto* tools = addToolBar(QStringLiteral("Вид"));
     tools->setObjectName(QStringLiteral("tbView"));
     tools->setMovable(false);
@@ -116,6 +150,12 @@ void CurvixWindow::buildUi() {
     btFullView_->setShortcut(Qt::Key_Home);
     qmt::onClicked(btFullView_, qmt::handler(this, &CurvixWindow::btFullViewClick));
     tools->addWidget(btFullView_);
+    btBack_ = new QPushButton(QStringLiteral("Назад"), tools);
+    btBack_->setObjectName(QStringLiteral("btBack"));
+    btBack_->setToolTip(QStringLiteral("Предыдущий вид (Backspace)"));
+    btBack_->setEnabled(false);
+    qmt::onClicked(btBack_, qmt::handler(this, &CurvixWindow::miBackClick));
+    tools->addWidget(btBack_);
     chbAutoY_ = new qmt::CheckBox(QStringLiteral("Автомасштаб Y"), tools);
     chbAutoY_->setObjectName(QStringLiteral("chbAutoY"));
     chbAutoY_->QCheckBox::setChecked(true);
@@ -126,7 +166,7 @@ void CurvixWindow::buildUi() {
     btClearCursors_->setShortcut(Qt::Key_Escape);
     qmt::onClicked(btClearCursors_, qmt::handler(this, &CurvixWindow::btClearCursorsClick));
     tools->addWidget(btClearCursors_);
-    for (QPushButton* b : {btFollow_, btFullView_, btClearCursors_})
+    for (QPushButton* b : {btFollow_, btFullView_, btBack_, btClearCursors_})
         b->setMinimumWidth(
             std::max(b->minimumWidth(), b->fontMetrics().horizontalAdvance(b->text()) + 28));
     if (data_.timeBase() == TimeBase::Elapsed) {
@@ -140,57 +180,9 @@ void CurvixWindow::buildUi() {
     }
 
     auto* splitter = new QSplitter(this);
+    splitter_ = splitter;
     splitter->setObjectName(QStringLiteral("splitter"));
-    plot_ = new QCustomPlot(splitter);
-    plot_->setObjectName(QStringLiteral("plot"));
-    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    plot_->setNoAntialiasingOnDrag(true);
-    plot_->setPlottingHint(QCP::phFastPolylines, true);
-    // Straight axis and grid lines need no antialiasing; it only costs time.
-    plot_->setNotAntialiasedElements(QCP::aeAxes | QCP::aeGrid | QCP::aeSubGrid | QCP::aeZeroLine |
-                                     QCP::aePlottables | QCP::aeItems);
-    QCPAxisRect* rect = plot_->axisRect();
-    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
-    rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-    rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-    if (data_.timeBase() == TimeBase::LocalTime) {
-        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
-        ticker->setDateTimeSpec(Qt::LocalTime);
-        plot_->xAxis->setTicker(ticker);
-        plot_->xAxis->setLabel(QStringLiteral("Время"));
-    } else {
-        plot_->xAxis->setLabel(QStringLiteral("Время от начала журнала, с"));
-    }
-    plot_->yAxis2->setVisible(false);
-    plot_->yAxis2->setTickLabels(true);
-    plot_->xAxis->setRange(0, 1);
-    connect(plot_, &QCustomPlot::mousePress, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMousePress(e); }); });
-    connect(plot_, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseMove(e); }); });
-    connect(plot_, &QCustomPlot::mouseRelease, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseRelease(e); }); });
-    connect(plot_, &QCustomPlot::mouseWheel, this,
-            [this](QWheelEvent* e) { qmt::guarded([&] { plotWheel(e); }); });
-    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
-        if (!inRefresh_) scheduleRefresh();
-    });
-    for (int i = 0; i < 2; ++i) {
-        auto* line = new QCPItemStraightLine(plot_);
-        line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(0x80, 0, 0x80), 1, Qt::DashLine));
-        line->setVisible(false);
-        auto* label = new QCPItemText(plot_);
-        label->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
-        label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-        label->setClipToAxisRect(true);
-        label->setBrush(QBrush(QColor(255, 255, 255, 220)));
-        label->setPadding(QMargins(3, 1, 3, 1));
-        label->setVisible(false);
-        cursorLine_[i] = line;
-        cursorLabel_[i] = label;
-    }
-
+    buildPlot(splitter);
     auto* scroll = new QScrollArea(splitter);
     scroll->setObjectName(QStringLiteral("channelScroll"));
     panel_ = new ChannelPanel(scroll);
@@ -198,14 +190,29 @@ void CurvixWindow::buildUi() {
     scroll->setWidgetResizable(true);
     panel_->onVisibleChanged = [this](int32_t id) {
         for (Channel* c : data_.channels())
-            if (c->id == id) c->visible = panel_->row(id)->visible->isChecked();
+            if (c->id == id) {
+                c->visible = panel_->row(id)->visible->isChecked();
+                saveChannel(*c);
+            }
         refresh();
     };
     panel_->onAxisChanged = [this](int32_t id) {
         for (Channel* c : data_.channels())
-            if (c->id == id) c->rightAxis = panel_->row(id)->right->isChecked();
+            if (c->id == id) {
+                c->rightAxis = panel_->row(id)->right->isChecked();
+                saveChannel(*c);
+            }
         refresh();
     };
+    panel_->onValueChosen = [this](int32_t id, int which) {
+        qmt::guarded([&] { valueChosen(id, which); });
+    };
+    connect(panel_->markerEdit(), &QLineEdit::returnPressed, this,
+            [this] { qmt::guarded([this] { edMarkerYEnter(); }); });
+    qmt::onClicked(panel_->markerClear(), qmt::handler(this, &CurvixWindow::btClearMarkerClick));
+    panel_->markerRight()->setOnClick([this] {
+        if (markerOn_) setMarker(markerValue_, panel_->markerRight()->isChecked());
+    });
     splitter->addWidget(plot_);
     splitter->addWidget(scroll);
     splitter->setStretchFactor(0, 1);

@@ -1,7 +1,9 @@
 #include "ui/CurvixWindow.h"
 
+#include "link/Ui.h"
 #include "ui/LiveSource.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -37,9 +39,40 @@ void CurvixWindow::takeFromSource() {
     applyRecords(records);
 }
 
+bool CurvixWindow::samplesArriving() const {
+    return source_ && !sourceGone_ && lastSampleMs_ != 0 &&
+           qmt::clock().now().toMSecsSinceEpoch() - lastSampleMs_ < kArrivingMs;
+}
+
+void CurvixWindow::closeEvent(QCloseEvent* event) {
+    if (samplesArriving() &&
+        qmt::showMessage(QStringLiteral("Данные ещё поступают. Закрыть окно и прекратить приём?"),
+                         QStringLiteral("CURVIX"), qmt::MsgIcon::Question, this,
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    saveSettings();
+    endSource();
+    event->accept();
+}
+
+void CurvixWindow::endSource() {
+    if (!source_ || sourceGone_) return;
+    // The program sees the viewer gone: no more acknowledgements.
+    source_->disconnect(this);
+    delete source_;
+    source_ = nullptr;
+    sourceGone_ = true;
+    sourceState_ = QStringLiteral("Приём остановлен");
+    updateStatus();
+    dump(QStringLiteral("closed"));
+}
+
 void CurvixWindow::sourceEnded(const QString& reason) {
     // Whatever is still queued was acknowledged: it is shown too.
     takeFromSource();
+    sourceGone_ = true;
     sourceState_ = reason;
     updateStatus();
     dump(QStringLiteral("ended ") + reason);
@@ -52,6 +85,11 @@ void CurvixWindow::applyRecords(const std::vector<Record>& records) {
         data_.apply(r, now);
         if (dump_) dumpRecord(r);
     }
+    for (const Record& r : records)
+        if (r.type == RecordType::Sample) {
+            lastSampleMs_ = qmt::clock().now().toMSecsSinceEpoch();
+            break;
+        }
     if (sourceState_ == QStringLiteral("Ожидание данных"))
         sourceState_ = QStringLiteral("Приём данных");
     scheduleRefresh();

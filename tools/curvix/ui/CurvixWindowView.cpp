@@ -12,11 +12,103 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 
 #include <cmath>
 #include <limits>
 
 namespace curvix {
+
+void CurvixWindow::buildPlot(QSplitter* splitter) {
+    plot_ = new QCustomPlot(splitter);
+    plot_->setObjectName(QStringLiteral("plot"));
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot_->setNoAntialiasingOnDrag(true);
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
+    // Straight axis and grid lines need no antialiasing; it only costs time.
+    plot_->setNotAntialiasedElements(QCP::aeAxes | QCP::aeGrid | QCP::aeSubGrid | QCP::aeZeroLine |
+                                     QCP::aePlottables | QCP::aeItems);
+    QCPAxisRect* rect = plot_->axisRect();
+    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    if (data_.timeBase() == TimeBase::LocalTime) {
+        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
+        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
+        ticker->setDateTimeSpec(Qt::LocalTime);
+        plot_->xAxis->setTicker(ticker);
+        plot_->xAxis->setLabel(QStringLiteral("Время"));
+    } else {
+        plot_->xAxis->setLabel(QStringLiteral("Время от начала журнала, с"));
+    }
+    plot_->yAxis2->setVisible(false);
+    plot_->yAxis2->setTickLabels(true);
+    plot_->xAxis->setRange(0, 1);
+    connect(plot_, &QCustomPlot::mousePress, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMousePress(e); }); });
+    connect(plot_, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseMove(e); }); });
+    connect(plot_, &QCustomPlot::mouseRelease, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseRelease(e); }); });
+    connect(plot_, &QCustomPlot::mouseWheel, this,
+            [this](QWheelEvent* e) { qmt::guarded([&] { plotWheel(e); }); });
+    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+        if (!inRefresh_) scheduleRefresh();
+    });
+    for (int i = 0; i < 2; ++i) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(0x80, 0, 0x80), 1, Qt::DashLine));
+        line->setVisible(false);
+        auto* label = new QCPItemText(plot_);
+        // Placed in pixels after each layout, so that it stays inside the plot;
+        // a half-transparent ground keeps the curve under it in sight.
+        label->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
+        label->position->setType(QCPItemPosition::ptAbsolute);
+        label->setClipToAxisRect(true);
+        label->setBrush(QBrush(QColor(255, 255, 255, 190)));
+        label->setPen(QPen(line->pen().color(), 1));
+        label->setColor(line->pen().color());
+        label->setPadding(QMargins(3, 1, 3, 1));
+        label->setVisible(false);
+        cursorLine_[i] = line;
+        cursorLabel_[i] = label;
+    }
+
+    // The legend in the plot, so that a saved picture explains itself.
+    plot_->legend->setVisible(false);
+    plot_->legend->setBrush(QBrush(QColor(255, 255, 255, 200)));
+    plot_->legend->setBorderPen(QPen(QColor(0xa0, 0xa0, 0xa0)));
+    plot_->legend->setIconSize(18, 8);
+    plot_->legend->setRowSpacing(-2);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+
+    markerLine_ = new QCPItemStraightLine(plot_);
+    markerLine_->setPen(QPen(QColor(0xc0, 0x60, 0), 1, Qt::DashDotLine));
+    markerLine_->setClipToAxisRect(true);
+    markerLine_->setVisible(false);
+    markerLabel_ = new QCPItemText(plot_);
+    markerLabel_->position->setType(QCPItemPosition::ptAbsolute);
+    markerLabel_->setPositionAlignment(Qt::AlignBottom | Qt::AlignRight);
+    markerLabel_->setClipToAxisRect(true);
+    markerLabel_->setColor(QColor(0xa0, 0x50, 0));
+    markerLabel_->setBrush(QBrush(QColor(255, 255, 255, 190)));
+    markerLabel_->setPadding(QMargins(3, 0, 3, 0));
+    markerLabel_->setVisible(false);
+
+    box_ = new QCPItemRect(plot_);
+    box_->topLeft->setType(QCPItemPosition::ptAbsolute);
+    box_->bottomRight->setType(QCPItemPosition::ptAbsolute);
+    box_->setPen(QPen(QColor(0x30, 0x60, 0xc0), 1, Qt::DashLine));
+    box_->setBrush(QBrush(QColor(0x30, 0x60, 0xc0, 40)));
+    box_->setVisible(false);
+
+    // Labels are placed once the layout has its final size.
+    connect(plot_, &QCustomPlot::afterLayout, this, [this] {
+        updateCursorLabels();
+        updateMarker();
+    });
+    plot_->installEventFilter(this);
+}
 
 void CurvixWindow::scheduleRefresh() {
     if (!tmRefresh_->isActive()) tmRefresh_->start();
@@ -28,9 +120,10 @@ CurvixWindow::Curve& CurvixWindow::curveFor(Channel& c) {
     QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
     // One-pixel lines without antialiasing: the raster engine draws them many
     // times faster, and with min/max columns the curve is as exact as the pixels.
-    graph->setPen(QPen(colorOf(c.colorIndex), 1));
+    graph->setPen(QPen(channelColor(c), 1));
     graph->setAntialiased(false);
     graph->setName(c.name);
+    graph->removeFromLegend(); // refresh adds it while the channel is shown
     // The points are reduced to the pixel columns already.
     graph->setAdaptiveSampling(false);
     curves_.push_back({c.id, graph});
@@ -50,6 +143,12 @@ void CurvixWindow::setVisibleRange(int64_t t0, int64_t t1) {
     refresh();
 }
 
+bool CurvixWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Every resize draws the curves again on the new number of columns.
+    if (watched == plot_ && event->type() == QEvent::Resize) scheduleRefresh();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 bool CurvixWindow::autoY() const {
     return chbAutoY_->isChecked();
 }
@@ -57,10 +156,17 @@ bool CurvixWindow::autoY() const {
 void CurvixWindow::refresh() {
     tmRefresh_->stop();
     inRefresh_ = true;
+    // The columns are the axis rectangle's current width, also before the
+    // first replot and right after a resize.
+    for (auto phase :
+         {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins, QCPLayoutElement::upLayout})
+        plot_->plotLayout()->update(phase);
     const bool hasData = !data_.empty();
     if (hasData && (following_ || !haveView_)) {
         const int64_t last = data_.lastTime();
-        int64_t first = following_ && spanMs_ > 0 ? last - spanMs_ : data_.firstTime();
+        // A run shorter than the window fills the plot and grows with it.
+        int64_t first = following_ && spanMs_ > 0 ? std::max(last - spanMs_, data_.firstTime())
+                                                  : data_.firstTime();
         if (last - first < 1000) first = last - 1000;
         plot_->xAxis->setRange(first / 1000.0, last / 1000.0);
         haveView_ = true;
@@ -78,15 +184,23 @@ void CurvixWindow::refresh() {
     bool anyRight = false;
     for (Channel* c : data_.channels()) {
         if (!panel_->row(c->id) || panel_->row(c->id)->visible->text() != c->name) {
-            panel_->ensureRow(c->id, c->name, colorOf(c->colorIndex));
+            restoreChannel(*c);
+            panel_->ensureRow(c->id, c->name, channelColor(*c));
+            panel_->row(c->id)->visible->QCheckBox::setChecked(c->visible);
+            panel_->row(c->id)->right->QCheckBox::setChecked(c->rightAxis);
             // The legend is never cut: the plot gives way.
             auto* scroll = static_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
             scroll->setMinimumWidth(panel_->sizeHint().width() +
                                     scroll->verticalScrollBar()->sizeHint().width() + 4);
         }
         Curve& curve = curveFor(*c);
-        curve.graph->setName(c->name);
+        curve.graph->setName(c->rightAxis ? c->name + QStringLiteral(" (пр.)") : c->name);
+        curve.graph->setPen(QPen(channelColor(*c), 1));
         curve.graph->setVisible(c->visible);
+        if (c->visible)
+            curve.graph->addToLegend();
+        else
+            curve.graph->removeFromLegend();
         curve.graph->setValueAxis(c->rightAxis ? plot_->yAxis2 : plot_->yAxis);
         anyRight = anyRight || (c->rightAxis && c->visible);
         if (!c->visible) continue;
@@ -97,6 +211,7 @@ void CurvixWindow::refresh() {
         curve.graph->data()->set(cells, true);
     }
     plot_->yAxis2->setVisible(anyRight);
+    plot_->legend->setVisible(plot_->legend->itemCount() > 0);
     if (autoY()) autoscaleY();
     updateStartMarks();
     updateCursorPanel();
@@ -167,6 +282,7 @@ void CurvixWindow::setFollowing(bool on) {
 }
 
 void CurvixWindow::showFullView() {
+    pushView();
     chbAutoY_->QCheckBox::setChecked(true);
     if (data_.timeBase() == TimeBase::LocalTime) {
         setSpan(0);
@@ -174,63 +290,6 @@ void CurvixWindow::showFullView() {
     }
     haveView_ = false; // the next refresh takes the whole range
     refresh();
-}
-
-void CurvixWindow::userRangeChange(bool horizontal, bool vertical) {
-    if (horizontal && following_) {
-        following_ = false;
-        btFollow_->setText(QStringLiteral("Следить"));
-    }
-    if (vertical && chbAutoY_->isChecked()) chbAutoY_->QCheckBox::setChecked(false);
-    haveView_ = true;
-}
-
-void CurvixWindow::plotMousePress(QMouseEvent* event) {
-    pressPos_ = event->pos();
-    pressButton_ = event->button();
-    dragging_ = false;
-}
-
-void CurvixWindow::plotMouseMove(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton)) return;
-    const QPoint moved = event->pos() - pressPos_;
-    if (!dragging_ && moved.manhattanLength() < 4) return;
-    dragging_ = true;
-    userRangeChange(std::abs(moved.x()) >= 2, std::abs(moved.y()) >= 4);
-}
-
-void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
-    const bool click = !dragging_ && (event->pos() - pressPos_).manhattanLength() < 4;
-    dragging_ = false;
-    if (!click || !plot_->axisRect()->rect().contains(event->pos())) return;
-    const int64_t t = toMs(plot_->xAxis->pixelToCoord(event->pos().x()));
-    if (pressButton_ == Qt::LeftButton)
-        setCursorAt(1, t);
-    else if (pressButton_ == Qt::RightButton)
-        setCursorAt(2, t);
-}
-
-void CurvixWindow::plotWheel(QWheelEvent* event) {
-    // Over an axis the wheel zooms that axis alone; over the curves both.
-    QCPAxisRect* rect = plot_->axisRect();
-    const QPointF pos = event->position();
-    const QRect area = rect->rect();
-    if (pos.x() < area.left()) {
-        rect->setRangeZoom(Qt::Vertical);
-        rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis});
-        userRangeChange(false, true);
-    } else if (pos.x() > area.right()) {
-        rect->setRangeZoom(Qt::Vertical);
-        rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis2});
-        userRangeChange(false, true);
-    } else if (pos.y() > area.bottom()) {
-        rect->setRangeZoom(Qt::Horizontal);
-        userRangeChange(true, false);
-    } else {
-        rect->setRangeZoom(Qt::Horizontal | Qt::Vertical);
-        rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-        userRangeChange(true, true);
-    }
 }
 
 void CurvixWindow::btFollowClick() {

@@ -1,0 +1,87 @@
+#include "ui/CurvixWindow.h"
+
+#include "link/CheckBox.h"
+#include "ui/WindowCommon.h"
+
+#include <QComboBox>
+#include <QSettings>
+#include <QSplitter>
+
+namespace curvix {
+namespace {
+
+// In the user's XDG configuration folder: curvix/curvix.ini.
+std::unique_ptr<QSettings> openSettings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("curvix"), QStringLiteral("curvix"));
+}
+
+// Channel names may hold the separators of settings keys.
+QString channelKey(const QString& name) {
+    return QStringLiteral("channels/") + QString::fromLatin1(name.toUtf8().toPercentEncoding());
+}
+
+} // namespace
+
+QString CurvixWindow::settingsGroup() const {
+    // A log window keeps its own size and splitter, the live one its own span.
+    return data_.timeBase() == TimeBase::LocalTime ? QStringLiteral("live") : QStringLiteral("log");
+}
+
+void CurvixWindow::loadSettings() {
+    auto s = openSettings();
+    s->beginGroup(settingsGroup());
+    if (s->contains(QStringLiteral("geometry")))
+        restoreGeometry(s->value(QStringLiteral("geometry")).toByteArray());
+    if (s->contains(QStringLiteral("splitter")))
+        splitter_->restoreState(s->value(QStringLiteral("splitter")).toByteArray());
+    if (s->contains(QStringLiteral("autoY")))
+        chbAutoY_->QCheckBox::setChecked(s->value(QStringLiteral("autoY")).toBool());
+    if (data_.timeBase() == TimeBase::LocalTime && s->contains(QStringLiteral("span"))) {
+        const qlonglong span = s->value(QStringLiteral("span")).toLongLong();
+        for (int i = 0; i < cbSpan_->count(); ++i)
+            if (cbSpan_->itemData(i).toLongLong() == span) {
+                cbSpan_->setCurrentIndex(i);
+                spanMs_ = span;
+            }
+    }
+}
+
+void CurvixWindow::saveSettings() const {
+    auto s = openSettings();
+    s->beginGroup(settingsGroup());
+    s->setValue(QStringLiteral("geometry"), saveGeometry());
+    s->setValue(QStringLiteral("splitter"), splitter_->saveState());
+    s->setValue(QStringLiteral("autoY"), autoY());
+    if (data_.timeBase() == TimeBase::LocalTime)
+        s->setValue(QStringLiteral("span"), qlonglong(spanMs_));
+}
+
+void CurvixWindow::restoreChannel(Channel& channel) {
+    if (channel.name.isEmpty()) return;
+    auto s = openSettings();
+    s->beginGroup(channelKey(channel.name));
+    channel.visible = s->value(QStringLiteral("visible"), channel.visible).toBool();
+    channel.rightAxis = s->value(QStringLiteral("rightAxis"), channel.rightAxis).toBool();
+    const QColor color(s->value(QStringLiteral("color")).toString());
+    if (color.isValid())
+        colors_[channel.id] = color;
+    else // the colour it got now is the one it keeps
+        s->setValue(QStringLiteral("color"), channelColor(channel).name());
+}
+
+void CurvixWindow::saveChannel(const Channel& channel) const {
+    if (channel.name.isEmpty()) return;
+    auto s = openSettings();
+    s->beginGroup(channelKey(channel.name));
+    s->setValue(QStringLiteral("visible"), channel.visible);
+    s->setValue(QStringLiteral("rightAxis"), channel.rightAxis);
+    s->setValue(QStringLiteral("color"), channelColor(channel).name());
+}
+
+QColor CurvixWindow::channelColor(const Channel& channel) const {
+    auto it = colors_.find(channel.id);
+    return it != colors_.end() ? it->second : colorOf(channel.colorIndex);
+}
+
+} // namespace curvix
