@@ -16,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <string>
+#include <thread>
 #include <unistd.h>
 
 using namespace curvix;
@@ -171,6 +173,48 @@ TEST_F(Pipes, AProgramThatStopsReadingAnswersDoesNotEndTheViewer) {
     ASSERT_TRUE(viewer.waitFor("sample 1 "));
     usleep(200 * 1000);
     EXPECT_TRUE(viewer.alive()); // no SIGPIPE
+}
+
+TEST_F(Pipes, AnswersStuckFor2sEndTheSourceAndNotTheViewer) {
+    // The program sends on but never reads an answer: once the answer pipe is
+    // full the viewer waits 2 s, then stops reading, and the sender is refused.
+    bool refused = false;
+    for (int i = 0; i < 200'000 && !refused; ++i)
+        refused = !viewer.write(copyDataFrame(token, beginRecord()));
+    EXPECT_TRUE(refused);
+    ASSERT_TRUE(viewer.waitFor("ended Источник отключён: ответ не уходит 2 с"));
+    EXPECT_TRUE(viewer.alive());
+}
+
+TEST_F(Pipes, AnswersReadLateAreAllThere) {
+    // A full answer pipe is waited for, not taken for a program that has gone.
+    constexpr int kMessages = 30'000; // more answers than the pipe holds
+    std::thread sender([&] {
+        for (int i = 0; i < kMessages; ++i)
+            if (!viewer.write(copyDataFrame(token, beginRecord()))) return;
+    });
+    usleep(800 * 1000);
+    int answers = 0;
+    std::string reply;
+    while (answers < kMessages && viewer.readFrame(reply) && reply == "A")
+        ++answers;
+    sender.join();
+    EXPECT_EQ(answers, kMessages);
+    EXPECT_TRUE(viewer.deliver(token, startRecord()));
+    EXPECT_FALSE(viewer.waitFor("ended ", 100));
+}
+
+TEST_F(Pipes, StandardOutputIsNotTheProtocolPipe) {
+    // Whatever a library prints goes to stderr, never into a frame.
+    auto target = [&](int fd) {
+        char link[256] = {};
+        const std::string path = "/proc/" + std::to_string(viewer.pid()) + "/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+        return n > 0 ? std::string(link, std::size_t(n)) : std::string();
+    };
+    ASSERT_FALSE(target(2).empty());
+    EXPECT_EQ(target(1), target(2));
+    EXPECT_TRUE(viewer.deliver(token, startRecord())); // the answers still come
 }
 
 TEST_F(Pipes, RandomFramesForSecondsLeaveItAnswering) {

@@ -15,6 +15,11 @@
 int main(int argc, char* argv[]) {
     // The program may go at any moment; its closed pipe must not end the viewer.
     std::signal(SIGPIPE, SIG_IGN);
+    // Live, fd 1 carries frames: taken aside before anything can print.
+    bool live = true;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != '-') live = false; // a file name (Qt's own options start with '-')
+    const int protocolOut = live ? curvix::protectProtocolOutput() : STDOUT_FILENO;
     QApplication app(argc, argv);
     curvix::prepareApplication(app);
 
@@ -27,7 +32,7 @@ int main(int argc, char* argv[]) {
     curvix::CurvixWindow window(args.isEmpty() ? curvix::TimeBase::LocalTime
                                                : curvix::TimeBase::Elapsed);
     if (args.isEmpty()) {
-        window.attach(STDIN_FILENO, STDOUT_FILENO);
+        window.attach(STDIN_FILENO, protocolOut);
     } else {
         window.loadLog(args[0]);
     }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QIODevice>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -47,9 +48,17 @@ QString csvNumber(float value) {
     return text;
 }
 
-bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out) {
-    const std::vector<const Channel*> channels = data.channels();
-    QString text = QStringLiteral("\xFEFF") + QStringLiteral("Время");
+bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out,
+              const CsvOptions& options) {
+    std::vector<const Channel*> channels;
+    for (const Channel* c : data.channels())
+        if (options.ids.empty() ||
+            std::find(options.ids.begin(), options.ids.end(), c->id) != options.ids.end())
+            channels.push_back(c);
+    QString text = QStringLiteral("\xFEFF");
+    for (const QString& line : options.comments)
+        text += line + QStringLiteral("\r\n");
+    text += QStringLiteral("Время");
     for (const Channel* c : channels)
         text += QLatin1Char(';') + quoted(c->name);
     text += QStringLiteral("\r\n");
@@ -69,16 +78,24 @@ bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out) {
         return ok;
     };
     for (;;) {
-        int64_t t = std::numeric_limits<int64_t>::max();
-        for (std::size_t k = 0; k < channels.size(); ++k)
-            if (next[k] < end[k]) t = std::min(t, channels[k]->samples.time(next[k]));
+        // Rows follow the drawing order; a row holds the samples sent with one stamp.
+        int64_t t = std::numeric_limits<int64_t>::max(), sent = 0;
+        for (std::size_t k = 0; k < channels.size(); ++k) {
+            if (next[k] >= end[k]) continue;
+            const int64_t tk = channels[k]->samples.time(next[k]);
+            if (tk < t) {
+                t = tk;
+                sent = channels[k]->samples.sentTime(next[k]);
+            }
+        }
         if (t == std::numeric_limits<int64_t>::max()) break;
-        text += csvTime(data.timeBase(), t);
+        text += csvTime(data.timeBase(), sent);
         for (std::size_t k = 0; k < channels.size(); ++k) {
             text += QLatin1Char(';');
             const Series& s = channels[k]->samples;
             // One sample per channel and row: repeated stamps give further rows.
-            if (next[k] < end[k] && s.time(next[k]) == t) text += csvNumber(s.value(next[k]++));
+            if (next[k] < end[k] && s.time(next[k]) == t && s.sentTime(next[k]) == sent)
+                text += csvNumber(s.value(next[k]++));
         }
         text += QStringLiteral("\r\n");
         if (text.size() > 8192 && !flush(false)) return false;

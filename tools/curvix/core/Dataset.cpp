@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -52,7 +53,60 @@ void Dataset::addSample(Channel& c, int64_t stampMs, float value) {
     lastRaw_ = stampMs;
     const int64_t t = std::max(stampMs + shift_, lastTime_);
     lastTime_ = t;
-    c.samples.append(t, value);
+    const int64_t delta = stampMs - t;
+    if (delta != (sentShifts_.empty() ? 0 : sentShifts_.back().delta))
+        sentShifts_.push_back({t, delta});
+    c.samples.append(t, value, stampMs);
+    if (retentionMs_ > 0 && t - trimmedAt_ >= 1000) trim();
+}
+
+int64_t Dataset::sentTime(int64_t t) const {
+    // At a step back both sides share one drawing time; the later stamps win.
+    auto it = std::upper_bound(sentShifts_.begin(), sentShifts_.end(), t,
+                               [](int64_t x, const SentShift& s) { return x < s.from; });
+    return it == sentShifts_.begin() ? t : t + (it - 1)->delta;
+}
+
+void Dataset::setRetention(int64_t keepMs) {
+    retentionMs_ = std::max<int64_t>(keepMs, 0);
+    if (retentionMs_ > 0) trim();
+}
+
+void Dataset::trim() {
+    if (lastTime_ == INT64_MIN) return;
+    trimmedAt_ = lastTime_;
+    const int64_t cutoff = lastTime_ - retentionMs_;
+    for (auto& [id, c] : channels_)
+        c->samples.dropBefore(cutoff);
+    // Marks and stamp shifts before the oldest sample kept serve nothing.
+    const int64_t oldest = empty() ? lastTime_ : firstTime();
+    startMarks_.erase(startMarks_.begin(),
+                      std::lower_bound(startMarks_.begin(), startMarks_.end(), oldest));
+    auto keep = std::upper_bound(sentShifts_.begin(), sentShifts_.end(), oldest,
+                                 [](int64_t x, const SentShift& s) { return x < s.from; });
+    if (keep != sentShifts_.begin()) sentShifts_.erase(sentShifts_.begin(), keep - 1);
+}
+
+void Dataset::clear() {
+    for (auto& [id, c] : channels_)
+        c->samples.clear();
+    startMarks_.clear();
+    counters_ = Counters();
+    // Later samples still never go back behind the ones dropped; the stamp
+    // shift in force stays, the ones before it go.
+    if (sentShifts_.size() > 1) sentShifts_.erase(sentShifts_.begin(), sentShifts_.end() - 1);
+}
+
+void Dataset::reset(TimeBase base) {
+    *this = Dataset(base);
+}
+
+std::size_t Dataset::memoryBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [id, c] : channels_)
+        bytes += sizeof(Channel) + c->samples.memoryBytes();
+    return bytes + startMarks_.capacity() * sizeof(int64_t) +
+           sentShifts_.capacity() * sizeof(SentShift);
 }
 
 void Dataset::apply(const Record& r, int64_t nowMs) {

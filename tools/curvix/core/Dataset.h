@@ -2,6 +2,10 @@
 // Everything one window shows: its channels with their samples, the start
 // marks and what went wrong on the way in. Live data is keyed by local time in
 // milliseconds since the epoch, a value log by elapsed milliseconds.
+//
+// Samples are kept in arrival order on a drawing time that never goes back;
+// each keeps the stamp it was sent with, which is what labels, cursors and
+// exports show (sentTime).
 
 #include "core/Protocol.h"
 #include "core/Series.h"
@@ -44,6 +48,12 @@ public:
     explicit Dataset(TimeBase base = TimeBase::LocalTime) : base_(base) {}
 
     TimeBase timeBase() const { return base_; }
+    // Read from a file (value log, CSV) rather than live: regulators pair by
+    // column names instead of channel ids.
+    bool fromFile() const { return fromFile_; }
+    void setFromFile(bool on) { fromFile_ = on; }
+    // Empties the dataset and gives it another time base (a file replaces it).
+    void reset(TimeBase base);
 
     // Applies one decoded record; nowMs is the local time of its arrival (for
     // the start mark).
@@ -56,9 +66,24 @@ public:
     std::vector<Channel*> channels();
 
     // Appends one sample at a time that never goes back: a stamp older than
-    // the newest is moved forward by the step back, so later samples keep
-    // their spacing and the curve stays in order.
+    // the newest is drawn moved forward by the step back, so later samples
+    // keep their spacing and the curve stays in order; the sample keeps the
+    // stamp as sent.
     void addSample(Channel& channel, int64_t stampMs, float value);
+
+    // The sent stamp at drawing time t: what a cursor or an axis label at t
+    // shows. Equal to t until the clock steps back.
+    int64_t sentTime(int64_t t) const;
+
+    // Live store bound: samples older than keepMs before the newest are
+    // dropped, a block (65536 samples of a channel) at a time; 0 keeps all.
+    void setRetention(int64_t keepMs);
+    int64_t retention() const { return retentionMs_; }
+    // Drops the samples and start marks, keeping the channels (names,
+    // visibility, axis, colour); the counters start again.
+    void clear();
+    // Heap bytes held by the samples of all channels.
+    std::size_t memoryBytes() const;
 
     const std::vector<int64_t>& startMarks() const { return startMarks_; }
     Counters& counters() { return counters_; }
@@ -73,7 +98,18 @@ public:
     static int64_t stampToMs(const StampFields& stamp);
 
 private:
+    void trim();
+
     TimeBase base_;
+    bool fromFile_ = false;
+    int64_t retentionMs_ = 0;
+    int64_t trimmedAt_ = INT64_MIN;
+    // Drawing time from which sent = time + delta, as for Series.
+    struct SentShift {
+        int64_t from;
+        int64_t delta;
+    };
+    std::vector<SentShift> sentShifts_;
     std::map<int32_t, std::unique_ptr<Channel>> channels_;
     std::vector<int64_t> startMarks_;
     Counters counters_;

@@ -23,6 +23,26 @@ void mergeValue(MinMax& into, float v) {
 
 } // namespace
 
+void Moments::add(double v) {
+    ++count;
+    const double d = v - mean;
+    mean += d / double(count);
+    m2 += d * (v - mean);
+}
+
+void Moments::merge(const Moments& o) {
+    if (o.count == 0) return;
+    if (count == 0) {
+        *this = o;
+        return;
+    }
+    const int64_t n = count + o.count;
+    const double d = o.mean - mean;
+    mean += d * double(o.count) / double(n);
+    m2 += o.m2 + d * d * double(count) * double(o.count) / double(n);
+    count = n;
+}
+
 const Series::Block& Series::blockOf(int64_t index, int64_t& slot) const {
     if (!irregular_) {
         const Block& b = blocks_[static_cast<std::size_t>(index >> kBlockBits)];
@@ -46,6 +66,21 @@ float Series::value(int64_t index) const {
     int64_t slot;
     const Block& b = blockOf(index, slot);
     return b.points[static_cast<std::size_t>(slot)].value;
+}
+
+int64_t Series::sentTime(int64_t index) const {
+    const int64_t t = time(index);
+    if (sentShifts_.empty() || index < sentShifts_.front().first) return t;
+    auto it = std::upper_bound(sentShifts_.begin(), sentShifts_.end(), index,
+                               [](int64_t i, const SentShift& s) { return i < s.first; });
+    return t + (it - 1)->delta;
+}
+
+void Series::append(int64_t time, float value, int64_t sent) {
+    const int64_t delta = sent - time;
+    const int64_t current = sentShifts_.empty() ? 0 : sentShifts_.back().delta;
+    if (delta != current) sentShifts_.push_back({size_, delta});
+    append(time, value);
 }
 
 void Series::append(int64_t time, float value) {
@@ -90,7 +125,25 @@ void Series::addToPyramid() {
         for (std::size_t i = row.size() - kFan; i < row.size(); ++i)
             merge(m, row[i]);
         ++level;
+        addMoments(level - 1);
     }
+}
+
+void Series::addMoments(std::size_t level) {
+    // A bucket of 16^(level+2) samples has just completed (the one ending at size_).
+    Moments mo;
+    if (level == 0) {
+        for (int64_t i = size_ - kFan * kFan; i < size_; ++i) {
+            const float v = value(i);
+            if (std::isfinite(v)) mo.add(v);
+        }
+    } else {
+        const std::vector<Moments>& below = moments_[level - 1];
+        for (std::size_t i = below.size() - kFan; i < below.size(); ++i)
+            mo.merge(below[i]);
+    }
+    if (moments_.size() <= level) moments_.emplace_back();
+    moments_[level].push_back(mo);
 }
 
 // First index in [lo, hi) whose time is >= t, or > t when `after`.
@@ -179,6 +232,9 @@ std::size_t Series::memoryBytes() const {
         bytes += static_cast<std::size_t>(b.capacity) * sizeof(Point);
     for (const auto& row : levels_)
         bytes += row.capacity() * sizeof(MinMax);
+    for (const auto& row : moments_)
+        bytes += row.capacity() * sizeof(Moments);
+    bytes += sentShifts_.capacity() * sizeof(SentShift);
     return bytes;
 }
 

@@ -18,6 +18,14 @@ LiveSource::LiveSource(QObject* parent) : QObject(parent) {
     } while (token_ == 0);
 }
 
+namespace {
+
+// How long an acknowledgement may wait for room in the pipe: the program
+// waits as long for it and then counts the viewer as gone.
+constexpr int kReplyTimeoutMs = 2000;
+
+} // namespace
+
 LiveSource::~LiveSource() {
     if (thread_.joinable()) {
         const char byte = 0;
@@ -33,8 +41,34 @@ void LiveSource::start(int inFd, int outFd) {
     std::signal(SIGPIPE, SIG_IGN);
     in_ = inFd;
     out_ = outFd;
+    // Answers never block the reader: a full pipe is waited for with a limit.
+    const int flags = ::fcntl(out_, F_GETFL);
+    if (flags >= 0) ::fcntl(out_, F_SETFL, flags | O_NONBLOCK);
     if (::pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
+    running_ = true;
     thread_ = std::thread([this] { run(); });
+}
+
+void LiveSource::stop(const QString& reason) {
+    if (stopped_) return;
+    stopped_ = true;
+    const bool wasRunning = running_.load();
+    if (thread_.joinable()) {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::write(stop_[1], &byte, 1);
+        thread_.join();
+    }
+    // The program's next message finds no reader, its next wait no answer.
+    closeInput();
+    if (out_ >= 0) ::close(out_);
+    out_ = -1;
+    outputGone_ = true;
+    if (wasRunning) emit ended(reason);
+}
+
+void LiveSource::closeInput() {
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
 }
 
 void LiveSource::take(std::vector<Record>& out) {
@@ -63,25 +97,44 @@ void LiveSource::notify() {
         this, [this] { emit recordsReady(); }, Qt::QueuedConnection);
 }
 
-void LiveSource::reply(const std::string& bytes) {
-    if (outputGone_) return;
+bool LiveSource::reply(const std::string& bytes) {
+    if (outputGone_) return true; // reading goes on; the program may still send
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(out_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            outputGone_ = true; // EPIPE: nobody reads the answers any more
-            return;
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
         }
-        done += static_cast<std::size_t>(n);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A full pipe is not a gone reader: wait for room, a while.
+            pollfd fds[2] = {{out_, POLLOUT, 0}, {stop_[0], POLLIN, 0}};
+            int ready;
+            do
+                ready = ::poll(fds, stop_[0] >= 0 ? 2 : 1, kReplyTimeoutMs);
+            while (ready < 0 && errno == EINTR);
+            if (stop_[0] >= 0 && (fds[1].revents & POLLIN)) return false;
+            if (ready == 0) {
+                // Stop reading, so that the program's next message fails
+                // instead of waiting for an answer that cannot go out.
+                closeInput();
+                finish(QStringLiteral("Источник отключён: ответ не уходит 2 с"));
+                return false;
+            }
+            if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) continue;
+        }
+        outputGone_ = true; // EPIPE: nobody reads the answers any more
+        return true;
     }
+    return true;
 }
 
 void LiveSource::handle(const std::string& frame) {
     const Message m = parseMessage(frame);
     switch (m.kind) {
     case MessageKind::Thread:
-        reply(registrationFrame(token_));
+        if (!reply(registrationFrame(token_))) ending_ = true;
         return;
     case MessageKind::CopyData: {
         bool wake = false;
@@ -96,7 +149,7 @@ void LiveSource::handle(const std::string& frame) {
         }
         // Every copy-data is answered, and first: the sender waits for it, the
         // window does not.
-        reply(acknowledgementFrame());
+        if (!reply(acknowledgementFrame())) ending_ = true;
         if (wake) notify();
         return;
     }
@@ -106,6 +159,7 @@ void LiveSource::handle(const std::string& frame) {
 }
 
 void LiveSource::finish(const QString& reason) {
+    running_ = false;
     QMetaObject::invokeMethod(
         this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
 }
@@ -122,7 +176,10 @@ void LiveSource::run() {
             finish(QStringLiteral("Источник отключён: ошибка чтения"));
             return;
         }
-        if (stop_[0] >= 0 && (fds[1].revents & POLLIN)) return;
+        if (stop_[0] >= 0 && (fds[1].revents & POLLIN)) {
+            running_ = false;
+            return;
+        }
         const ssize_t n = ::read(in_, buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {
@@ -132,11 +189,15 @@ void LiveSource::run() {
             return;
         }
         reader.feed(buffer, static_cast<std::size_t>(n));
-        while (reader.next(frame))
+        while (!ending_ && reader.next(frame))
             handle(frame);
+        if (ending_) { // an answer stuck, or the window asked to end
+            running_ = false;
+            return;
+        }
         if (reader.broken()) {
             // The sender gets an error instead of a pipe that never drains.
-            ::close(in_);
+            closeInput();
             finish(QStringLiteral("Приём остановлен: длина сообщения %1 байт больше 64 КиБ")
                        .arg(reader.badLength()));
             return;

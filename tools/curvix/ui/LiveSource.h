@@ -29,6 +29,12 @@ public:
     // Moves the records queued so far to `out` (appending).
     void take(std::vector<Record>& out);
 
+    // Ends the live source on request: the reader stops, both pipe ends are
+    // closed (acknowledgements stop, the program sees the viewer gone) and
+    // ended(reason) follows. Safe to call more than once and after the end.
+    void stop(const QString& reason = QStringLiteral("Источник отключён"));
+    bool running() const { return running_.load(); }
+
     int64_t foreignMessages() const { return foreign_.load(); }
 
 signals:
@@ -42,7 +48,9 @@ private:
     // Queues a record; true when the window must be woken for it.
     bool queue(Record record);
     void notify();
-    void reply(const std::string& bytes);
+    // False when the answer could not go out (the source ends).
+    bool reply(const std::string& bytes);
+    void closeInput();
     void finish(const QString& reason);
 
     int in_ = -1, out_ = -1;
@@ -54,6 +62,9 @@ private:
     std::vector<Record> queued_;
     bool notified_ = false;
     std::atomic<int64_t> foreign_{0};
+    std::atomic<bool> running_{false};
+    bool stopped_ = false; // window thread: stop() has run
+    bool ending_ = false;  // reader thread: leave after this batch
 };
 
 } // namespace curvix

@@ -7,7 +7,20 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace curvix {
+
+int protectProtocolOutput() {
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) return STDOUT_FILENO;
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(fd);
+        return STDOUT_FILENO;
+    }
+    return fd;
+}
 
 void prepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("curvix"));

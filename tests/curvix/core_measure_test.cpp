@@ -1,0 +1,236 @@
+// Measurements between two times: the moments and band searches of the
+// pyramid against plain scans, the statistics, the step-response figures of
+// responses whose figures are known in closed form, and the regulator pairing.
+
+#include "core/Measure.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+using namespace curvix;
+
+namespace {
+
+// A series of n samples, 1 ms apart, some non-finite; its values beside it.
+Series randomSeries(int n, std::vector<float>& values, unsigned seed) {
+    std::mt19937 random(seed);
+    Series s;
+    for (int i = 0; i < n; ++i) {
+        float v = 1000.0f + float(int(random() % 2001) - 1000) / 8.0f;
+        if (i % 1013 == 0) v = std::nanf("");
+        if (i % 2039 == 0) v = -INFINITY;
+        s.append(i, v);
+        values.push_back(v);
+    }
+    return s;
+}
+
+// The figures of a response y(t) to a unit step at t = 0 by brute force on a fine grid.
+struct Truth {
+    double rise, settle2, settle5, overshoot;
+};
+Truth bruteFigures(const std::function<double(double)>& y, double end) {
+    const double dt = 1e-5;
+    double t10 = NAN, t90 = NAN, last2 = 0, last5 = 0, peak = 0;
+    for (double t = 0; t <= end; t += dt) {
+        const double v = y(t);
+        if (std::isnan(t10) && v >= 0.1) t10 = t;
+        if (std::isnan(t90) && v >= 0.9) t90 = t;
+        if (std::fabs(v - 1) > 0.02) last2 = t;
+        if (std::fabs(v - 1) > 0.05) last5 = t;
+        peak = std::max(peak, v);
+    }
+    return {t90 - t10, last2, last5, std::max(0.0, peak - 1) * 100};
+}
+
+// Set point `from` until t = 1 s, then `to`; the process value follows
+// from + (to - from) y(t - 1 s), one sample each per millisecond.
+void stepRun(Series& sp, Series& pv, double from, double to,
+             const std::function<double(double)>& y, int ms) {
+    for (int i = 0; i < ms; ++i) {
+        const double t = (i - 1000) / 1000.0;
+        sp.append(i, float(t < 0 ? from : to));
+        pv.append(i, float(t < 0 ? from : from + (to - from) * y(t)));
+    }
+}
+
+} // namespace
+
+TEST(Moments, AnyRangeMatchesANaivePass) {
+    std::vector<float> values;
+    const Series s = randomSeries(300'000, values, 11); // several blocks, levels
+    std::mt19937 random(12);
+    for (int round = 0; round < 300; ++round) {
+        int64_t a = random() % s.size(), b = random() % (s.size() + 1);
+        if (round % 3 == 0) b = std::min<int64_t>(a + random() % 600, s.size());
+        if (round == 0) a = 0, b = s.size();
+        if (a > b) std::swap(a, b);
+        int64_t n = 0;
+        double sum = 0;
+        for (int64_t i = a; i < b; ++i)
+            if (std::isfinite(values[std::size_t(i)])) sum += values[std::size_t(i)], ++n;
+        const double mean = n ? sum / double(n) : 0;
+        double m2 = 0;
+        for (int64_t i = a; i < b; ++i)
+            if (std::isfinite(values[std::size_t(i)]))
+                m2 += (values[std::size_t(i)] - mean) * (values[std::size_t(i)] - mean);
+        const Moments m = s.moments(a, b);
+        ASSERT_EQ(m.count, n) << a << ".." << b;
+        if (n == 0) continue;
+        EXPECT_NEAR(m.mean, mean, 1e-9 * 1000) << a << ".." << b;
+        EXPECT_NEAR(m.m2, m2, 1e-9 * std::max(m2, 1.0)) << a << ".." << b;
+
+        // The statistics by time agree (both ends included).
+        const RangeStats r = rangeStats(s, a, b - 1);
+        EXPECT_EQ(r.count, n);
+        EXPECT_NEAR(r.rms, std::sqrt(m2 / double(n)), 1e-9 * 1000);
+        float lo = 0, hi = 0;
+        ASSERT_TRUE(s.minMax(a, b, lo, hi));
+        EXPECT_EQ(r.min, lo);
+        EXPECT_EQ(r.peakToPeak, double(hi) - double(lo));
+    }
+    EXPECT_EQ(rangeStats(s, 10, 5).count, 0);
+    EXPECT_TRUE(std::isnan(rangeStats(Series(), 0, 10).mean));
+}
+
+TEST(Moments, BandSearchesMatchAScan) {
+    std::vector<float> values;
+    const Series s = randomSeries(150'000, values, 21);
+    std::mt19937 random(22);
+    for (int round = 0; round < 400; ++round) {
+        int64_t a = random() % s.size(), b = random() % (s.size() + 1);
+        if (a > b) std::swap(a, b);
+        // Bands from nearly everything inside to nearly everything outside.
+        const double half = double(random() % 1300) / 10.0;
+        const double lo = 1000 - half, hi = 1000 + half * (round % 2 ? 1 : 0.5);
+        auto out = [&](int64_t i) {
+            const float v = values[std::size_t(i)];
+            return std::isfinite(v) && (v < lo || v > hi);
+        };
+        int64_t first = a;
+        while (first < b && !out(first))
+            ++first;
+        int64_t last = b - 1;
+        while (last >= a && !out(last))
+            --last;
+        ASSERT_EQ(s.firstOutside(a, b, lo, hi), first) << a << ".." << b << " " << lo << " " << hi;
+        ASSERT_EQ(s.lastOutside(a, b, lo, hi), last) << a << ".." << b << " " << lo << " " << hi;
+    }
+}
+
+TEST(StepResponse, AnalyticResponsesWithinOnePercent) {
+    const double zeta = 0.5, wn = 4.0; // second order: 16.3 % overshoot
+    const double wd = wn * std::sqrt(1 - zeta * zeta);
+    const std::function<double(double)> firstOrder = [](double t) { return 1 - std::exp(-t); };
+    const std::function<double(double)> secondOrder = [=](double t) {
+        return 1 - std::exp(-zeta * wn * t) *
+                       (std::cos(wd * t) + zeta / std::sqrt(1 - zeta * zeta) * std::sin(wd * t));
+    };
+    struct Case {
+        const char* name;
+        std::function<double(double)> y;
+        double from, to;
+    };
+    const Case cases[] = {{"first order up", firstOrder, 100, 600},
+                          {"first order down", firstOrder, 600, -400},
+                          {"second order up", secondOrder, 0, 250},
+                          {"second order down", secondOrder, 20, -30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Series sp, pv;
+        stepRun(sp, pv, c.from, c.to, c.y, 9000); // 8 s after the step
+        const Truth truth = bruteFigures(c.y, 8.0);
+        const StepFigures f = stepResponse(sp, pv, 0, 8999);
+        ASSERT_TRUE(f.found) << f.problem.toStdString();
+        EXPECT_EQ(f.stepTime, 1000);
+        EXPECT_DOUBLE_EQ(f.size, c.to - c.from);
+        EXPECT_NEAR(f.riseMs, truth.rise * 1000, truth.rise * 10);
+        EXPECT_NEAR(f.settle2Ms, truth.settle2 * 1000, truth.settle2 * 10);
+        EXPECT_NEAR(f.settle5Ms, truth.settle5 * 1000, truth.settle5 * 10);
+        EXPECT_NEAR(f.overshootPct, truth.overshoot, std::max(truth.overshoot * 0.01, 0.01));
+        const double endError = (c.to - c.from) * (1 - c.y(7.999));
+        EXPECT_NEAR(f.steadyError, endError, std::fabs(c.to - c.from) * 1e-5);
+    }
+    // The closed forms the brute force stands for.
+    EXPECT_NEAR(bruteFigures(firstOrder, 8).rise, std::log(9.0), 1e-4);
+    EXPECT_NEAR(bruteFigures(firstOrder, 8).settle2, std::log(50.0), 1e-4);
+    EXPECT_NEAR(bruteFigures(secondOrder, 8).overshoot,
+                100 * std::exp(-M_PI * zeta / std::sqrt(1 - zeta * zeta)), 1e-3);
+}
+
+TEST(StepResponse, RangesWithoutFiguresSayWhy) {
+    Series sp, pv;
+    stepRun(sp, pv, 0, 100, [](double t) { return 1 - std::exp(-t / 10); }, 5000);
+    // Before the step: no step in the set point.
+    StepFigures f = stepResponse(sp, pv, 0, 900);
+    EXPECT_FALSE(f.found);
+    EXPECT_EQ(f.problem, QStringLiteral("нет скачка уставки"));
+    // A slow response in a short range: rise and settling not reached yet.
+    f = stepResponse(sp, pv, 500, 2000);
+    ASSERT_TRUE(f.found);
+    EXPECT_TRUE(std::isnan(f.riseMs));
+    EXPECT_TRUE(std::isnan(f.settle2Ms));
+    EXPECT_DOUBLE_EQ(f.overshootPct, 0);
+    EXPECT_NEAR(f.steadyError, 100 * std::exp(-0.1), 0.01);
+    EXPECT_FALSE(stepResponse(sp, Series(), 0, 5000).found);
+}
+
+TEST(Regulators, PairedByIdLiveAndByNameFromAFile) {
+    Dataset live;
+    for (int32_t id : {1, 2, 3, 8, 15, 16, 31})
+        live.addSample(live.channel(id), 0, 1);
+    const auto pairs = regulatorPairs(live);
+    ASSERT_EQ(pairs.size(), 2u); // regulator 2 has no process value
+    EXPECT_EQ(pairs[0].regulator, 1);
+    EXPECT_EQ(pairs[0].setPointId, 1);
+    EXPECT_EQ(pairs[0].processId, 2);
+    EXPECT_EQ(pairs[1].regulator, 3);
+    EXPECT_EQ(pairs[1].setPointId, 15);
+    EXPECT_EQ(pairs[1].processId, 16);
+
+    Dataset file(TimeBase::Elapsed);
+    file.setFromFile(true);
+    const char* names[] = {"Xm(k)2", "Y(k)2", "Xs(k)2", "Xs(k)1", "АЦП1"};
+    for (int i = 0; i < 5; ++i)
+        file.addSample(file.channel(i + 1, QString::fromUtf8(names[i])), 0, 1);
+    const auto filePairs = regulatorPairs(file);
+    ASSERT_EQ(filePairs.size(), 1u);
+    EXPECT_EQ(filePairs[0].regulator, 2);
+    EXPECT_EQ(filePairs[0].setPointId, 3);
+    EXPECT_EQ(filePairs[0].processId, 1);
+}
+
+TEST(Measurements, VisibleChannelsAndTheirCommentLines) {
+    Dataset data(TimeBase::Elapsed);
+    Channel& s = data.channel(1, QStringLiteral("Xs(k)1"));
+    Channel& p = data.channel(2, QStringLiteral("Xm(k)1"));
+    Channel& y = data.channel(3, QStringLiteral("Y(k)1"));
+    for (int i = 0; i < 10'000; ++i) {
+        const double t = (i - 1000) / 1000.0;
+        data.addSample(s, i, t < 0 ? 0.0f : 10.0f);
+        data.addSample(p, i, t < 0 ? 0.0f : float(10 * (1 - std::exp(-t))));
+        data.addSample(y, i, float(i % 2));
+    }
+    const Measurements all = measure(data, 0, 9999);
+    ASSERT_EQ(all.channels.size(), 3u);
+    ASSERT_EQ(all.steps.size(), 1u);
+    EXPECT_NEAR(all.channels[2].stats.mean, 0.5, 1e-12);
+    EXPECT_NEAR(all.channels[2].stats.rms, 0.5, 1e-12);
+    EXPECT_EQ(all.channels[2].stats.count, 10'000);
+    // The process value hidden: no step figures.
+    const Measurements some = measure(data, 0, 9999, {1, 3});
+    EXPECT_EQ(some.channels.size(), 2u);
+    EXPECT_TRUE(some.steps.empty());
+
+    const QStringList lines = measurementComments(data, all);
+    for (const QString& l : lines)
+        EXPECT_TRUE(l.startsWith(QLatin1Char('#'))) << l.toStdString();
+    EXPECT_EQ(lines.value(0), QStringLiteral("# Диапазон;0,00;9,999;9,999 с"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("# Y(k)1;0;1;0,5;0,5;1;10000")));
+    const QString step = lines.filter(QStringLiteral("# ПИД1;")).value(0);
+    EXPECT_TRUE(step.startsWith(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;0 → 10 (10);2,197;0;3,912;2,996;")))
+        << step.toStdString();
+}
