@@ -44,7 +44,8 @@ const SpanChoice kSpans[] = {
 
 } // namespace
 
-CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent) : QMainWindow(parent), data_(base) {
+CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent)
+    : QMainWindow(parent), data_(base), live_(base == TimeBase::LocalTime) {
     setObjectName(QStringLiteral("CurvixWindow"));
     setWindowTitle(QStringLiteral("CURVIX"));
     if (const char* path = std::getenv("CURVIX_DUMP"); path && *path) {
@@ -166,18 +167,19 @@ void CurvixWindow::buildUi() {
     btClearCursors_->setShortcut(Qt::Key_Escape);
     qmt::onClicked(btClearCursors_, qmt::handler(this, &CurvixWindow::btClearCursorsClick));
     tools->addWidget(btClearCursors_);
-    for (QPushButton* b : {btFollow_, btFullView_, btBack_, btClearCursors_})
-        b->setMinimumWidth(
-            std::max(b->minimumWidth(), b->fontMetrics().horizontalAdvance(b->text()) + 28));
-    if (data_.timeBase() == TimeBase::Elapsed) {
-        // A log does not grow: there is nothing to follow.
-        spanLabel->setVisible(false);
+    if (live_) {
+        buildStoreControls(tools);
+    } else {
+        // A file does not grow: there is nothing to follow.
         for (QAction* a : tools->actions())
             if (QWidget* w = tools->widgetForAction(a);
                 w == cbSpan_ || w == btFollow_ || w == spanLabel)
                 a->setVisible(false);
         following_ = false;
     }
+    for (QPushButton* b : tools->findChildren<QPushButton*>())
+        b->setMinimumWidth(
+            std::max(b->minimumWidth(), b->fontMetrics().horizontalAdvance(b->text()) + 28));
 
     auto* splitter = new QSplitter(this);
     splitter_ = splitter;
@@ -252,6 +254,7 @@ QString CurvixWindow::statusText() const {
 }
 
 void CurvixWindow::updateStatus() {
+    if (lbMemory_) lbMemory_->setText(memoryText());
     lbSource_->setText(sourceState_);
     lbSource_->setVisible(!sourceState_.isEmpty());
     lbCounts_->setText(QStringLiteral("Каналов: %1, отсчётов: %2")

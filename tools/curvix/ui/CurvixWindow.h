@@ -27,6 +27,7 @@ class QLabel;
 class QMouseEvent;
 class QPushButton;
 class QTimer;
+class QToolBar;
 class QWheelEvent;
 
 namespace qmt {
@@ -46,8 +47,8 @@ public:
 
     // Live mode: reads the program's messages from inFd, answers on outFd.
     void attach(int inFd, int outFd);
-    // Replaces the contents with a value log; false (with a message) when the
-    // file cannot be read or has no header.
+    // Replaces the contents with a value log or a CSV; false (with a message)
+    // when the file cannot be read or has no header.
     bool loadLog(const QString& path);
 
     // Takes decoded records as the reader queues them (tests feed them directly).
@@ -118,6 +119,11 @@ public:
     void chbAutoYClick();
     void cbSpanChange();
     void edMarkerYEnter();
+    void cbKeepChange();
+    void btClearClick();
+    // The live store's bound (0: everything); "Хранить".
+    void setRetention(int64_t keepMs);
+    QString memoryText() const;
     void btClearMarkerClick();
 
     QString statusText() const;
@@ -140,12 +146,19 @@ private:
     void buildUi();
     void buildMenus();
     void buildPlot(QSplitter* splitter);
+    void applyTimeAxis();
+    void buildStoreControls(QToolBar* tools);
+    void openFileWindow(const QString& caption, const QString& filter);
     void pushView();
     void pushView(const ViewState& view);
     ViewState currentView() const;
     void updateCursorLabels();
     void updateMarker();
     void updateMeasurements();
+    std::vector<int32_t> shownIds() const;
+    bool cursorRange(int64_t& t0, int64_t& t1) const;
+    // The measurements between the cursors as the CSV export's comment lines.
+    QStringList measurementLines() const;
     bool samplesArriving() const;
     void endSource();
     void valueChosen(int32_t id, int which);
@@ -175,6 +188,7 @@ private:
     void dumpRecord(const Record& r);
 
     Dataset data_;
+    bool live_; // fed by the program (else: a file, which does not grow)
     LiveSource* source_ = nullptr;
     bool sourceGone_ = false;
     // A sample within this long counts as samples still arriving.
@@ -193,6 +207,9 @@ private:
     QLabel* lbCounts_ = nullptr;
     QLabel* lbProblems_ = nullptr;
     QPushButton* btBack_ = nullptr;
+    QComboBox* cbKeep_ = nullptr;
+    QLabel* lbMemory_ = nullptr;
+    QPushButton* btClear_ = nullptr;
     QLineEdit* edMarkerY_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QTimer* tmRefresh_ = nullptr;

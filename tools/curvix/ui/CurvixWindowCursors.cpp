@@ -14,7 +14,9 @@
 
 namespace curvix {
 
-QString CurvixWindow::timeText(int64_t ms) const {
+QString CurvixWindow::timeText(int64_t time) const {
+    // What the program sent for the sample drawn there.
+    const int64_t ms = data_.sentTime(time);
     if (data_.timeBase() == TimeBase::LocalTime)
         return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss,zzz"));
     return csvTime(TimeBase::Elapsed, ms) + QStringLiteral(" с");

@@ -1,7 +1,7 @@
 #include "ui/CurvixWindow.h"
 
 #include "core/Csv.h"
-#include "core/ValueLog.h"
+#include "core/CsvRead.h"
 #include "link/Ui.h"
 
 #include <qcustomplot.h>
@@ -13,33 +13,26 @@
 #include <QGuiApplication>
 #include <QSvgGenerator>
 
+#include <climits>
 #include <limits>
 
 namespace curvix {
 
 bool CurvixWindow::loadLog(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qmt::showMessage(QStringLiteral("Не удаётся открыть файл ") + path,
-                         QStringLiteral("CURVIX"), qmt::MsgIcon::Error, this);
+    const FileLoad load = loadDataFile(path, data_);
+    if (!load.error.isEmpty()) {
+        qmt::showMessage(load.error, QStringLiteral("CURVIX"), qmt::MsgIcon::Error, this);
         return false;
     }
-    const ValueLog log = parseValueLog(file.readAll());
-    if (!log.error.isEmpty()) {
-        qmt::showMessage(path + QStringLiteral(":\n") + log.error, QStringLiteral("CURVIX"),
-                         qmt::MsgIcon::Error, this);
-        return false;
-    }
-    loadValueLog(log, data_);
-    data_.counters().skippedLines = log.skipped;
-    data_.counters().firstSkippedLine = log.firstSkipped;
     logPath_ = path;
-    dump(QStringLiteral("log %1 channels, %2 lines, %3 skipped")
-             .arg(log.names.size())
-             .arg(log.timesMs.size())
-             .arg(log.skipped));
+    dump(QStringLiteral("%1 %2 channels, %3 lines, %4 skipped")
+             .arg(load.csv ? QStringLiteral("csv") : QStringLiteral("log"))
+             .arg(load.channels)
+             .arg(load.rows)
+             .arg(load.skipped));
     sourceState_ = QFileInfo(path).fileName();
     setWindowTitle(QStringLiteral("CURVIX — ") + QFileInfo(path).fileName());
+    applyTimeAxis();
     haveView_ = false;
     refresh();
     return true;
@@ -47,10 +40,17 @@ bool CurvixWindow::loadLog(const QString& path) {
 
 bool CurvixWindow::exportCsv(const QString& path, bool visibleOnly) {
     int64_t t0 = std::numeric_limits<int64_t>::min(), t1 = std::numeric_limits<int64_t>::max();
-    if (visibleOnly) visibleRange(t0, t1);
+    CsvOptions options;
+    if (visibleOnly) {
+        // What is seen: the shown channels, and what was measured on them.
+        visibleRange(t0, t1);
+        options.ids = shownIds();
+        options.comments = measurementLines();
+        if (options.ids.empty()) options.ids.push_back(INT32_MIN); // none, not all
+    }
     QFile file(path);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    writeCsv(data_, t0, t1, file) && file.flush();
+                    writeCsv(data_, t0, t1, file, options) && file.flush();
     if (!ok) {
         file.close();
         qmt::showMessage(QStringLiteral("Ошибка записи в файл ") + path, QStringLiteral("CURVIX"),
@@ -156,14 +156,14 @@ void CurvixWindow::miCopyClick() {
     QGuiApplication::clipboard()->setImage(viewImage());
 }
 
-void CurvixWindow::miOpenLogClick() {
+void CurvixWindow::openFileWindow(const QString& caption, const QString& filter) {
     qmt::FileDialogRequest request;
     request.owner = this;
-    request.caption = QStringLiteral("Открыть журнал значений");
-    request.filter = QStringLiteral("Log-файлы (*.log);;Все файлы (*)");
+    request.caption = caption;
+    request.filter = filter + QStringLiteral(";;Все файлы (*)");
     const QString path = qmt::prompts().openFileName(request);
     if (path.isEmpty()) return;
-    // A log opens beside the live curves, never over them.
+    // A file opens beside the live curves, never over them.
     auto* window = new CurvixWindow(TimeBase::Elapsed);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (!window->loadLog(path)) {
@@ -173,7 +173,13 @@ void CurvixWindow::miOpenLogClick() {
     window->show();
 }
 
-void CurvixWindow::miOpenCsvClick() {}
+void CurvixWindow::miOpenLogClick() {
+    openFileWindow(QStringLiteral("Открыть журнал значений"), QStringLiteral("Log-файлы (*.log)"));
+}
+
+void CurvixWindow::miOpenCsvClick() {
+    openFileWindow(QStringLiteral("Открыть CSV"), QStringLiteral("CSV (*.csv *.txt)"));
+}
 
 void CurvixWindow::miExportAllClick() {
     qmt::FileDialogRequest request;

@@ -4,9 +4,13 @@
 #include "ui/LiveSource.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolBar>
 
 #include <cerrno>
 #include <sys/resource.h>
@@ -39,8 +43,75 @@ void CurvixWindow::takeFromSource() {
     applyRecords(records);
 }
 
+namespace {
+
+struct KeepChoice {
+    const char* text;
+    int64_t ms;
+};
+const KeepChoice kKeeps[] = {{"1 ч", 3'600'000}, {"24 ч", 86'400'000}, {"всё", 0}};
+
+} // namespace
+
+void CurvixWindow::buildStoreControls(QToolBar* tools) {
+    tools->addSeparator();
+    auto* keepLabel = new QLabel(QStringLiteral(" Хранить: "), tools);
+    keepLabel->setObjectName(QStringLiteral("lbKeep"));
+    tools->addWidget(keepLabel);
+    cbKeep_ = new QComboBox(tools);
+    cbKeep_->setObjectName(QStringLiteral("cbKeep"));
+    cbKeep_->setToolTip(QStringLiteral("Более старые отсчёты удаляются блоками"));
+    for (const KeepChoice& k : kKeeps)
+        cbKeep_->addItem(QString::fromUtf8(k.text), qlonglong(k.ms));
+    cbKeep_->setCurrentIndex(1);
+    data_.setRetention(kKeeps[1].ms);
+    connect(cbKeep_, &QComboBox::activated, this,
+            [this] { qmt::guarded([this] { cbKeepChange(); }); });
+    tools->addWidget(cbKeep_);
+    lbMemory_ = new QLabel(tools);
+    lbMemory_->setObjectName(QStringLiteral("lbMemory"));
+    lbMemory_->setMinimumWidth(
+        lbMemory_->fontMetrics().horizontalAdvance(QStringLiteral(" 9999,9 МБ ")) + 4);
+    lbMemory_->setAlignment(Qt::AlignCenter);
+    lbMemory_->setToolTip(QStringLiteral("Память, занятая отсчётами"));
+    tools->addWidget(lbMemory_);
+    btClear_ = new QPushButton(QStringLiteral("Очистить"), tools);
+    btClear_->setObjectName(QStringLiteral("btClear"));
+    qmt::onClicked(btClear_, qmt::handler(this, &CurvixWindow::btClearClick));
+    tools->addWidget(btClear_);
+}
+
+void CurvixWindow::setRetention(int64_t keepMs) {
+    for (int i = 0; i < cbKeep_->count(); ++i)
+        if (cbKeep_->itemData(i).toLongLong() == keepMs) cbKeep_->setCurrentIndex(i);
+    data_.setRetention(keepMs);
+    refresh();
+}
+
+void CurvixWindow::cbKeepChange() {
+    setRetention(cbKeep_->currentData().toLongLong());
+}
+
+void CurvixWindow::btClearClick() {
+    if (data_.sampleCount() > 0 &&
+        qmt::showMessage(QStringLiteral("Удалить все принятые отсчёты?"), QStringLiteral("CURVIX"),
+                         qmt::MsgIcon::Question, this,
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    data_.clear();
+    haveView_ = false;
+    dump(QStringLiteral("cleared"));
+    refresh();
+}
+
+QString CurvixWindow::memoryText() const {
+    QString text = QString::number(double(data_.memoryBytes()) / (1024.0 * 1024.0), 'f', 1);
+    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text + QStringLiteral(" МБ");
+}
+
 bool CurvixWindow::samplesArriving() const {
-    return source_ && !sourceGone_ && lastSampleMs_ != 0 &&
+    return source_ && !sourceGone_ && source_->running() && lastSampleMs_ != 0 &&
            qmt::clock().now().toMSecsSinceEpoch() - lastSampleMs_ < kArrivingMs;
 }
 
@@ -60,9 +131,7 @@ void CurvixWindow::closeEvent(QCloseEvent* event) {
 void CurvixWindow::endSource() {
     if (!source_ || sourceGone_) return;
     // The program sees the viewer gone: no more acknowledgements.
-    source_->disconnect(this);
-    delete source_;
-    source_ = nullptr;
+    source_->stop(QStringLiteral("Приём остановлен: окно закрыто"));
     sourceGone_ = true;
     sourceState_ = QStringLiteral("Приём остановлен");
     updateStatus();

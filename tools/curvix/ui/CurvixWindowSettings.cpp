@@ -25,7 +25,7 @@ QString channelKey(const QString& name) {
 
 QString CurvixWindow::settingsGroup() const {
     // A log window keeps its own size and splitter, the live one its own span.
-    return data_.timeBase() == TimeBase::LocalTime ? QStringLiteral("live") : QStringLiteral("log");
+    return live_ ? QStringLiteral("live") : QStringLiteral("log");
 }
 
 void CurvixWindow::loadSettings() {
@@ -37,7 +37,9 @@ void CurvixWindow::loadSettings() {
         splitter_->restoreState(s->value(QStringLiteral("splitter")).toByteArray());
     if (s->contains(QStringLiteral("autoY")))
         chbAutoY_->QCheckBox::setChecked(s->value(QStringLiteral("autoY")).toBool());
-    if (data_.timeBase() == TimeBase::LocalTime && s->contains(QStringLiteral("span"))) {
+    if (live_ && s->contains(QStringLiteral("keep")))
+        setRetention(s->value(QStringLiteral("keep")).toLongLong());
+    if (live_ && s->contains(QStringLiteral("span"))) {
         const qlonglong span = s->value(QStringLiteral("span")).toLongLong();
         for (int i = 0; i < cbSpan_->count(); ++i)
             if (cbSpan_->itemData(i).toLongLong() == span) {
@@ -53,8 +55,10 @@ void CurvixWindow::saveSettings() const {
     s->setValue(QStringLiteral("geometry"), saveGeometry());
     s->setValue(QStringLiteral("splitter"), splitter_->saveState());
     s->setValue(QStringLiteral("autoY"), autoY());
-    if (data_.timeBase() == TimeBase::LocalTime)
+    if (live_) {
         s->setValue(QStringLiteral("span"), qlonglong(spanMs_));
+        s->setValue(QStringLiteral("keep"), qlonglong(data_.retention()));
+    }
 }
 
 void CurvixWindow::restoreChannel(Channel& channel) {

@@ -32,15 +32,7 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
     rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
     rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
-    if (data_.timeBase() == TimeBase::LocalTime) {
-        auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
-        ticker->setDateTimeSpec(Qt::LocalTime);
-        plot_->xAxis->setTicker(ticker);
-        plot_->xAxis->setLabel(QStringLiteral("Время"));
-    } else {
-        plot_->xAxis->setLabel(QStringLiteral("Время от начала журнала, с"));
-    }
+    applyTimeAxis();
     plot_->yAxis2->setVisible(false);
     plot_->yAxis2->setTickLabels(true);
     plot_->xAxis->setRange(0, 1);
@@ -108,6 +100,41 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
         updateMarker();
     });
     plot_->installEventFilter(this);
+}
+
+namespace {
+
+// Clock labels of the stamps as sent: after a clock step back the curve runs
+// on in drawing time, its labels show the time the program gave.
+class SentTicker : public QCPAxisTickerDateTime {
+public:
+    explicit SentTicker(const Dataset& data) : data_(data) {}
+
+protected:
+    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
+                         int precision) override {
+        const double sent = data_.sentTime(toMs(tick)) / 1000.0;
+        return QCPAxisTickerDateTime::getTickLabel(sent, locale, formatChar, precision);
+    }
+
+private:
+    const Dataset& data_;
+};
+
+} // namespace
+
+void CurvixWindow::applyTimeAxis() {
+    if (data_.timeBase() == TimeBase::LocalTime) {
+        auto ticker = QSharedPointer<SentTicker>::create(data_);
+        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
+        ticker->setDateTimeSpec(Qt::LocalTime);
+        plot_->xAxis->setTicker(ticker);
+        plot_->xAxis->setLabel(QStringLiteral("Время"));
+    } else {
+        plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+        plot_->xAxis->setLabel(live_ ? QStringLiteral("Время, с")
+                                     : QStringLiteral("Время от начала журнала, с"));
+    }
 }
 
 void CurvixWindow::scheduleRefresh() {
@@ -276,7 +303,7 @@ void CurvixWindow::setSpan(int64_t spanMs) {
 }
 
 void CurvixWindow::setFollowing(bool on) {
-    following_ = on && data_.timeBase() == TimeBase::LocalTime;
+    following_ = on && live_;
     btFollow_->setText(following_ ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
     refresh();
 }
@@ -284,7 +311,7 @@ void CurvixWindow::setFollowing(bool on) {
 void CurvixWindow::showFullView() {
     pushView();
     chbAutoY_->QCheckBox::setChecked(true);
-    if (data_.timeBase() == TimeBase::LocalTime) {
+    if (live_) {
         setSpan(0);
         return;
     }

@@ -60,7 +60,7 @@ bool CurvixWindow::viewBack() {
     spanMs_ = v.spanMs;
     for (int i = 0; i < cbSpan_->count(); ++i)
         if (cbSpan_->itemData(i).toLongLong() == v.spanMs) cbSpan_->setCurrentIndex(i);
-    following_ = v.following && data_.timeBase() == TimeBase::LocalTime;
+    following_ = v.following && live_;
     btFollow_->setText(following_ ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
     chbAutoY_->QCheckBox::setChecked(v.autoY);
     inRefresh_ = true;
