@@ -77,8 +77,9 @@ TEST(CsvRead, OtherSeparatorsTimesAndBadRows) {
          1250, 3.5f, 1, 4},
         {"semicolons, decimal commas", "time;A\r\n0,5;1,5\r\n1;2,5\r\n2;x\r\n3\r\n",
          TimeBase::Elapsed, 1000, 2.5f, 2, 4},
-        {"ISO date-time", "# made elsewhere\nwhen,A\n2026-10-25 02:00:00.5,1\n"
-                          "2026-10-25T02:00:01,2\n2026-13-01 00:00:00,3\n",
+        {"ISO date-time",
+         "# made elsewhere\nwhen,A\n2026-10-25 02:00:00.5,1\n"
+         "2026-10-25T02:00:01,2\n2026-13-01 00:00:00,3\n",
          TimeBase::LocalTime, local(2, 0, 1), 2.0f, 1, 5},
         {"trailing separator", "t;A;\n1;2;\n2;3;\n", TimeBase::Elapsed, 2000, 3.0f, 0, 0},
     };
@@ -132,9 +133,8 @@ TEST(SentStamps, AClockStepBackKeepsTheSentStampsInTheCsv) {
     const QStringList rows = csv.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 5);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(rows[i + 1], csvTime(TimeBase::LocalTime, stamps[i]) + QStringLiteral(";%1;%2")
-                                   .arg(i)
-                                   .arg(10 + i));
+        EXPECT_EQ(rows[i + 1], csvTime(TimeBase::LocalTime, stamps[i]) +
+                                   QStringLiteral(";%1;%2").arg(i).arg(10 + i));
 }
 
 TEST(Retention, OldBlocksGoWholeAndClearKeepsTheChannels) {

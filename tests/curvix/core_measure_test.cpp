@@ -48,8 +48,8 @@ Truth bruteFigures(const std::function<double(double)>& y, double end) {
 
 // Set point `from` until t = 1 s, then `to`; the process value follows
 // from + (to - from) y(t - 1 s), one sample each per millisecond.
-void stepRun(Series& sp, Series& pv, double from, double to,
-             const std::function<double(double)>& y, int ms) {
+void stepRun(Series& sp, Series& pv, double from, double to, const std::function<double(double)>& y,
+             int ms) {
     for (int i = 0; i < ms; ++i) {
         const double t = (i - 1000) / 1000.0;
         sp.append(i, float(t < 0 ? from : to));
@@ -163,7 +163,8 @@ TEST(StepResponse, AnalyticResponsesWithinOnePercent) {
 
 TEST(StepResponse, RangesWithoutFiguresSayWhy) {
     Series sp, pv;
-    stepRun(sp, pv, 0, 100, [](double t) { return 1 - std::exp(-t / 10); }, 5000);
+    stepRun(
+        sp, pv, 0, 100, [](double t) { return 1 - std::exp(-t / 10); }, 5000);
     // Before the step: no step in the set point.
     StepFigures f = stepResponse(sp, pv, 0, 900);
     EXPECT_FALSE(f.found);
@@ -231,6 +232,7 @@ TEST(Measurements, VisibleChannelsAndTheirCommentLines) {
     EXPECT_EQ(lines.value(0), QStringLiteral("# Диапазон;0,00;9,999;9,999 с"));
     EXPECT_TRUE(lines.contains(QStringLiteral("# Y(k)1;0;1;0,5;0,5;1;10000")));
     const QString step = lines.filter(QStringLiteral("# ПИД1;")).value(0);
-    EXPECT_TRUE(step.startsWith(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;0 → 10 (10);2,197;0;3,912;2,996;")))
+    EXPECT_TRUE(
+        step.startsWith(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;0 → 10 (10);2,197;0;3,912;2,996;")))
         << step.toStdString();
 }

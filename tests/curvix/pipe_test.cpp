@@ -208,7 +208,8 @@ TEST_F(Pipes, StandardOutputIsNotTheProtocolPipe) {
     // Whatever a library prints goes to stderr, never into a frame.
     auto target = [&](int fd) {
         char link[256] = {};
-        const std::string path = "/proc/" + std::to_string(viewer.pid()) + "/fd/" + std::to_string(fd);
+        const std::string path =
+            "/proc/" + std::to_string(viewer.pid()) + "/fd/" + std::to_string(fd);
         const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
         return n > 0 ? std::string(link, std::size_t(n)) : std::string();
     };

@@ -34,12 +34,9 @@ QLabel* valueLabel(QWidget* parent, const QString& name) {
 
 const char* const kStatNames[ChannelPanel::kStatColumns] = {"Min", "Max", "Mean",
                                                             "Rms", "Pp",  "Count"};
-const char* const kStepRowTexts[ChannelPanel::kStepRows] = {"Скачок",
-                                                            "Нарастание 10–90 %",
-                                                            "Перерегулирование",
-                                                            "Установление ±2 %",
-                                                            "Установление ±5 %",
-                                                            "Ошибка в конце"};
+const char* const kStepRowTexts[ChannelPanel::kStepRows] = {
+    "Скачок уставки",       "Нарастание 10–90 %, с", "Перерегулирование, %",
+    "Установление ±2 %, с", "Установление ±5 %, с",  "Ошибка в конце"};
 
 } // namespace
 
@@ -82,6 +79,7 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
                                QStringLiteral("lbHeadDelta")};
     for (int c = 0; c < heads.size(); ++c)
         grid_->addWidget(head(heads[c], names[c]), 0, c, c >= 2 ? Qt::AlignRight : Qt::AlignLeft);
+    grid_->setColumnStretch(5, 1); // columns packed to the left
     outer->addLayout(grid_);
 
     auto* markerRow = new QHBoxLayout;
@@ -118,6 +116,7 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
     for (int c = 0; c < statHeads.size(); ++c)
         statGrid_->addWidget(head(statHeads[c], QStringLiteral("lbHeadStat") + QString::number(c)),
                              0, c, c >= 1 ? Qt::AlignRight : Qt::AlignLeft);
+    statGrid_->setColumnStretch(7, 1);
     outer->addLayout(statGrid_);
 
     stepHead_ = head(QStringLiteral("Переходная характеристика"), QStringLiteral("lbStepHead"));
@@ -131,6 +130,7 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
         label->setObjectName(QStringLiteral("lbStepRow") + QString::number(r));
         stepGrid_->addWidget(label, r + 1, 0);
     }
+    stepGrid_->setColumnStretch(8, 1);
     outer->addLayout(stepGrid_);
     outer->addStretch(1);
     setStepColumns({}, {});
@@ -174,9 +174,13 @@ ChannelPanel::Row& ChannelPanel::ensureRow(int32_t id, const QString& name, cons
     }
     row.statName = new QLabel(name, this);
     row.statName->setObjectName(QStringLiteral("lbStatName_") + key);
-    for (int c = 0; c < kStatColumns; ++c)
-        row.stats[std::size_t(c)] = valueLabel(
-            this, QStringLiteral("lbStat") + QLatin1String(kStatNames[c]) + QLatin1Char('_') + key);
+    for (int c = 0; c < kStatColumns; ++c) {
+        // As wide as their figures: seven columns must leave the plot its room.
+        QLabel* stat = valueLabel(this, QStringLiteral("lbStat") + QLatin1String(kStatNames[c]) +
+                                            QLatin1Char('_') + key);
+        stat->setMinimumWidth(0);
+        row.stats[std::size_t(c)] = stat;
+    }
     Row& added = rows_.emplace(id, row).first->second;
     // Rows stay in id order, as the program announces its channels.
     int line = 1;

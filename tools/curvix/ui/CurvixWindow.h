@@ -147,6 +147,7 @@ private:
     void buildMenus();
     void buildPlot(QSplitter* splitter);
     void applyTimeAxis();
+    void fitPanel();
     void buildStoreControls(QToolBar* tools);
     void openFileWindow(const QString& caption, const QString& filter);
     void pushView();

@@ -27,6 +27,7 @@ void CurvixWindow::setCursorAt(int which, int64_t t) {
     cursorSet_[i] = true;
     cursorTime_[i] = t;
     updateCursorPanel();
+    fitPanel();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -13,6 +13,7 @@
 #include <QToolBar>
 
 #include <cerrno>
+#include <cmath>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -105,7 +106,10 @@ void CurvixWindow::btClearClick() {
 }
 
 QString CurvixWindow::memoryText() const {
-    QString text = QString::number(double(data_.memoryBytes()) / (1024.0 * 1024.0), 'f', 1);
+    const double bytes = double(data_.memoryBytes());
+    if (bytes < 1024.0 * 1024.0)
+        return QString::number(std::ceil(bytes / 1024.0)) + QStringLiteral(" КБ");
+    QString text = QString::number(bytes / (1024.0 * 1024.0), 'f', 1);
     text.replace(QLatin1Char('.'), QLatin1Char(','));
     return text + QStringLiteral(" МБ");
 }

@@ -137,6 +137,14 @@ void CurvixWindow::applyTimeAxis() {
     }
 }
 
+void CurvixWindow::fitPanel() {
+    // The legend is never cut: the plot gives way.
+    auto* scroll = static_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
+    const int width =
+        panel_->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width() + 4;
+    if (width > scroll->minimumWidth()) scroll->setMinimumWidth(width);
+}
+
 void CurvixWindow::scheduleRefresh() {
     if (!tmRefresh_->isActive()) tmRefresh_->start();
 }
@@ -215,10 +223,6 @@ void CurvixWindow::refresh() {
             panel_->ensureRow(c->id, c->name, channelColor(*c));
             panel_->row(c->id)->visible->QCheckBox::setChecked(c->visible);
             panel_->row(c->id)->right->QCheckBox::setChecked(c->rightAxis);
-            // The legend is never cut: the plot gives way.
-            auto* scroll = static_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
-            scroll->setMinimumWidth(panel_->sizeHint().width() +
-                                    scroll->verticalScrollBar()->sizeHint().width() + 4);
         }
         Curve& curve = curveFor(*c);
         curve.graph->setName(c->rightAxis ? c->name + QStringLiteral(" (пр.)") : c->name);
@@ -242,6 +246,7 @@ void CurvixWindow::refresh() {
     if (autoY()) autoscaleY();
     updateStartMarks();
     updateCursorPanel();
+    fitPanel();
     updateStatus();
     inRefresh_ = false;
     plot_->replot(QCustomPlot::rpQueuedReplot);
