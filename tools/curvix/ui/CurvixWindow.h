@@ -6,6 +6,7 @@
 #include "core/View.h"
 
 #include <QImage>
+#include <QSize>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -236,6 +237,7 @@ private:
     bool following_ = true;
     int64_t spanMs_ = 10 * 60 * 1000;
     bool inRefresh_ = false;
+    QSize laidOut_; // the plot's size at its last layout
     bool haveView_ = false;
     QString sourceState_;
     ViewPoints points_;

@@ -96,6 +96,7 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
 
     // Labels are placed once the layout has its final size.
     connect(plot_, &QCustomPlot::afterLayout, this, [this] {
+        laidOut_ = plot_->size();
         updateCursorLabels();
         updateMarker();
     });
@@ -192,10 +193,13 @@ void CurvixWindow::refresh() {
     tmRefresh_->stop();
     inRefresh_ = true;
     // The columns are the axis rectangle's current width, also before the
-    // first replot and right after a resize.
-    for (auto phase :
-         {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins, QCPLayoutElement::upLayout})
-        plot_->plotLayout()->update(phase);
+    // first replot and right after a resize (a replot lays it out otherwise).
+    if (plot_->size() != laidOut_) {
+        for (auto phase : {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                           QCPLayoutElement::upLayout})
+            plot_->plotLayout()->update(phase);
+        laidOut_ = plot_->size();
+    }
     const bool hasData = !data_.empty();
     if (hasData && (following_ || !haveView_)) {
         const int64_t last = data_.lastTime();
