@@ -227,7 +227,7 @@ TEST_F(CurvixWindowTest, SettingsAreKeptBetweenRuns) {
     EXPECT_EQ(again.size(), QSize(1100, 700));
     EXPECT_EQ(child<QComboBox>(&again, "cbSpan")->currentText(), QStringLiteral("1 ч"));
     EXPECT_FALSE(again.autoY());
-    // Only АЦП1 this time: it keeps its colour although it is the first channel.
+    // Y(k)2 and АЦП1 announced alone, announced in another order: each keeps its colour.
     std::vector<Record> records;
     for (const Record& r : handOff(10))
         if (r.type != RecordType::Channel || r.id == 31 || r.id == 10) records.push_back(r);
@@ -243,6 +243,17 @@ TEST_F(CurvixWindowTest, SettingsAreKeptBetweenRuns) {
             adc = again.plot()->graph(i);
     ASSERT_NE(adc, nullptr);
     EXPECT_EQ(adc->pen().color(), adcColor);
+    again.close();
+
+    // A new channel took the set point's kept colour first: the set point gives way.
+    CurvixWindow third;
+    third.applyRecords({decodeRecord(beginRecord()), decodeRecord(channelRecord(5, "Z(k)9")),
+                        decodeRecord(channelRecord(7, "Xs(k)1")),
+                        decodeRecord(sampleRecord(5, 1.0f, stampAt(12 * 3600))),
+                        decodeRecord(sampleRecord(7, 2.0f, stampAt(12 * 3600)))});
+    third.refresh();
+    ASSERT_EQ(third.plot()->graphCount(), 2);
+    EXPECT_NE(third.plot()->graph(0)->pen().color(), third.plot()->graph(1)->pen().color());
 }
 
 TEST_F(CurvixWindowTest, AFreshRunFillsTheTimeAxisAndCursorLabelsStayInside) {

@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QSplitter>
 
+#include <algorithm>
+
 namespace curvix {
 namespace {
 
@@ -64,14 +66,32 @@ void CurvixWindow::saveSettings() const {
 void CurvixWindow::restoreChannel(Channel& channel) {
     if (channel.name.isEmpty()) return;
     auto s = openSettings();
+    // Two curves never share a colour. A kept colour goes to its channel
+    // unless a curve shows it already; a channel without one takes none that
+    // another channel here keeps.
+    std::vector<QColor> shown, kept;
+    for (const Channel* other : data_.channels()) {
+        if (other->id == channel.id) continue;
+        if (colors_.count(other->id)) shown.push_back(colors_.at(other->id));
+        const QColor k(s->value(channelKey(other->name) + QStringLiteral("/color")).toString());
+        if (k.isValid()) kept.push_back(k);
+    }
     s->beginGroup(channelKey(channel.name));
     channel.visible = s->value(QStringLiteral("visible"), channel.visible).toBool();
     channel.rightAxis = s->value(QStringLiteral("rightAxis"), channel.rightAxis).toBool();
-    const QColor color(s->value(QStringLiteral("color")).toString());
-    if (color.isValid())
-        colors_[channel.id] = color;
-    else // the colour it got now is the one it keeps
-        s->setValue(QStringLiteral("color"), channelColor(channel).name());
+    auto isTaken = [&](const QColor& c) {
+        return std::find(shown.begin(), shown.end(), c) != shown.end() ||
+               std::find(kept.begin(), kept.end(), c) != kept.end();
+    };
+    QColor color(s->value(QStringLiteral("color")).toString());
+    if (!color.isValid() || std::find(shown.begin(), shown.end(), color) != shown.end()) {
+        color = channelColor(channel);
+        for (int i = 0; i < 64 && isTaken(color); ++i)
+            color = colorOf(i);
+        // The colour it got now is the one it keeps.
+        s->setValue(QStringLiteral("color"), color.name());
+    }
+    colors_[channel.id] = color;
 }
 
 void CurvixWindow::saveChannel(const Channel& channel) const {
