@@ -141,6 +141,14 @@ TEST_F(CurvixWindowTest, TheLevelMarkerIsTypedOrTakenFromACursor) {
         }
     EXPECT_GT(orange, area.width() / 2);
 
+    // Keys typed into the field are the field's: Backspace edits, it does not go back.
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("12"));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClick(edit, Qt::Key_Minus);
+    EXPECT_EQ(edit->text(), QStringLiteral("250,51-"));
+    EXPECT_EQ(window.viewHistorySize(), 0);
+
     edit->setText(QStringLiteral("abc"));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(prompts.lastText(), QStringLiteral("Уровень Y: «abc» не число"));
