@@ -32,8 +32,8 @@ float valueOf(int32_t id, int i, int samples) {
     if (id < 31 && row == 2) {
         if (t < 0) return float(100 + noise);
         const double z = 0.4, w = 0.5, wd = w * std::sqrt(1 - z * z);
-        const double y = 1 - std::exp(-z * w * t) * (std::cos(wd * t) + z / std::sqrt(1 - z * z) *
-                                                                            std::sin(wd * t));
+        const double y = 1 - std::exp(-z * w * t) *
+                                 (std::cos(wd * t) + z / std::sqrt(1 - z * z) * std::sin(wd * t));
         return float(100 + 500 * y + noise);
     }
     return float(1000 * std::sin(i * 0.0005 + id) + noise * 100);

@@ -19,7 +19,8 @@ QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
     // Not UTF-8: a spreadsheet of a Russian Windows saves in its code page.
-    if (utf8.hasError()) text = fromCp1251(std::string_view(body.constData(), std::size_t(body.size())));
+    if (utf8.hasError())
+        text = fromCp1251(std::string_view(body.constData(), std::size_t(body.size())));
     return text;
 }
 
@@ -61,10 +62,12 @@ bool parseNumber(QString text, bool commaDecimal, double& v) {
 // Local date and time: "31.12.2026 23:59:58,120" (the export), ISO
 // "2026-12-31 23:59:58.12" or with a T; seconds and fraction may be left out.
 bool parseDateTime(const QString& text, int64_t& ms) {
-    static const QRegularExpression ru(QStringLiteral(
-        "^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4})[ T]+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d{1,9}))?)?$"));
-    static const QRegularExpression iso(QStringLiteral(
-        "^(\\d{4})-(\\d{1,2})-(\\d{1,2})[ T]+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d{1,9}))?)?$"));
+    static const QRegularExpression ru(
+        QStringLiteral("^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4})[ "
+                       "T]+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d{1,9}))?)?$"));
+    static const QRegularExpression iso(
+        QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})[ "
+                       "T]+(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d{1,9}))?)?$"));
     const QString t = text.trimmed();
     auto m = ru.match(t);
     int day, month, year;
@@ -123,8 +126,9 @@ CsvTable parseCsv(const QByteArray& bytes) {
             while (head.size() > 1 && head.back().trimmed().isEmpty())
                 head.removeLast();
             if (head.size() < 2) {
-                table.error = QStringLiteral("Строка %1 не заголовок таблицы: нет столбцов значений")
-                                  .arg(n + 1);
+                table.error =
+                    QStringLiteral("Строка %1 не заголовок таблицы: нет столбцов значений")
+                        .arg(n + 1);
                 return table;
             }
             for (qsizetype c = 1; c < head.size(); ++c)

@@ -48,7 +48,11 @@ void Dataset::addSample(Channel& c, int64_t stampMs, float value) {
     if (!std::isfinite(value)) ++counters_.nonFinite;
     if (lastRaw_ != INT64_MIN && stampMs < lastRaw_) {
         ++counters_.backwardStamps;
-        shift_ += lastRaw_ - stampMs;
+        // A file may swing its times back and forth by millennia; the drawing
+        // time saturates far before 64 bits would overflow.
+        constexpr int64_t kMaxShift = int64_t(1) << 60;
+        const int64_t step = lastRaw_ - stampMs;
+        shift_ = shift_ > kMaxShift - step ? kMaxShift : shift_ + step;
     }
     lastRaw_ = stampMs;
     const int64_t t = std::max(stampMs + shift_, lastTime_);
@@ -57,7 +61,8 @@ void Dataset::addSample(Channel& c, int64_t stampMs, float value) {
     if (delta != (sentShifts_.empty() ? 0 : sentShifts_.back().delta))
         sentShifts_.push_back({t, delta});
     c.samples.append(t, value, stampMs);
-    if (retentionMs_ > 0 && t - trimmedAt_ >= 1000) trim();
+    // Checked once a second of the run: a drop happens a block at a time anyway.
+    if (retentionMs_ > 0 && (trimmedAt_ == INT64_MIN || t >= trimmedAt_ + 1000)) trim();
 }
 
 int64_t Dataset::sentTime(int64_t t) const {

@@ -50,8 +50,7 @@ std::vector<RegulatorPair> regulatorPairs(const Dataset& data) {
     return pairs;
 }
 
-Measurements measure(const Dataset& data, int64_t t0, int64_t t1,
-                     const std::vector<int32_t>& ids) {
+Measurements measure(const Dataset& data, int64_t t0, int64_t t1, const std::vector<int32_t>& ids) {
     Measurements out;
     out.t0 = t0;
     out.t1 = t1;

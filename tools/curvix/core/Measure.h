@@ -35,10 +35,10 @@ struct StepFigures {
     double to = NAN;      // set point after it (at t1)
     double size = NAN;    // to - from
     // Milliseconds from the step; NaN when the range ends first.
-    double riseMs = NAN;     // from 10 % to 90 % of the step
-    double settle2Ms = NAN;  // until the process value stays within ±2 % of the step of `to`
-    double settle5Ms = NAN;  // the same within ±5 %
-    double overshootPct = 0; // beyond `to`, in % of the step (0 when it never passes)
+    double riseMs = NAN;      // from 10 % to 90 % of the step
+    double settle2Ms = NAN;   // until the process value stays within ±2 % of the step of `to`
+    double settle5Ms = NAN;   // the same within ±5 %
+    double overshootPct = 0;  // beyond `to`, in % of the step (0 when it never passes)
     double steadyError = NAN; // set point minus process value at the end of the range
 };
 

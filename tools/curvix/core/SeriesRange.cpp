@@ -202,7 +202,8 @@ int64_t Series::dropBefore(int64_t t) {
     for (std::size_t i = 0; i < sentShifts_.size(); ++i) {
         const bool nextApplies = i + 1 < sentShifts_.size() && sentShifts_[i + 1].first <= dropped;
         if (nextApplies) continue;
-        shifts.push_back({std::max<int64_t>(sentShifts_[i].first - dropped, 0), sentShifts_[i].delta});
+        shifts.push_back(
+            {std::max<int64_t>(sentShifts_[i].first - dropped, 0), sentShifts_[i].delta});
     }
     sentShifts_ = std::move(shifts);
     return dropped;

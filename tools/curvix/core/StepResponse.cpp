@@ -14,7 +14,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // The first finite value of [a, b) from the front (or the back); false when none.
 bool firstFinite(const Series& s, int64_t a, int64_t b, bool fromBack, double& v) {
-    const int64_t i = fromBack ? s.lastOutside(a, b, kInf, -kInf) : s.firstOutside(a, b, kInf, -kInf);
+    const int64_t i =
+        fromBack ? s.lastOutside(a, b, kInf, -kInf) : s.firstOutside(a, b, kInf, -kInf);
     if (i < a || i >= b) return false;
     v = s.value(i);
     return true;

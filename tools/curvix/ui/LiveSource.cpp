@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <random>
 #include <unistd.h>
 
@@ -42,17 +43,22 @@ void LiveSource::start(int inFd, int outFd) {
     in_ = inFd;
     out_ = outFd;
     // Answers never block the reader: a full pipe is waited for with a limit.
-    const int flags = ::fcntl(out_, F_GETFL);
-    if (flags >= 0) ::fcntl(out_, F_SETFL, flags | O_NONBLOCK);
+    // Only a pipe: a terminal's flags are shared with the shell that started us.
+    struct stat st;
+    outFlags_ = ::fcntl(out_, F_GETFL);
+    if (outFlags_ >= 0 && ::fstat(out_, &st) == 0 && S_ISFIFO(st.st_mode))
+        ::fcntl(out_, F_SETFL, outFlags_ | O_NONBLOCK);
+    else
+        outFlags_ = -1;
     if (::pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
     running_ = true;
+    started_ = true;
     thread_ = std::thread([this] { run(); });
 }
 
 void LiveSource::stop(const QString& reason) {
     if (stopped_) return;
     stopped_ = true;
-    const bool wasRunning = running_.load();
     if (thread_.joinable()) {
         const char byte = 0;
         [[maybe_unused]] const ssize_t n = ::write(stop_[1], &byte, 1);
@@ -60,10 +66,12 @@ void LiveSource::stop(const QString& reason) {
     }
     // The program's next message finds no reader, its next wait no answer.
     closeInput();
+    if (out_ >= 0 && outFlags_ >= 0) ::fcntl(out_, F_SETFL, outFlags_);
     if (out_ >= 0) ::close(out_);
     out_ = -1;
     outputGone_ = true;
-    if (wasRunning) emit ended(reason);
+    // Unless the reader has already told why it ended (program gone, stream broken).
+    if (started_ && !finished_.exchange(true)) emit ended(reason);
 }
 
 void LiveSource::closeInput() {
@@ -160,6 +168,7 @@ void LiveSource::handle(const std::string& frame) {
 
 void LiveSource::finish(const QString& reason) {
     running_ = false;
+    finished_ = true;
     QMetaObject::invokeMethod(
         this, [this, reason] { emit ended(reason); }, Qt::QueuedConnection);
 }

@@ -54,6 +54,7 @@ private:
     void finish(const QString& reason);
 
     int in_ = -1, out_ = -1;
+    int outFlags_ = -1; // the answer pipe's own flags, when made non-blocking
     int stop_[2] = {-1, -1};
     uint32_t token_;
     bool outputGone_ = false;
@@ -63,6 +64,8 @@ private:
     bool notified_ = false;
     std::atomic<int64_t> foreign_{0};
     std::atomic<bool> running_{false};
+    std::atomic<bool> finished_{false}; // ended(reason) is on its way
+    bool started_ = false; // window thread: start() has run
     bool stopped_ = false; // window thread: stop() has run
     bool ending_ = false;  // reader thread: leave after this batch
 };
