@@ -11,11 +11,13 @@
 #include <qcustomplot.h>
 
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <set>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -226,6 +228,18 @@ TEST_F(CurvixWindowTest, SettingsAreKeptBetweenRuns) {
     span->setCurrentIndex(2); // 1 ч
     window.cbSpanChange();
     child<qmt::CheckBox>(&window, "chbAutoY")->userClick();
+    // A double click on the plot's legend entry picks the curve's colour (no cursor).
+    const QColor chosen(0x12, 0x34, 0x56);
+    prompts.modalScripts.push_back([&](QDialog* d) {
+        static_cast<QColorDialog*>(d)->setCurrentColor(chosen);
+        return int(QDialog::Accepted);
+    });
+    window.replotNow();
+    QTest::mouseDClick(window.plot(), Qt::LeftButton, {},
+                       window.plot()->legend->item(0)->outerRect().center());
+    ASSERT_EQ(prompts.modalShown.size(), 1u);
+    EXPECT_EQ(window.plot()->graph(0)->pen().color(), chosen);
+    EXPECT_EQ(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
     window.resize(1100, 700);
     window.close();
 
@@ -253,15 +267,24 @@ TEST_F(CurvixWindowTest, SettingsAreKeptBetweenRuns) {
     EXPECT_EQ(adc->pen().color(), adcColor);
     again.close();
 
-    // A new channel took the set point's kept colour first: the set point gives way.
+    // New channels give way to the colours others keep: W(k)9 would be red as
+    // Y(k)2 keeps it; the set point keeps the colour chosen for it.
     CurvixWindow third;
-    third.applyRecords({decodeRecord(beginRecord()), decodeRecord(channelRecord(5, "Z(k)9")),
-                        decodeRecord(channelRecord(7, "Xs(k)1")),
-                        decodeRecord(sampleRecord(5, 1.0f, stampAt(12 * 3600))),
-                        decodeRecord(sampleRecord(7, 2.0f, stampAt(12 * 3600)))});
+    std::vector<Record> named{decodeRecord(beginRecord())};
+    const std::pair<int32_t, const char*> channels[] = {
+        {5, "Z(k)9"}, {6, "W(k)9"}, {7, "Y(k)2"}, {8, "Xs(k)1"}};
+    for (const auto& [id, name] : channels) {
+        named.push_back(decodeRecord(channelRecord(id, name)));
+        named.push_back(decodeRecord(sampleRecord(id, 1.0f, stampAt(12 * 3600))));
+    }
+    third.applyRecords(named);
     third.refresh();
-    ASSERT_EQ(third.plot()->graphCount(), 2);
-    EXPECT_NE(third.plot()->graph(0)->pen().color(), third.plot()->graph(1)->pen().color());
+    ASSERT_EQ(third.plot()->graphCount(), 4);
+    std::set<QRgb> colors;
+    for (int i = 0; i < 4; ++i)
+        colors.insert(third.plot()->graph(i)->pen().color().rgb());
+    EXPECT_EQ(colors.size(), 4u);
+    EXPECT_EQ(third.plot()->graph(3)->pen().color(), chosen);
 }
 
 TEST_F(CurvixWindowTest, AFreshRunFillsTheTimeAxisAndCursorLabelsStayInside) {

@@ -6,8 +6,8 @@
 #include "core/View.h"
 
 #include <QImage>
-#include <QSize>
 #include <QMainWindow>
+#include <QSize>
 
 #include <cstdint>
 #include <map>
@@ -84,6 +84,9 @@ public:
     void zoomToBox(const QRect& box);
     bool viewBack();
     int viewHistorySize() const { return int(history_.size()); }
+
+    // Asks for a curve's colour (kept by its name); false when cancelled.
+    bool chooseColor(int32_t id);
 
     // The horizontal marker at a value of the left (or right) axis.
     void setMarker(double value, bool rightAxis = false);

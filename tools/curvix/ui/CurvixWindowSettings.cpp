@@ -1,8 +1,11 @@
 #include "ui/CurvixWindow.h"
 
 #include "link/CheckBox.h"
+#include "link/Ui.h"
+#include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
 
+#include <QColorDialog>
 #include <QComboBox>
 #include <QSettings>
 #include <QSplitter>
@@ -101,6 +104,24 @@ void CurvixWindow::saveChannel(const Channel& channel) const {
     s->setValue(QStringLiteral("visible"), channel.visible);
     s->setValue(QStringLiteral("rightAxis"), channel.rightAxis);
     s->setValue(QStringLiteral("color"), channelColor(channel).name());
+}
+
+bool CurvixWindow::chooseColor(int32_t id) {
+    Channel* channel = nullptr;
+    for (Channel* c : data_.channels())
+        if (c->id == id) channel = c;
+    if (!channel) return false;
+    QColorDialog dialog(channelColor(*channel), this);
+    dialog.setObjectName(QStringLiteral("dlgColor"));
+    dialog.setWindowTitle(QStringLiteral("Цвет: ") + channel->name);
+    if (qmt::prompts().execModal(&dialog) != QDialog::Accepted) return false;
+    const QColor color = dialog.currentColor();
+    if (!color.isValid()) return false;
+    colors_[id] = color;
+    panel_->setColor(id, color);
+    saveChannel(*channel);
+    refresh();
+    return true;
 }
 
 QColor CurvixWindow::channelColor(const Channel& channel) const {

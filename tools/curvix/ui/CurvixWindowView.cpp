@@ -101,6 +101,15 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
         updateMarker();
     });
     plot_->installEventFilter(this);
+    // A double click on a legend entry chooses the curve's colour.
+    connect(plot_, &QCustomPlot::legendDoubleClick, this,
+            [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+                auto* entry = qobject_cast<QCPPlottableLegendItem*>(item);
+                if (!entry) return;
+                for (const Curve& curve : curves_)
+                    if (curve.graph == entry->plottable())
+                        qmt::guarded([&] { chooseColor(curve.id); });
+            });
 }
 
 namespace {

@@ -162,6 +162,8 @@ void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
         return;
     }
     if (!click || !plot_->axisRect()->rect().contains(event->pos())) return;
+    // A click on the legend is for the legend (a double click picks a colour).
+    if (plot_->legend->visible() && plot_->legend->outerRect().contains(event->pos())) return;
     const int64_t t = toMs(plot_->xAxis->pixelToCoord(event->pos().x()));
     if (pressButton_ == Qt::LeftButton)
         setCursorAt(1, t);
