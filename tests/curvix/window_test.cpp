@@ -135,6 +135,7 @@ TEST_F(CurvixWindowTest, WheelAndDragTakeTheViewFromTheFollowing) {
     EXPECT_TRUE(window.autoY());
     wheel(area.center()); // over the curves: both axes, so Y is the user's now
     EXPECT_FALSE(window.autoY());
+    EXPECT_EQ(window.viewHistorySize(), 1); // one turn of the wheel, one step back
     child<QPushButton>(&window, "btFullView")->click();
     EXPECT_TRUE(window.autoY());
     EXPECT_TRUE(window.following());

@@ -1,6 +1,7 @@
 #include "ui/CurvixWindow.h"
 
 #include "link/CheckBox.h"
+#include "link/Ui.h"
 #include "ui/WindowCommon.h"
 
 #include <qcustomplot.h>
@@ -173,8 +174,8 @@ void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
 
 void CurvixWindow::plotWheel(QWheelEvent* event) {
     // One turn of the wheel is one step back, however many notches it had.
-    const int64_t now = QDateTime::currentMSecsSinceEpoch();
-    if (now - lastWheelMs_ > 700) pushView();
+    const int64_t now = qmt::clock().now().toMSecsSinceEpoch();
+    if (now - lastWheelMs_ > 700 || now < lastWheelMs_) pushView();
     lastWheelMs_ = now;
     // Over an axis the wheel zooms that axis alone; over the curves both.
     QCPAxisRect* rect = plot_->axisRect();
