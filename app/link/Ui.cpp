@@ -96,13 +96,28 @@ QMessageBox::StandardButton showMessage(const QString& text, const QString& capt
     return prompts().message(request);
 }
 
+namespace {
+QString& caption() {
+    static QString text = QStringLiteral("QMT584_View");
+    return text;
+}
+} // namespace
+
+void setErrorCaption(const QString& text) {
+    caption() = text;
+}
+
+QString errorCaption() {
+    return caption();
+}
+
 void showException(const std::exception& error) {
     const auto* own = dynamic_cast<const Exception*>(&error);
     const QString text = own ? own->message() : QString::fromUtf8(error.what());
     // Over the window the user works in, not in the middle of the screen.
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner) owner = QApplication::activeWindow();
-    showMessage(text, QStringLiteral("QMT584_View"), MsgIcon::Error, owner);
+    showMessage(text, caption(), MsgIcon::Error, owner);
 }
 
 bool guarded(const std::function<void()>& action) {

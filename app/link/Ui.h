@@ -68,9 +68,13 @@ QMessageBox::StandardButton showMessage(const QString& text, const QString& capt
                                         QWidget* owner = nullptr,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
-// The application's standard error display: the message in a box captioned
-// "QMT584_View" with the error icon; the event loop then goes on.
+// The application's standard error display: the message in a box with the
+// error caption ("QMT584_View" unless set otherwise) and the error icon; the
+// event loop then goes on.
 void showException(const std::exception& error);
+// Another program built on these seams (the trend viewer) names its own boxes.
+void setErrorCaption(const QString& caption);
+QString errorCaption();
 
 // Every user action reaches its handler through this guard, so no exception
 // ever crosses a Qt frame. Returns false when the action raised.

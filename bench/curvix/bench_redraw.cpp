@@ -104,6 +104,14 @@ int viewer() {
     });
     report("  of which preparing the points", [&] { window.refresh(); });
     report("  of which drawing", [&] { window.replotNow(); });
+    // The measurements between cursors spanning the whole run, updated with
+    // every redraw as they are live.
+    window.setCursorAt(1, kStart);
+    window.setCursorAt(2, kStart + int64_t(kSamples - 1) * kStepMs);
+    report("full view with the measurements", [&] {
+        window.refresh();
+        window.replotNow();
+    });
     window.setSpan(600'000);
     report("10-minute view (following)", [&] {
         window.refresh();
@@ -119,7 +127,7 @@ int viewer() {
     // A live cycle: 13 new samples, then the redraw the timer would do.
     int next = kSamples;
     window.setSpan(600'000);
-    report("10-minute view, one cycle of 13 samples", [&] {
+    report("10-minute view, one cycle of 13 samples, measured", [&] {
         for (int c = 0; c < kChannels; ++c)
             data.addSample(*channels[std::size_t(c)], kStart + next * kStepMs, valueOf(c, next));
         ++next;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sys/wait.h>
@@ -36,8 +37,9 @@ ViewerProcess::~ViewerProcess() {
             ::waitpid(pid_, &status, 0);
         }
     }
-    ::unlink(dump_.c_str());
-    ::rmdir(folder_.c_str());
+    // The dump and the viewer's settings (curvix/curvix.ini).
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
 }
 
 bool ViewerProcess::start(const std::vector<std::string>& args) {
@@ -50,6 +52,8 @@ bool ViewerProcess::start(const std::vector<std::string>& args) {
         ::dup2(out[1], 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         ::setenv("CURVIX_DUMP", dump_.c_str(), 1);
+        // Its settings stay in the test's folder, not the user's.
+        ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(CURVIX_FILE)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));

@@ -37,6 +37,8 @@ TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
     QTemporaryDir folder;
     const std::string dump = folder.filePath(QStringLiteral("dump.txt")).toStdString();
     setenv("CURVIX_DUMP", dump.c_str(), 1);
+    // The viewer keeps its settings in the test's folder, not the user's.
+    setenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit().constData(), 1);
     qmt::test::FakeClock clock; // the 500 ms before the thread message
     pid_t viewerPid = 0;
     {
@@ -82,4 +84,5 @@ TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
     EXPECT_EQ(::kill(viewerPid, 0), 0);
     ::kill(viewerPid, SIGTERM);
     unsetenv("CURVIX_DUMP");
+    unsetenv("XDG_CONFIG_HOME");
 }

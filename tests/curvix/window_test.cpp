@@ -1,8 +1,8 @@
 // The viewer's window fed with records in process: curves, legend, follow and
 // pause, cursors, the right-hand axis, export, value logs, and how it looks.
 
-#include "FakeUi.h"
 #include "TextFit.h"
+#include "WindowTestKit.h"
 
 #include "common/Cp1251.h"
 #include "core/Protocol.h"
@@ -25,69 +25,7 @@
 
 using namespace curvix;
 
-namespace {
-
-StampFields stampAt(int64_t secondOfDay) {
-    return StampFields{2026,
-                       12,
-                       3,
-                       9,
-                       uint16_t(secondOfDay / 3600),
-                       uint16_t(secondOfDay / 60 % 60),
-                       uint16_t(secondOfDay % 60),
-                       0};
-}
-
-int64_t msAt(int64_t secondOfDay) {
-    return Dataset::stampToMs(stampAt(secondOfDay));
-}
-
-std::vector<Record> handOff(int cycles, int64_t firstSecond = 12 * 3600) {
-    std::vector<std::string> bytes{
-        beginRecord(), channelRecord(1, "Xs(k)1"), channelRecord(10, "Y(k)2"),
-        channelRecord(31, qmt::toCp1251(QStringLiteral("АЦП1")).toStdString()), startRecord()};
-    for (int k = 0; k < cycles; ++k) {
-        const StampFields s = stampAt(firstSecond + k);
-        bytes.push_back(sampleRecord(1, 500.0f, s));
-        bytes.push_back(sampleRecord(10, float(std::round(400 * std::sin(k / 20.0))), s));
-        bytes.push_back(sampleRecord(31, k % 40 < 20 ? 0.0f : 1.0f, s));
-    }
-    std::vector<Record> records;
-    for (const std::string& b : bytes)
-        records.push_back(decodeRecord(b));
-    return records;
-}
-
-void grab(QWidget* window, const QString& name) {
-    // Labels that changed text lay out on the next turn of the event loop.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QByteArray dir = qgetenv("QMT_GRAB_DIR");
-    if (!dir.isEmpty()) window->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(name));
-}
-
-template <class T> T* child(QWidget* window, const char* name) {
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-class CurvixWindowTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        prepareApplication(*static_cast<QApplication*>(QCoreApplication::instance()));
-    }
-    void SetUp() override {
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
-    QString label(const char* name) { return child<QLabel>(&window, name)->text(); }
-
-    qmt::test::FakePrompts prompts;
-    CurvixWindow window;
-    QTemporaryDir folder;
-};
-
-} // namespace
+using namespace curvix::test;
 
 TEST_F(CurvixWindowTest, LiveCurvesFollowTheNewestSamples) {
     window.applyRecords(handOff(900));
@@ -197,6 +135,7 @@ TEST_F(CurvixWindowTest, WheelAndDragTakeTheViewFromTheFollowing) {
     EXPECT_TRUE(window.autoY());
     wheel(area.center()); // over the curves: both axes, so Y is the user's now
     EXPECT_FALSE(window.autoY());
+    EXPECT_EQ(window.viewHistorySize(), 1); // one turn of the wheel, one step back
     child<QPushButton>(&window, "btFullView")->click();
     EXPECT_TRUE(window.autoY());
     EXPECT_TRUE(window.following());

@@ -39,6 +39,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -78,6 +79,9 @@ std::function<int(QDialog*)> grabModal(const char* name,
 } // namespace
 
 int main(int argc, char** argv) {
+    // curvix's window starts from no kept settings, whatever the user's are.
+    QTemporaryDir config;
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
     qmt::PrepareApplication();
     outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
@@ -165,9 +169,10 @@ int main(int argc, char** argv) {
     PidConf->miComModVarClick();
 
     // curvix with what the values window reads: ПИД1's set point, measured
-    // value and output over half a minute of the regulator settling after a step.
+    // value and output over half a minute of the regulator settling after a
+    // step, measured between cursors before the step and at the end.
     curvix::CurvixWindow viewer;
-    viewer.resize(1000, 560);
+    viewer.resize(1280, 720);
     viewer.show();
     std::vector<curvix::Record> records;
     records.push_back(curvix::decodeRecord(curvix::beginRecord()));
@@ -197,6 +202,9 @@ int main(int argc, char** argv) {
     }
     viewer.applyRecords(records);
     viewer.showFullView();
+    viewer.setCursorAt(1, viewer.dataset().firstTime() + 5 * 500);
+    viewer.setCursorAt(2, viewer.dataset().lastTime());
+    viewer.refresh();
     viewer.replotNow();
     save(&viewer, "curvix");
 

@@ -25,8 +25,10 @@ int main(int argc, char* argv[]) {
 
     const QStringList args = QApplication::arguments().mid(1);
     if (args.size() > 1 || (args.size() == 1 && args[0].startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: curvix            live values from the program (pipes)\n"
-                             "       curvix FILE.log   a value log\n");
+        std::fprintf(
+            stderr, "usage: curvix            live values from the program (pipes)\n"
+                    "       curvix FILE.log   a value log\n"
+                    "       curvix FILE.csv   a CSV (its own export, or any with a time column)\n");
         return 2;
     }
     curvix::CurvixWindow window(args.isEmpty() ? curvix::TimeBase::LocalTime

@@ -6,8 +6,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace curvix {

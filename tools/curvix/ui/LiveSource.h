@@ -65,9 +65,9 @@ private:
     std::atomic<int64_t> foreign_{0};
     std::atomic<bool> running_{false};
     std::atomic<bool> finished_{false}; // ended(reason) is on its way
-    bool started_ = false; // window thread: start() has run
-    bool stopped_ = false; // window thread: stop() has run
-    bool ending_ = false;  // reader thread: leave after this batch
+    bool started_ = false;              // window thread: start() has run
+    bool stopped_ = false;              // window thread: stop() has run
+    bool ending_ = false;               // reader thread: leave after this batch
 };
 
 } // namespace curvix

@@ -1,5 +1,7 @@
 #include "ui/Startup.h"
 
+#include "link/Ui.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -22,6 +24,8 @@ int protectProtocolOutput() {
 
 void prepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("curvix"));
+    // The guard's boxes name the viewer, not the program that started it.
+    qmt::setErrorCaption(QStringLiteral("curvix"));
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(13);

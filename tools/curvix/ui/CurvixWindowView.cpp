@@ -1,0 +1,359 @@
+#include "ui/CurvixWindow.h"
+
+#include "core/View.h"
+#include "link/CheckBox.h"
+#include "link/Ui.h"
+#include "ui/ChannelPanel.h"
+#include "ui/WindowCommon.h"
+
+#include <qcustomplot.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+
+#include <cmath>
+#include <limits>
+
+namespace curvix {
+
+void CurvixWindow::buildPlot(QSplitter* splitter) {
+    plot_ = new QCustomPlot(splitter);
+    plot_->setObjectName(QStringLiteral("plot"));
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot_->setNoAntialiasingOnDrag(true);
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
+    // Straight axis and grid lines need no antialiasing; it only costs time.
+    plot_->setNotAntialiasedElements(QCP::aeAxes | QCP::aeGrid | QCP::aeSubGrid | QCP::aeZeroLine |
+                                     QCP::aePlottables | QCP::aeItems);
+    QCPAxisRect* rect = plot_->axisRect();
+    rect->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    rect->setRangeDragAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
+    applyTimeAxis();
+    plot_->yAxis2->setVisible(false);
+    plot_->yAxis2->setTickLabels(true);
+    plot_->xAxis->setRange(0, 1);
+    connect(plot_, &QCustomPlot::mousePress, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMousePress(e); }); });
+    connect(plot_, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseMove(e); }); });
+    connect(plot_, &QCustomPlot::mouseRelease, this,
+            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseRelease(e); }); });
+    connect(plot_, &QCustomPlot::mouseWheel, this,
+            [this](QWheelEvent* e) { qmt::guarded([&] { plotWheel(e); }); });
+    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
+        if (!inRefresh_) scheduleRefresh();
+    });
+    for (int i = 0; i < 2; ++i) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(0x80, 0, 0x80), 1, Qt::DashLine));
+        line->setVisible(false);
+        auto* label = new QCPItemText(plot_);
+        // Placed in pixels after each layout, so that it stays inside the plot;
+        // a half-transparent ground keeps the curve under it in sight.
+        label->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
+        label->position->setType(QCPItemPosition::ptAbsolute);
+        label->setClipToAxisRect(true);
+        label->setBrush(QBrush(QColor(255, 255, 255, 190)));
+        label->setPen(QPen(line->pen().color(), 1));
+        label->setColor(line->pen().color());
+        label->setPadding(QMargins(3, 1, 3, 1));
+        label->setVisible(false);
+        cursorLine_[i] = line;
+        cursorLabel_[i] = label;
+    }
+
+    // The legend in the plot, so that a saved picture explains itself.
+    plot_->legend->setVisible(false);
+    plot_->legend->setBrush(QBrush(QColor(255, 255, 255, 200)));
+    plot_->legend->setBorderPen(QPen(QColor(0xa0, 0xa0, 0xa0)));
+    plot_->legend->setIconSize(18, 8);
+    plot_->legend->setRowSpacing(-2);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+
+    markerLine_ = new QCPItemStraightLine(plot_);
+    markerLine_->setPen(QPen(QColor(0xc0, 0x60, 0), 1, Qt::DashDotLine));
+    markerLine_->setClipToAxisRect(true);
+    markerLine_->setVisible(false);
+    markerLabel_ = new QCPItemText(plot_);
+    markerLabel_->position->setType(QCPItemPosition::ptAbsolute);
+    markerLabel_->setPositionAlignment(Qt::AlignBottom | Qt::AlignRight);
+    markerLabel_->setClipToAxisRect(true);
+    markerLabel_->setColor(QColor(0xa0, 0x50, 0));
+    markerLabel_->setBrush(QBrush(QColor(255, 255, 255, 190)));
+    markerLabel_->setPadding(QMargins(3, 0, 3, 0));
+    markerLabel_->setVisible(false);
+
+    box_ = new QCPItemRect(plot_);
+    box_->topLeft->setType(QCPItemPosition::ptAbsolute);
+    box_->bottomRight->setType(QCPItemPosition::ptAbsolute);
+    box_->setPen(QPen(QColor(0x30, 0x60, 0xc0), 1, Qt::DashLine));
+    box_->setBrush(QBrush(QColor(0x30, 0x60, 0xc0, 40)));
+    box_->setVisible(false);
+
+    // Labels are placed once the layout has its final size.
+    connect(plot_, &QCustomPlot::afterLayout, this, [this] {
+        laidOut_ = plot_->size();
+        updateCursorLabels();
+        updateMarker();
+    });
+    plot_->installEventFilter(this);
+    // A double click on a legend entry chooses the curve's colour.
+    connect(plot_, &QCustomPlot::legendDoubleClick, this,
+            [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+                auto* entry = qobject_cast<QCPPlottableLegendItem*>(item);
+                if (!entry) return;
+                for (const Curve& curve : curves_)
+                    if (curve.graph == entry->plottable())
+                        qmt::guarded([&] { chooseColor(curve.id); });
+            });
+}
+
+namespace {
+
+// Clock labels of the stamps as sent: after a clock step back the curve runs
+// on in drawing time, its labels show the time the program gave.
+class SentTicker : public QCPAxisTickerDateTime {
+public:
+    explicit SentTicker(const Dataset& data) : data_(data) {}
+
+protected:
+    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
+                         int precision) override {
+        const double sent = data_.sentTime(toMs(tick)) / 1000.0;
+        return QCPAxisTickerDateTime::getTickLabel(sent, locale, formatChar, precision);
+    }
+
+private:
+    const Dataset& data_;
+};
+
+} // namespace
+
+void CurvixWindow::applyTimeAxis() {
+    if (data_.timeBase() == TimeBase::LocalTime) {
+        auto ticker = QSharedPointer<SentTicker>::create(data_);
+        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
+        ticker->setDateTimeSpec(Qt::LocalTime);
+        plot_->xAxis->setTicker(ticker);
+        plot_->xAxis->setLabel(QStringLiteral("Время"));
+    } else {
+        plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+        plot_->xAxis->setLabel(live_ ? QStringLiteral("Время, с")
+                                     : QStringLiteral("Время от начала журнала, с"));
+    }
+}
+
+void CurvixWindow::fitPanel() {
+    // The legend is never cut: the plot gives way.
+    auto* scroll = static_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
+    const int width =
+        panel_->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width() + 4;
+    if (width > scroll->minimumWidth()) scroll->setMinimumWidth(width);
+}
+
+void CurvixWindow::scheduleRefresh() {
+    if (!tmRefresh_->isActive()) tmRefresh_->start();
+}
+
+CurvixWindow::Curve& CurvixWindow::curveFor(Channel& c) {
+    for (Curve& curve : curves_)
+        if (curve.id == c.id) return curve;
+    QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
+    // One-pixel lines without antialiasing: the raster engine draws them many
+    // times faster, and with min/max columns the curve is as exact as the pixels.
+    graph->setPen(QPen(channelColor(c), 1));
+    graph->setAntialiased(false);
+    graph->setName(c.name);
+    graph->removeFromLegend(); // refresh adds it while the channel is shown
+    // The points are reduced to the pixel columns already.
+    graph->setAdaptiveSampling(false);
+    curves_.push_back({c.id, graph});
+    return curves_.back();
+}
+
+void CurvixWindow::visibleRange(int64_t& t0, int64_t& t1) const {
+    t0 = toMs(plot_->xAxis->range().lower);
+    t1 = toMs(plot_->xAxis->range().upper);
+}
+
+void CurvixWindow::setVisibleRange(int64_t t0, int64_t t1) {
+    following_ = false;
+    btFollow_->setText(QStringLiteral("Следить"));
+    plot_->xAxis->setRange(t0 / 1000.0, t1 / 1000.0);
+    haveView_ = true;
+    refresh();
+}
+
+bool CurvixWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Every resize draws the curves again on the new number of columns.
+    if (watched == plot_ && event->type() == QEvent::Resize) scheduleRefresh();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CurvixWindow::autoY() const {
+    return chbAutoY_->isChecked();
+}
+
+void CurvixWindow::refresh() {
+    tmRefresh_->stop();
+    inRefresh_ = true;
+    // The columns are the axis rectangle's current width, also before the
+    // first replot and right after a resize (a replot lays it out otherwise).
+    if (plot_->size() != laidOut_) {
+        for (auto phase : {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                           QCPLayoutElement::upLayout})
+            plot_->plotLayout()->update(phase);
+        laidOut_ = plot_->size();
+    }
+    const bool hasData = !data_.empty();
+    if (hasData && (following_ || !haveView_)) {
+        const int64_t last = data_.lastTime();
+        // A run shorter than the window fills the plot and grows with it.
+        int64_t first = following_ && spanMs_ > 0 ? std::max(last - spanMs_, data_.firstTime())
+                                                  : data_.firstTime();
+        if (last - first < 1000) first = last - 1000;
+        plot_->xAxis->setRange(first / 1000.0, last / 1000.0);
+        haveView_ = true;
+    }
+    int64_t t0, t1;
+    visibleRange(t0, t1);
+    if (data_.timeBase() == TimeBase::LocalTime) {
+        // Beyond a day of view the labels need the date; within it, seconds.
+        auto ticker = plot_->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>();
+        const QString format =
+            t1 - t0 > 86'400'000 ? QStringLiteral("dd.MM hh:mm") : QStringLiteral("hh:mm:ss");
+        if (ticker && ticker->dateTimeFormat() != format) ticker->setDateTimeFormat(format);
+    }
+    const int columns = std::max(plot_->axisRect()->width(), 1);
+    bool anyRight = false;
+    for (Channel* c : data_.channels()) {
+        if (!panel_->row(c->id) || panel_->row(c->id)->visible->text() != c->name) {
+            restoreChannel(*c);
+            panel_->ensureRow(c->id, c->name, channelColor(*c));
+            panel_->row(c->id)->visible->QCheckBox::setChecked(c->visible);
+            panel_->row(c->id)->right->QCheckBox::setChecked(c->rightAxis);
+        }
+        Curve& curve = curveFor(*c);
+        curve.graph->setName(c->rightAxis ? c->name + QStringLiteral(" (пр.)") : c->name);
+        curve.graph->setPen(QPen(channelColor(*c), 1));
+        curve.graph->setVisible(c->visible);
+        if (c->visible)
+            curve.graph->addToLegend();
+        else
+            curve.graph->removeFromLegend();
+        curve.graph->setValueAxis(c->rightAxis ? plot_->yAxis2 : plot_->yAxis);
+        anyRight = anyRight || (c->rightAxis && c->visible);
+        if (!c->visible) continue;
+        sampleForView(c->samples, t0, t1, columns, points_);
+        QVector<QCPGraphData> cells(static_cast<qsizetype>(points_.keys.size()));
+        for (std::size_t i = 0; i < points_.keys.size(); ++i)
+            cells[qsizetype(i)] = QCPGraphData(points_.keys[i], points_.values[i]);
+        curve.graph->data()->set(cells, true);
+    }
+    plot_->yAxis2->setVisible(anyRight);
+    plot_->legend->setVisible(plot_->legend->itemCount() > 0);
+    if (autoY()) autoscaleY();
+    updateStartMarks();
+    updateCursorPanel();
+    fitPanel();
+    updateStatus();
+    inRefresh_ = false;
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void CurvixWindow::replotNow() {
+    plot_->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void CurvixWindow::autoscaleY() {
+    int64_t t0, t1;
+    visibleRange(t0, t1);
+    float lo[2] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()};
+    float hi[2] = {-std::numeric_limits<float>::infinity(),
+                   -std::numeric_limits<float>::infinity()};
+    for (const Channel* c : data_.channels()) {
+        if (!c->visible) continue;
+        float a, b;
+        if (!rangeOf(c->samples, t0, t1, a, b)) continue;
+        const int axis = c->rightAxis ? 1 : 0;
+        lo[axis] = std::min(lo[axis], a);
+        hi[axis] = std::max(hi[axis], b);
+    }
+    QCPAxis* axes[2] = {plot_->yAxis, plot_->yAxis2};
+    for (int i = 0; i < 2; ++i) {
+        if (lo[i] > hi[i]) continue;
+        double a = lo[i], b = hi[i];
+        const double pad = b > a ? (b - a) * 0.05 : std::max(std::fabs(a) * 0.05, 0.5);
+        axes[i]->setRange(a - pad, b + pad);
+    }
+}
+
+void CurvixWindow::updateStartMarks() {
+    const auto& marks = data_.startMarks();
+    while (startLines_.size() < marks.size()) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setPen(QPen(QColor(0, 0x80, 0), 1, Qt::DotLine));
+        const double key = marks[startLines_.size()] / 1000.0;
+        line->point1->setCoords(key, 0);
+        line->point2->setCoords(key, 1);
+        line->setClipToAxisRect(true);
+        auto* label = new QCPItemText(plot_);
+        label->setClipToAxisRect(true);
+        label->position->setTypeX(QCPItemPosition::ptPlotCoords);
+        label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        label->position->setCoords(key, 1.0);
+        label->setPositionAlignment(Qt::AlignBottom | Qt::AlignLeft);
+        label->setText(QStringLiteral("старт"));
+        label->setColor(QColor(0, 0x80, 0));
+        startLines_.push_back(line);
+    }
+}
+
+void CurvixWindow::setSpan(int64_t spanMs) {
+    spanMs_ = spanMs;
+    for (int i = 0; i < cbSpan_->count(); ++i)
+        if (cbSpan_->itemData(i).toLongLong() == spanMs) cbSpan_->setCurrentIndex(i);
+    setFollowing(true);
+}
+
+void CurvixWindow::setFollowing(bool on) {
+    following_ = on && live_;
+    btFollow_->setText(following_ ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
+    refresh();
+}
+
+void CurvixWindow::showFullView() {
+    pushView();
+    chbAutoY_->QCheckBox::setChecked(true);
+    if (live_) {
+        setSpan(0);
+        return;
+    }
+    haveView_ = false; // the next refresh takes the whole range
+    refresh();
+}
+
+void CurvixWindow::btFollowClick() {
+    if (following_)
+        setFollowing(false);
+    else
+        setFollowing(true);
+}
+
+void CurvixWindow::btFullViewClick() {
+    showFullView();
+}
+
+void CurvixWindow::chbAutoYClick() {
+    refresh();
+}
+
+void CurvixWindow::cbSpanChange() {
+    setSpan(cbSpan_->currentData().toLongLong());
+}
+
+} // namespace curvix
