@@ -27,9 +27,11 @@ QString PortAccessHint(const QString& port) {
     struct group* found = nullptr;
     if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
         group = QString::fromLocal8Bit(found->gr_name);
-    return QStringLiteral("Нет прав на чтение и запись порта: он принадлежит группе %1. "
-                          "Добавьте себя в группу командой sudo usermod -aG %1 $USER "
-                          "и войдите в систему заново.")
+    // The command on a line of its own: the box wraps long lines, and a
+    // command broken in the middle is hard to copy.
+    return QStringLiteral("Нет прав на чтение и запись порта: он принадлежит группе %1.\n"
+                          "Добавьте себя в группу и войдите в систему заново:\n"
+                          "sudo usermod -aG %1 $USER")
         .arg(group);
 }
 

@@ -7,8 +7,8 @@
 namespace qmt {
 
 // When the user lacks read or write permission on the device (access()) and
-// the group that owns it may read and write it: one line naming that group and
-// the command that joins it. Empty otherwise (the device is missing, the user
+// the group that owns it may read and write it: the lines naming that group
+// and the command that joins it. Empty otherwise (the device is missing, the user
 // may open it, a network port, a device only its owner may open).
 QString PortAccessHint(const QString& port);
 

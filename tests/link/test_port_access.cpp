@@ -25,9 +25,9 @@ namespace {
 using qmt::test::FakeModule;
 using qmt::test::FakePrompts;
 
-const QString Hint = QStringLiteral("Нет прав на чтение и запись порта: он принадлежит группе %1. "
-                                    "Добавьте себя в группу командой sudo usermod -aG %1 $USER "
-                                    "и войдите в систему заново.");
+const QString Hint = QStringLiteral("Нет прав на чтение и запись порта: он принадлежит группе %1.\n"
+                                    "Добавьте себя в группу и войдите в систему заново:\n"
+                                    "sudo usermod -aG %1 $USER");
 
 class PortAccess : public ::testing::Test {
 protected:
