@@ -60,7 +60,9 @@ void destroyWindows() {
 } // namespace
 
 const qmt::CommandLineInfo CommandLine = {
-    "QMT584_View", QMT_VERSION, "[OPTION]...",
+    "QMT584_View",
+    QMT_VERSION,
+    "[OPTION]...",
     "Service program of the QMT-584 controller module (Modbus RTU).",
     "Settings: QMT584_View.ini beside the program when its folder is writable,\n"
     "otherwise $XDG_CONFIG_HOME/QMT584_View/QMT584_View.ini (~/.config/QMT584_View/...).\n",

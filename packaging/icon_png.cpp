@@ -18,8 +18,7 @@ int main(int argc, char* argv[]) {
     reader.setScaledSize(QSize(size, size)); // drawn at the size, not scaled from another
     QImage image = reader.read();
     if (image.isNull() || image.size() != QSize(size, size)) {
-        std::fprintf(stderr, "qmt_icon_png: %s: %s\n", argv[1],
-                     qPrintable(reader.errorString()));
+        std::fprintf(stderr, "qmt_icon_png: %s: %s\n", argv[1], qPrintable(reader.errorString()));
         return 1;
     }
     QImageWriter writer(QString::fromLocal8Bit(argv[3]), "png");

@@ -12,9 +12,10 @@ namespace {
 // The options the toolkit takes out of the command line itself, with one or
 // two dashes; the first group takes a value (as the next argument or after "=").
 const char* const ToolkitWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry",
-    "name",     "title",          "visual",        "qmljsdebugger"};
+    "platform",     "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon",  "qwindowtitle",       "session",       "style",  "stylesheet",
+    "display",      "geometry",           "name",          "title",  "visual",
+    "qmljsdebugger"};
 const char* const ToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 bool listed(const std::string& name, const char* const* begin, const char* const* end) {

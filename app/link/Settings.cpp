@@ -33,9 +33,9 @@ QString userSettingsPath(const QString& xdgConfigHome, const QString& home) {
 // The default location, decided once: loading at start and saving at OK must
 // use the same file even if the folder's permissions change in between.
 const QString& defaultPath() {
-    static const QString path = SettingsFilePathFor(QCoreApplication::applicationFilePath(),
-                                                    qEnvironmentVariable("XDG_CONFIG_HOME"),
-                                                    QDir::homePath());
+    static const QString path =
+        SettingsFilePathFor(QCoreApplication::applicationFilePath(),
+                            qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
     return path;
 }
 
@@ -128,7 +128,8 @@ void SavePortSettings(const QString& iniPath) {
         throw Exception(QStringLiteral("Unable to write to %1").arg(iniPath));
     WritePortSettings(PortSettings, file);
     // The user's configuration folder may have been removed since the start.
-    if (!makeFolderOf(iniPath) || !file.save()) throw Exception(QStringLiteral("Unable to write to %1").arg(iniPath));
+    if (!makeFolderOf(iniPath) || !file.save())
+        throw Exception(QStringLiteral("Unable to write to %1").arg(iniPath));
 }
 
 } // namespace qmt

@@ -93,9 +93,8 @@ TEST_F(PortAccess, ALackingPermissionNamesTheDevicesGroupAndHowToJoinIt) {
     // Owner and group may read and write, others not: the serial ports' usual mode.
     // As the user that owns it, the owner bits (none) decide.
     const QString port = device("ttyUSB0", ::geteuid() == 0 ? 0660 : 0060, gid);
-    EXPECT_EQ(messageAsUser(port),
-              QStringLiteral("Невозможно открыть ") + port + QLatin1Char('\n') +
-                  Hint.arg(groupName(gid)));
+    EXPECT_EQ(messageAsUser(port), QStringLiteral("Невозможно открыть ") + port +
+                                       QLatin1Char('\n') + Hint.arg(groupName(gid)));
 }
 
 TEST_F(PortAccess, NoHintWhereJoiningTheGroupWouldNotHelp) {

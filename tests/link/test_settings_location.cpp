@@ -57,7 +57,8 @@ TEST_F(SettingsLocation, AReadOnlyFolderSendsItToTheUsersConfigurationFolder) {
         {QStringLiteral("cfg"), Home + QStringLiteral("/.config/QMT584_View/QMT584_View.ini")},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(qmt::SettingsFilePathFor(program, c.xdg, Home), c.expected) << c.xdg.toStdString();
+        EXPECT_EQ(qmt::SettingsFilePathFor(program, c.xdg, Home), c.expected)
+            << c.xdg.toStdString();
 }
 
 TEST_F(SettingsLocation, TheSystemsProgramFoldersNeverHoldIt) {

@@ -43,7 +43,8 @@ TEST(CommandLine, VersionIsTheNameAndTheProjectVersion) {
     for (const QString& program : programs()) {
         const Result r = run(program, {QStringLiteral("--version")});
         EXPECT_EQ(r.exitCode, 0) << program.toStdString() << r.err.toStdString();
-        EXPECT_EQ(r.out, program + QStringLiteral(" " PROJECT_VERSION "\n")) << program.toStdString();
+        EXPECT_EQ(r.out, program + QStringLiteral(" " PROJECT_VERSION "\n"))
+            << program.toStdString();
         EXPECT_EQ(r.err, QString()) << program.toStdString();
     }
 }
@@ -78,8 +79,9 @@ TEST(CommandLine, ARefusedCommandLineIsOneLineAndExitTwo) {
         {"QMT584_View", {QStringLiteral("settings.ini")}},
         {"QMT584_View", {QStringLiteral("-style")}}, // lacks its value
         {"qmt584-sim", {QStringLiteral("--bogus")}},
-        {"qmt584-sim", {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--baud"),
-                        QStringLiteral("1234")}},
+        {"qmt584-sim",
+         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--baud"),
+          QStringLiteral("1234")}},
         {"curvix", {QStringLiteral("--bogus")}},
         {"curvix", {QStringLiteral("a.log"), QStringLiteral("b.log")}},
         // After "--" everything is an argument: one file and a second one.
@@ -103,10 +105,11 @@ TEST(CommandLine, TheToolkitsOwnOptionsPass) {
         const char* program;
         QStringList args;
     } cases[] = {
-        {"QMT584_View", {QStringLiteral("-platform"), QStringLiteral("offscreen"),
-                         QStringLiteral("--version")}},
-        {"QMT584_View", {QStringLiteral("--style=Fusion"), QStringLiteral("-reverse"),
-                         QStringLiteral("--version")}},
+        {"QMT584_View",
+         {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")}},
+        {"QMT584_View",
+         {QStringLiteral("--style=Fusion"), QStringLiteral("-reverse"),
+          QStringLiteral("--version")}},
         {"curvix", {QStringLiteral("-platform=offscreen"), QStringLiteral("--version")}},
     };
     for (const auto& c : cases) {

@@ -99,7 +99,9 @@ protected:
     }
 
     static QString root() { return dir->filePath(QStringLiteral("root")); }
-    static QString file(const char* path) { return root() + QLatin1Char('/') + QLatin1String(path); }
+    static QString file(const char* path) {
+        return root() + QLatin1Char('/') + QLatin1String(path);
+    }
 
     static QTemporaryDir* dir;
     static bool unpacked;
@@ -131,9 +133,9 @@ TEST_F(Package, InstallsTheProgramsLibraryMenuEntriesIconsAndDocumentation) {
             EXPECT_EQ(pngSize(png), QSize(size, size)) << png.toStdString();
         }
     // Manual pages and the change log compressed, as the policy asks.
-    for (const char* path : {"usr/share/man/man1/QMT584_View.1.gz", "usr/share/man/man1/curvix.1.gz",
-                             "usr/share/man/man1/qmt584-sim.1.gz",
-                             "usr/share/doc/qmt584-view/changelog.gz"}) {
+    for (const char* path :
+         {"usr/share/man/man1/QMT584_View.1.gz", "usr/share/man/man1/curvix.1.gz",
+          "usr/share/man/man1/qmt584-sim.1.gz", "usr/share/doc/qmt584-view/changelog.gz"}) {
         QFile f(file(path));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path;
         EXPECT_EQ(f.read(2), QByteArray("\x1f\x8b")) << path;
@@ -143,9 +145,9 @@ TEST_F(Package, InstallsTheProgramsLibraryMenuEntriesIconsAndDocumentation) {
         const char* path;
         const char* exec;
         const char* icon;
-    } entries[] = {{"usr/share/applications/qmt584-view.desktop", "Exec=QMT584_View",
-                    "Icon=qmt584-view"},
-                   {"usr/share/applications/curvix.desktop", "Exec=curvix %f", "Icon=curvix"}};
+    } entries[] = {
+        {"usr/share/applications/qmt584-view.desktop", "Exec=QMT584_View", "Icon=qmt584-view"},
+        {"usr/share/applications/curvix.desktop", "Exec=curvix %f", "Icon=curvix"}};
     for (const auto& e : entries) {
         const QStringList lines = readAll(file(e.path)).split(QLatin1Char('\n'));
         EXPECT_EQ(lines.value(0), QStringLiteral("[Desktop Entry]")) << e.path;
@@ -155,15 +157,16 @@ TEST_F(Package, InstallsTheProgramsLibraryMenuEntriesIconsAndDocumentation) {
 }
 
 TEST_F(Package, ControlFieldsNameTheVersionAndTheRunTimeDependencies) {
-    const Output f = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), QStringLiteral(DEB_FILE),
-                                                      QStringLiteral("Package"), QStringLiteral("Version"),
-                                                      QStringLiteral("Depends")});
+    const Output f = run(QStringLiteral("dpkg-deb"),
+                         {QStringLiteral("-f"), QStringLiteral(DEB_FILE), QStringLiteral("Package"),
+                          QStringLiteral("Version"), QStringLiteral("Depends")});
     ASSERT_EQ(f.exitCode, 0) << f.err.toStdString();
     EXPECT_TRUE(f.out.contains(QStringLiteral("Package: qmt584-view\n")));
     EXPECT_TRUE(f.out.contains(QStringLiteral("Version: " PROJECT_VERSION "\n")));
     // From dpkg-shlibdeps, and what is loaded at run time without being linked.
-    for (const char* dependency : {"libc6", "libqt6widgets6", "libqt6serialport6", "qt6-qpa-plugins",
-                                   "libqt6svg6", "qt6-translations-l10n", "fonts-liberation2"})
+    for (const char* dependency :
+         {"libc6", "libqt6widgets6", "libqt6serialport6", "qt6-qpa-plugins", "libqt6svg6",
+          "qt6-translations-l10n", "fonts-liberation2"})
         EXPECT_TRUE(f.out.contains(QLatin1String(dependency))) << dependency << "\n"
                                                                << f.out.toStdString();
 }
@@ -172,7 +175,8 @@ TEST_F(Package, EachProgramGivesItsVersion) {
     QStringList programs{QStringLiteral("QMT584_View"), QStringLiteral("qmt584-sim")};
     if (HAS_CURVIX) programs << QStringLiteral("curvix");
     for (const QString& p : programs) {
-        const Output o = run(root() + QStringLiteral("/usr/bin/") + p, {QStringLiteral("--version")});
+        const Output o =
+            run(root() + QStringLiteral("/usr/bin/") + p, {QStringLiteral("--version")});
         EXPECT_EQ(o.exitCode, 0) << p.toStdString() << o.err.toStdString();
         EXPECT_EQ(o.out, p + QStringLiteral(" " PROJECT_VERSION "\n"));
     }

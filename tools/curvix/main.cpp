@@ -14,7 +14,9 @@
 namespace {
 
 const qmt::CommandLineInfo CommandLine = {
-    "curvix", QMT_VERSION, "[OPTION]... [FILE.log]",
+    "curvix",
+    QMT_VERSION,
+    "[OPTION]... [FILE.log]",
     "Trend viewer of QMT584_View: live values from the program, or a value log.",
     "Without FILE.log the viewer takes the program's values on standard input and\n"
     "answers on standard output, as QMT584_View starts it (\"Вести тренды\").\n"

@@ -40,11 +40,12 @@ int main(int argc, char** argv) {
     }
     if (opt.help) {
         std::fputs(usageText(), stdout);
-        std::fputs("A virtual QMT-584 module on a pseudo-terminal, for QMT584_View without hardware.\n\n"
-                   "  -h, --help     show this help and exit\n"
-                   "      --version  show the version and exit\n"
-                   "Every option and the control commands: man qmt584-sim.\n",
-                   stdout);
+        std::fputs(
+            "A virtual QMT-584 module on a pseudo-terminal, for QMT584_View without hardware.\n\n"
+            "  -h, --help     show this help and exit\n"
+            "      --version  show the version and exit\n"
+            "Every option and the control commands: man qmt584-sim.\n",
+            stdout);
         return 0;
     }
     if (opt.version) {
