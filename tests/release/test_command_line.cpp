@@ -61,7 +61,7 @@ TEST(CommandLine, HelpGivesTheUsageWhatItIsAndTheOptions) {
                                             Qt::CaseInsensitive))
                 << name << ": " << lines[0].toStdString();
             // What it is, in a sentence of one line.
-            EXPECT_TRUE(r.out.contains(QRegularExpression(QStringLiteral("\n[A-Z][^\n]+\.\n\n"))))
+            EXPECT_TRUE(r.out.contains(QRegularExpression(QStringLiteral("\n[A-Z][^\n]+\\.\n\n"))))
                 << name;
             EXPECT_TRUE(r.out.contains(QStringLiteral("--version"))) << name;
             EXPECT_TRUE(r.out.contains(QStringLiteral("--help"))) << name;
