@@ -7,8 +7,10 @@
 #include "dialogs/TPassword.h"
 #include "dialogs/TPidParam.h"
 #include "dialogs/TfOutParam.h"
+#include "link/CommandLine.h"
 #include "link/Forms.h"
 #include "link/Library.h"
+#include "link/Settings.h"
 #include "link/Startup.h"
 #include "link/TParCOM.h"
 #include "link/Ui.h"
@@ -57,7 +59,17 @@ void destroyWindows() {
 
 } // namespace
 
+const qmt::CommandLineInfo CommandLine = {
+    "QMT584_View",
+    QMT_VERSION,
+    "[OPTION]...",
+    "Service program of the QMT-584 controller module (Modbus RTU).",
+    "Settings: QMT584_View.ini beside the program when its folder is writable,\n"
+    "otherwise $XDG_CONFIG_HOME/QMT584_View/QMT584_View.ini (~/.config/QMT584_View/...).\n",
+    0};
+
 int main(int argc, char* argv[]) {
+    if (const auto done = qmt::HandleCommandLine(argc, argv, CommandLine)) return *done;
     // The binding messages are message boxes: the application object comes
     // first, but no window is created before the library is bound.
     QApplication app(argc, argv);
@@ -66,6 +78,9 @@ int main(int argc, char* argv[]) {
     if (!qmt::BindLibrary()) return 1;
 
     qmt::SetApplicationTitle();
+    // An installed program's first start: the user's settings file with the
+    // defaults. Failing is no error here; OK in the port dialog names the path.
+    qmt::CreateUserSettingsFile();
     if (!qmt::guarded(createWindows)) {
         destroyWindows();
         return 0;

@@ -3,6 +3,7 @@
 #include "link/Errors.h"
 #include "link/Library.h"
 #include "link/LinkStats.h"
+#include "link/PortAccess.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
 #include "link/Ui.h"
@@ -73,8 +74,10 @@ bool OpenPort(const QString& name, int32_t baud, uint8_t parity) {
             ? library().init_comm(device.constData(), static_cast<uint32_t>(baud), parity)
             : 11;
     if (status != 0) {
-        showMessage(QStringLiteral("Невозможно открыть ") + name, QStringLiteral("Ошибка"),
-                    MsgIcon::Error);
+        QString text = QStringLiteral("Невозможно открыть ") + name;
+        const QString hint = PortAccessHint(name);
+        if (!hint.isEmpty()) text += QLatin1Char('\n') + hint;
+        showMessage(text, QStringLiteral("Ошибка"), MsgIcon::Error);
         return false;
     }
     if (library().SetTout) library().SetTout(200);

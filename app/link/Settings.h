@@ -1,7 +1,7 @@
 #pragma once
-// The settings file beside the executable: the port, its line settings and the
-// module's station address. Read once when the main window is created, written
-// only by OK in the port dialog.
+// The settings file: the port, its line settings and the module's station
+// address. Read once when the main window is created, written only by OK in the
+// port dialog (and, in the user's configuration folder, once at the first start).
 
 #include <QString>
 
@@ -10,8 +10,24 @@ namespace qmt {
 class IniFile;
 struct TPortSettings;
 
-// The executable's path with ".ini" appended (the executable has no extension).
+// The executable's path with ".ini" appended (the executable has no extension)
+// when the executable's folder is writable (a portable bundle, a build folder);
+// otherwise, as for a system install, $XDG_CONFIG_HOME/QMT584_View/QMT584_View.ini
+// (default ~/.config/...). Decided once per process.
 QString SettingsFilePath();
+// The same decision for any executable and environment; xdgConfigHome that is
+// empty or relative counts as unset.
+QString SettingsFilePathFor(const QString& executable, const QString& xdgConfigHome,
+                            const QString& home);
+// Whether the program may keep its settings in this folder: the user may write
+// there, and so may root only where the mode bits let someone write; the
+// system's program folders (/usr/..., /bin, /sbin) never count.
+bool SettingsFolderWritable(const QString& folder);
+
+// At start, before the settings are loaded: a settings file that belongs in the
+// user's configuration folder and is missing there is created with the defaults.
+// A file beside the program is never created here. false when creating failed.
+bool CreateUserSettingsFile();
 // Tests point the program at a file of their own; an empty path restores the default.
 void setSettingsFilePath(const QString& path);
 

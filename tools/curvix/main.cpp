@@ -2,35 +2,40 @@
 // standard input and answers on standard output; with a file name it shows a
 // value log.
 
+#include "link/CommandLine.h"
 #include "ui/CurvixWindow.h"
 #include "ui/Startup.h"
 
 #include <QApplication>
 
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
+namespace {
+
+const qmt::CommandLineInfo CommandLine = {
+    "curvix",
+    QMT_VERSION,
+    "[OPTION]... [FILE.log | FILE.csv]",
+    "Trend viewer of QMT584_View: live values from the program, or a value log.",
+    "Without FILE.log the viewer takes the program's values on standard input and\n"
+    "answers on standard output, as QMT584_View starts it (\"Вести тренды\").\n"
+    "With FILE.log it shows a value log written by \"Записывать в файл\"; with\n"
+    "FILE.csv a CSV: its own export, or any with a header row and a time column.\n",
+    1};
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    QStringList args;
+    if (const auto done = qmt::HandleCommandLine(argc, argv, CommandLine, &args)) return *done;
     // The program may go at any moment; its closed pipe must not end the viewer.
     std::signal(SIGPIPE, SIG_IGN);
     // Live, fd 1 carries frames: taken aside before anything can print.
-    bool live = true;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] != '-') live = false; // a file name (Qt's own options start with '-')
+    const bool live = args.isEmpty();
     const int protocolOut = live ? curvix::protectProtocolOutput() : STDOUT_FILENO;
     QApplication app(argc, argv);
     curvix::prepareApplication(app);
-
-    const QStringList args = QApplication::arguments().mid(1);
-    if (args.size() > 1 || (args.size() == 1 && args[0].startsWith(QLatin1Char('-')))) {
-        std::fprintf(
-            stderr, "usage: curvix            live values from the program (pipes)\n"
-                    "       curvix FILE.log   a value log\n"
-                    "       curvix FILE.csv   a CSV (its own export, or any with a time column)\n");
-        return 2;
-    }
     curvix::CurvixWindow window(args.isEmpty() ? curvix::TimeBase::LocalTime
                                                : curvix::TimeBase::Elapsed);
     if (args.isEmpty()) {

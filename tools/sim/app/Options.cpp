@@ -48,6 +48,10 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
             o.help = true;
             return true;
         }
+        if (opt == "--version") {
+            o.version = true;
+            return true;
+        }
         if (opt == "--no-pace") {
             o.pace = false;
             continue;

@@ -20,6 +20,7 @@ struct SimOptions {
     bool hasType = false, hasSerial = false, hasFirmware = false;
     bool hasAddress = false, hasBaud = false, hasParity = false;
     bool help = false;
+    bool version = false;
 };
 
 // false with a message for the user on a bad command line.

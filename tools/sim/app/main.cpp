@@ -35,11 +35,22 @@ int main(int argc, char** argv) {
     SimOptions opt;
     std::string error;
     if (!parseOptions(argc, argv, opt, error)) {
-        std::fprintf(stderr, "qmt584-sim: %s\n%s", error.c_str(), usageText());
+        std::fprintf(stderr, "qmt584-sim: %s (qmt584-sim --help lists the options)\n",
+                     error.c_str());
         return 2;
     }
     if (opt.help) {
         std::fputs(usageText(), stdout);
+        std::fputs(
+            "A virtual QMT-584 module on a pseudo-terminal, for QMT584_View without hardware.\n\n"
+            "  -h, --help     show this help and exit\n"
+            "      --version  show the version and exit\n"
+            "Every option and the control commands: man qmt584-sim.\n",
+            stdout);
+        return 0;
+    }
+    if (opt.version) {
+        std::printf("qmt584-sim %s\n", QMT_VERSION);
         return 0;
     }
 
