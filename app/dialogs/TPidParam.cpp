@@ -271,7 +271,7 @@ void TPidParam::btSendClick() {
     qmt::PidBlock& block = qmt::Config.pid.at(size_t(n));
     for (int offset = 0; offset < ParamCount; ++offset)
         block.w[size_t(qmt::reg::pid::XsDef + offset)] = values[offset];
-    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
+    qmt::TellWritten(this);
 }
 
 void TPidParam::btReadClick() {
