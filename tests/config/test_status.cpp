@@ -2,6 +2,7 @@
 // confirmations of transfers and files, and that nothing else runs meanwhile.
 #include "PidConfFixture.h"
 
+#include "TextFit.h"
 #include "link/StatusReport.h"
 
 #include <QAction>
@@ -126,6 +127,37 @@ TEST_F(StatusTest, FilesSavedAndLoadedAreNamed) {
     trigger(window.get(), "miFileOpen");
     EXPECT_EQ(pane->text(), QStringLiteral("Загружено: установка.pid"));
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+}
+
+TEST_F(StatusTest, EveryNoteFitsBesideThePortAndLinkPanes) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const char* notes[] = {"Запись конфигурации: 63 из 63",
+                           "Чтение конфигурации: 63 из 63",
+                           "Конфигурация прочитана: 63 регистра",
+                           "Конфигурация записана: 63 регистра",
+                           "Запись сервисных параметров: 5 из 5",
+                           "Сервисные параметры записаны в модуль",
+                           "Значения записаны в модуль",
+                           "Нет связи: значения только в конфигурации",
+                           "Калибровка: ожидание 2 с",
+                           "Калибровка завершена: выход, входы 1–3",
+                           "Поиск модуля № Z2047 на /dev/ttyUSB1, все скорости",
+                           "Сохранено: установка насоса 3.pid"};
+    for (const char* note : notes) {
+        const QString text = QString::fromUtf8(note);
+        status().progress(text);
+        EXPECT_EQ(pane->text(), text);
+        EXPECT_EQ(clippedTextReport(window.get()), "") << note;
+        status().confirm(text);
+        EXPECT_EQ(pane->text(), text);
+    }
+    // A file name too long for the pane is shortened, and whole in the tool tip.
+    const QString longName = QStringLiteral("Сохранено: ") + QString(80, QLatin1Char('x'));
+    status().confirm(longName);
+    EXPECT_NE(pane->text(), longName);
+    EXPECT_EQ(pane->toolTip(), longName);
+    EXPECT_EQ(clippedTextReport(window.get()), "");
 }
 
 TEST(RegisterCountTest, AgreesWithItsNumber) {
