@@ -8,6 +8,7 @@
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <QLabel>
@@ -61,7 +62,7 @@ const StepText OutputAndInputSteps[] = {
     {"Соедините выход тока со входом 2 в отрицательной полярности", ""},
     {"Соедините выход тока со входом 3 в положительной полярности", ""},
     {"Соедините выход тока со входом 3 в отрицательной полярности", ""},
-    {"", ""},
+    {"", ""}, // the last step: FinishedText
 };
 
 const StepText InputOnlySteps[] = {
@@ -79,8 +80,14 @@ const StepText InputOnlySteps[] = {
     {"Подайте на вход 2 (клеммы 13-\"+\" 14-\"-\") ток -20 мА", ""},
     {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") ток +20 мА", ""},
     {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") ток -20 мА", ""},
-    {"", ""},
+    {"", ""}, // the last step: FinishedText
 };
+
+// The last step comes only once every coefficient block is written.
+const char* const FinishedText = "Калибровка завершена. Нажмите «Финиш».";
+// Current and voltage coefficients of each.
+const char* const OutputAndInputBlocks = "выход, входы 1–3";
+const char* const InputBlocks = "входы 1–3";
 
 // Output-and-inputs sequence: the raw output codes of the four measured steps.
 const uint16_t MeasuredOutputCodes[] = {328, 15599, 328, 16056};
@@ -118,10 +125,15 @@ public:
             throw;
         }
         finish(saved);
+        if (completed_)
+            qmt::status().confirm(QStringLiteral("Калибровка завершена: ") + blocksWritten());
     }
 
 private:
     int stepCount() const { return withOutput_ ? 14 : 13; }
+    QString blocksWritten() const {
+        return QString::fromUtf8(withOutput_ ? OutputAndInputBlocks : InputBlocks);
+    }
     const StepText& text(int m) const {
         return withOutput_ ? OutputAndInputSteps[m] : InputOnlySteps[m];
     }
@@ -198,8 +210,11 @@ private:
             dialog_->btNext->setFocus();
         dialog_->setLastStep(m == stepCount() - 1);
         dialog_->setWindowTitle(QStringLiteral("Калибровка - шаг ") + QString::number(m + 1));
-        dialog_->lbTip->setText(QString::fromUtf8(text(m).tip));
-        dialog_->lbInstr->setText(QString::fromUtf8(text(m).instruction));
+        const bool last = m == stepCount() - 1;
+        completed_ = last;
+        dialog_->lbTip->setText(last ? QStringLiteral("Записаны коэффициенты: ") + blocksWritten()
+                                     : QString::fromUtf8(text(m).tip));
+        dialog_->lbInstr->setText(QString::fromUtf8(last ? FinishedText : text(m).instruction));
         if (typing) qmt::WriteRegister(OutputValue, MeasuredOutputCodes[m]);
     }
 
@@ -236,6 +251,8 @@ private:
 
     static int readAt(int16_t output, int input) {
         qmt::WriteRegister(OutputValue, static_cast<uint16_t>(output));
+        const qmt::ProgressNote note(
+            QStringLiteral("Калибровка: ожидание %1 с").arg(SettleMs / 1000));
         wait(SettleMs);
         return reading(input);
     }
@@ -342,7 +359,8 @@ private:
     QWidget* owner_;
     bool withOutput_;
     QPointer<TCalibr1> dialog_;
-    int value_[14][2] = {}; // what was typed or read at each step
+    int value_[14][2] = {};  // what was typed or read at each step
+    bool completed_ = false; // the last step was reached: every block is written
 };
 
 } // namespace

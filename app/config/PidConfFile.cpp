@@ -5,6 +5,7 @@
 
 #include "link/Errors.h"
 #include "link/IniFile.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <QFileInfo>
@@ -49,6 +50,10 @@ void saveConfigFile(const QString& path) {
     if (!ini.save()) throw Exception(failure);
 }
 
+void confirmFile(const char* what, const QString& path) {
+    status().confirm(QString::fromUtf8(what) + QFileInfo(path).fileName());
+}
+
 } // namespace
 
 void TPidConf::miFileNewClick() {
@@ -64,6 +69,7 @@ void TPidConf::miFileOpenClick() {
     ConfigFileName = path;
     setWindowTitle(QStringLiteral("QMT584_View - ") + path);
     ShowConfig();
+    confirmFile("Загружено: ", path);
 }
 
 void TPidConf::miFileSaveClick() {
@@ -84,13 +90,16 @@ void TPidConf::miFileSaveAsClick() {
     saveConfigFile(path);
     ConfigFileName = path;
     setWindowTitle(QStringLiteral("QMT584_View - ") + path);
+    confirmFile("Сохранено: ", path);
 }
 
 void TPidConf::LoadConfigFile() {
     Config = readConfigFile(ConfigFileName);
     ShowConfig();
+    confirmFile("Загружено: ", ConfigFileName);
 }
 
 void TPidConf::SaveConfigFile() {
     saveConfigFile(ConfigFileName);
+    confirmFile("Сохранено: ", ConfigFileName);
 }

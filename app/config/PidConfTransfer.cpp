@@ -7,6 +7,7 @@
 #include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <algorithm>
@@ -29,6 +30,30 @@ void readInto(reg::Address address, uint16_t count, uint16_t* target) {
 bool hasPwm(uint16_t version) {
     return version >= reg::FirstVersionWithPwm;
 }
+
+// Registers of a whole configuration; the PWM blocks are known to be there
+// only once the firmware version is read, at the end, so the count assumes them.
+constexpr int ConfigRegisters = 3 * reg::PidBlockSize + 1 + 1 + 1 + 4 + 4 + 2 * reg::PwmBlockSize;
+
+// Progress of a transfer, register by register.
+class TransferNote {
+public:
+    explicit TransferNote(const char* what) : what_(QString::fromUtf8(what)) { show(); }
+    void add(int registers) {
+        done_ += registers;
+        show();
+    }
+    int done() const { return done_; }
+    void end() { note_.end(); }
+
+private:
+    void show() {
+        note_.show(what_ + QStringLiteral(": %1 из %2").arg(done_).arg(ConfigRegisters));
+    }
+    QString what_;
+    int done_ = 0;
+    ProgressNote note_;
+};
 
 } // namespace
 
@@ -90,16 +115,22 @@ const std::array<QString, 63>& TPidConf::WriteStepNames() {
 
 void TPidConf::miReadConfClick() {
     std::optional<qmt::BusyCursor> busy(std::in_place);
+    std::optional<TransferNote> note(std::in_place, "Чтение конфигурации");
+    auto read = [&note](reg::Address address, uint16_t count, uint16_t* target) {
+        readInto(address, count, target);
+        note->add(count);
+    };
     for (int n = 0; n < 3; ++n) {
         uint16_t* words = Config.pid[n].w.data();
-        readInto(reg::PidBlock(n), PidHalf, words);
-        readInto(reg::PidBlock(n) + PidHalf, PidHalf, words + PidHalf);
+        read(reg::PidBlock(n), PidHalf, words);
+        read(reg::PidBlock(n) + PidHalf, PidHalf, words + PidHalf);
     }
     Config.SwOut = ReadRegister(reg::OutputSource);
-    readInto(reg::InputIntegrationTime(0), 4, &Config.io[io::InputTi0]);
-    readInto(reg::OutputInitialValue, 1, &Config.io[io::DacValue]);
-    readInto(reg::InputMode(0), 4, &Config.io[io::InputMode0]);
-    readInto(reg::ModuleMode, 1, &Config.io[io::ModuleMode]);
+    note->add(1);
+    read(reg::InputIntegrationTime(0), 4, &Config.io[io::InputTi0]);
+    read(reg::OutputInitialValue, 1, &Config.io[io::DacValue]);
+    read(reg::InputMode(0), 4, &Config.io[io::InputMode0]);
+    read(reg::ModuleMode, 1, &Config.io[io::ModuleMode]);
 
     const uint16_t mode = Config.io[io::ModuleMode];
     if (mode == 1 || mode == 2)
@@ -108,58 +139,70 @@ void TPidConf::miReadConfClick() {
         rgMode->clearSelection();
 
     if (hasPwm(ReadRegister(reg::FirmwareVersion))) {
-        readInto(reg::Pwm1, reg::PwmBlockSize, &Config.io[io::Pwm1]);
-        readInto(reg::Pwm2, reg::PwmBlockSize, &Config.io[io::Pwm2]);
+        read(reg::Pwm1, reg::PwmBlockSize, &Config.io[io::Pwm1]);
+        read(reg::Pwm2, reg::PwmBlockSize, &Config.io[io::Pwm2]);
     }
+    const int registers = note->done();
     busy.reset(); // ShowConfig may ask the user
+    note.reset();
     ShowConfig();
+    status().confirm(QStringLiteral("Конфигурация прочитана: ") + RegisterCount(registers));
 }
 
 void TPidConf::miWriteConfClick() {
     uint16_t k = 0; // writes completed; names the parameter of a failure
     auto wait = [] { qmt::clock().sleepMs(WriteWaitMs); };
     const qmt::BusyCursor busy; // 8 to 13 seconds of writes
+    TransferNote note("Запись конфигурации");
+    // Each register written is counted before the wait that follows it.
+    auto count = [&k, &note] {
+        ++k;
+        note.add(1);
+    };
     try {
         for (int i = 0; i < 4; ++i) {
             WriteProtectedRegisters(reg::InputMode(i), 1, &Config.io[io::InputMode0 + i]);
-            ++k;
+            count();
             wait();
         }
         for (int n = 0; n < 3; ++n) {
             for (int w = 0; w < reg::PidBlockSize; ++w) {
                 WriteRegisters(reg::PidWord(n, w), 1, &Config.pid[n].w[w]);
-                ++k;
+                count();
                 wait();
             }
         }
         WriteRegister(reg::OutputSource, Config.SwOut);
-        ++k;
+        count();
         wait();
         WriteProtectedRegister(reg::OutputInitialValue, Config.io[io::DacValue]);
-        ++k;
+        count();
         wait();
         WriteProtectedRegister(reg::ModuleMode, Config.io[io::ModuleMode]);
-        ++k;
+        count();
         wait();
         for (int i = 0; i < 4; ++i) {
             WriteProtectedRegister(reg::InputIntegrationTime(i), Config.io[io::InputTi0 + i]);
-            ++k;
+            count();
             wait();
         }
-        if (!hasPwm(ReadRegister(reg::FirmwareVersion))) return;
-        for (int i = 0; i < reg::PwmBlockSize; ++i) {
-            WriteRegisters(reg::Pwm1 + i, 1, &Config.io[io::Pwm1 + i]);
-            ++k;
-        }
-        for (int i = 0; i < reg::PwmBlockSize; ++i) {
-            WriteRegisters(reg::Pwm2 + i, 1, &Config.io[io::Pwm2 + i]);
-            ++k;
+        if (hasPwm(ReadRegister(reg::FirmwareVersion))) {
+            for (int i = 0; i < reg::PwmBlockSize; ++i) {
+                WriteRegisters(reg::Pwm1 + i, 1, &Config.io[io::Pwm1 + i]);
+                count();
+            }
+            for (int i = 0; i < reg::PwmBlockSize; ++i) {
+                WriteRegisters(reg::Pwm2 + i, 1, &Config.io[io::Pwm2 + i]);
+                count();
+            }
         }
     } catch (ECommError& error) {
         error.setMessage(error.message() + QStringLiteral("\nпараметр:\n") +
                          WriteStepNames().at(std::min<size_t>(k, WriteStepNames().size() - 1)));
         throw;
     }
+    note.end();
+    status().confirm(QStringLiteral("Конфигурация записана: ") + RegisterCount(note.done()));
 }
 
 void TPidConf::miReadResCountClick() {

@@ -2,6 +2,7 @@
 
 #include "config/ClickablePanel.h"
 #include "config/ModuleConfig.h"
+#include "config/StatusPane.h"
 
 #include "calib/Calibration.h"
 #include "dialogs/TAboutBox.h"
@@ -167,6 +168,7 @@ void TPidConf::buildStatusBar() {
     bar->addWidget(PortStatusGlyph);
     bar->addWidget(PortStatusText);
     bar->addWidget(StatusLink);
+    StatusNotes = new qmt::StatusPane(bar);
     UpdateLinkStatus();
 }
 

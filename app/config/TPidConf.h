@@ -17,6 +17,7 @@ class TLinkStats;
 namespace qmt {
 class RadioGroup;
 class ClickablePanel;
+class StatusPane;
 } // namespace qmt
 
 class TPidConf : public QMainWindow {
@@ -110,6 +111,7 @@ private:
     // The port line whole: the pane may show it shortened.
     QString PortText;
     QLabel* StatusLink = nullptr;
+    qmt::StatusPane* StatusNotes = nullptr; // progress and confirmations
     QTimer* tmLink = nullptr;
     TLinkStats* LinkStats = nullptr; // made at its first use, then kept
 };

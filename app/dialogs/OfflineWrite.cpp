@@ -1,5 +1,7 @@
 #include "dialogs/OfflineWrite.h"
 
+#include "link/PortSettings.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 namespace qmt {
@@ -11,6 +13,23 @@ QString OfflineWriteText() {
 
 void TellWrittenOffline(QWidget* owner) {
     showMessage(OfflineWriteText(), QString(), MsgIcon::Information, owner);
+}
+
+QString WrittenText() {
+    return QStringLiteral("Значения записаны в модуль");
+}
+
+QString StoredOnlyText() {
+    return QStringLiteral("Нет связи: значения только в конфигурации");
+}
+
+void TellWritten(QWidget* owner) {
+    if (LinkUp) {
+        status().confirm(WrittenText());
+        return;
+    }
+    status().confirm(StoredOnlyText());
+    TellWrittenOffline(owner);
 }
 
 } // namespace qmt

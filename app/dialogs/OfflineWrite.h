@@ -14,4 +14,12 @@ QString OfflineWriteText();
 // The information box with OfflineWriteText(), over owner.
 void TellWrittenOffline(QWidget* owner);
 
+// The status bar's notes after "Записать": written to the module, or stored
+// in the configuration only.
+QString WrittenText();
+QString StoredOnlyText();
+// The note for the link's state; with the link down the box as well: the
+// values did not reach the module, which must not pass unnoticed.
+void TellWritten(QWidget* owner);
+
 } // namespace qmt

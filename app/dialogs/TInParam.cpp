@@ -77,7 +77,7 @@ void TInParam::btSendClick() {
     }
     qmt::Config.io.at(size_t(qmt::io::InputTi0 + c)) = time;
     qmt::Config.io.at(size_t(qmt::io::InputMode0 + c)) = mode;
-    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
+    qmt::TellWritten(this);
 }
 
 void TInParam::btReadClick() {

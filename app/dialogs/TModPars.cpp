@@ -6,6 +6,7 @@
 #include "link/Forms.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <QApplication>
@@ -218,36 +219,53 @@ void TModPars::btWriteClick() {
     if (address > MaxStationAddress || address < 0) throw qmt::Exception(AddressError);
 
     qmt::BusyCursor busy;
+    // Three words, and the passport's two behind the password.
+    const bool passport = edNumber->isEnabled();
+    const int total = passport ? 5 : 3;
+    qmt::ProgressNote note;
+    int done = 0;
+    auto progress = [&] {
+        note.show(QStringLiteral("Запись сервисных параметров: %1 из %2").arg(done).arg(total));
+    };
+    auto written = [&](int gapMs) {
+        ++done;
+        progress();
+        qmt::clock().sleepMs(gapMs);
+    };
+    progress();
     qmt::WriteRegister(OwnAddress, static_cast<uint16_t>(address));
-    qmt::clock().sleepMs(WriteGapMs);
+    written(WriteGapMs);
     qmt::WriteRegister(OwnBaud, static_cast<uint16_t>(Speeds[cbSpeed->currentIndex()] / BaudUnit));
-    qmt::clock().sleepMs(WriteGapMs);
+    written(WriteGapMs);
     qmt::WriteRegister(OwnParity, static_cast<uint16_t>(cbParity->currentIndex()));
-    qmt::clock().sleepMs(WriteGapMs);
+    written(WriteGapMs);
 
-    if (!edNumber->isEnabled()) return; // the password was refused
+    if (passport) {
+        const QString numberText = edNumber->text();
+        if (blank(numberText)) throw qmt::Exception(NumberError);
+        // Eleven bits: a wider number would spill into the series letter.
+        const long long number = qmt::ParseInteger(numberText, 0, SerialNumberMask);
+        qmt::WriteProtectedRegister(SerialNumber,
+                                    SerialCode(cbAlpha->currentIndex(), static_cast<int>(number)));
+        written(WriteGapMs);
 
-    const QString numberText = edNumber->text();
-    if (blank(numberText)) throw qmt::Exception(NumberError);
-    // Eleven bits: a wider number would spill into the series letter.
-    const long long number = qmt::ParseInteger(numberText, 0, SerialNumberMask);
-    qmt::WriteProtectedRegister(SerialNumber,
-                                SerialCode(cbAlpha->currentIndex(), static_cast<int>(number)));
-    qmt::clock().sleepMs(WriteGapMs);
-
-    const QString dateText = edManuf->text();
-    static const QRegularExpression dmy(QStringLiteral("^([0-9]{2})\\.([0-9]{2})\\.([0-9]{2})$"));
-    const QRegularExpressionMatch parts = dmy.match(dateText);
-    const int day = parts.captured(1).toInt(), month = parts.captured(2).toInt(),
-              year = parts.captured(3).toInt();
-    if (!parts.hasMatch() || !QDate(2000 + year, month, day).isValid())
-        throw qmt::Exception(QStringLiteral("'%1' is not a valid date").arg(dateText));
-    // The year field has six bits: a later year would be stored as another one.
-    // Year 00 packs to a field of 0, which no date read back may have.
-    if (year < qmt::FirstPackedYear || year > qmt::LastPackedYear)
-        throw qmt::Exception(QStringLiteral("Некорректная дата изготовления!"));
-    qmt::WriteProtectedRegister(ManufactureDate, qmt::PackDate(day, month, year));
-    qmt::clock().sleepMs(DateWriteGapMs);
+        const QString dateText = edManuf->text();
+        static const QRegularExpression dmy(
+            QStringLiteral("^([0-9]{2})\\.([0-9]{2})\\.([0-9]{2})$"));
+        const QRegularExpressionMatch parts = dmy.match(dateText);
+        const int day = parts.captured(1).toInt(), month = parts.captured(2).toInt(),
+                  year = parts.captured(3).toInt();
+        if (!parts.hasMatch() || !QDate(2000 + year, month, day).isValid())
+            throw qmt::Exception(QStringLiteral("'%1' is not a valid date").arg(dateText));
+        // The year field has six bits: a later year would be stored as another one.
+        // Year 00 packs to a field of 0, which no date read back may have.
+        if (year < qmt::FirstPackedYear || year > qmt::LastPackedYear)
+            throw qmt::Exception(QStringLiteral("Некорректная дата изготовления!"));
+        qmt::WriteProtectedRegister(ManufactureDate, qmt::PackDate(day, month, year));
+        written(DateWriteGapMs);
+    }
+    note.end();
+    qmt::status().confirm(QStringLiteral("Сервисные параметры записаны в модуль"));
 }
 
 void TModPars::btDefClick() {

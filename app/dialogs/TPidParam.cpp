@@ -10,6 +10,7 @@
 #include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <QEvent>
@@ -256,6 +257,7 @@ void TPidParam::btSendClick() {
     const int n = Tag;
     if (qmt::LinkUp) {
         qmt::BusyCursor busy;
+        qmt::ProgressNote note; // a second and more of writes and waits
         for (int offset = 0; offset < ParamCount; ++offset) {
             try {
                 qmt::WriteRegisters(uint16_t(firstRegister(n) + offset), 1, &values[offset]);
@@ -264,6 +266,10 @@ void TPidParam::btSendClick() {
                                  QString::fromUtf8(Params[offset].name) + QLatin1Char('"'));
                 throw;
             }
+            note.show(QStringLiteral("Запись параметров ПИД%1: %2 из %3")
+                          .arg(n + 1)
+                          .arg(offset + 1)
+                          .arg(ParamCount));
             // The module stores each parameter before it takes the next one.
             qmt::clock().sleepMs(WriteWaitMs);
         }
@@ -271,7 +277,7 @@ void TPidParam::btSendClick() {
     qmt::PidBlock& block = qmt::Config.pid.at(size_t(n));
     for (int offset = 0; offset < ParamCount; ++offset)
         block.w[size_t(qmt::reg::pid::XsDef + offset)] = values[offset];
-    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
+    qmt::TellWritten(this);
 }
 
 void TPidParam::btReadClick() {

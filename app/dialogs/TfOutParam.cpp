@@ -195,7 +195,7 @@ void TfOutParam::btSendDACClick() {
     }
     if (qmt::LinkUp) qmt::WriteProtectedRegister(qmt::reg::OutputMode, mode);
     io[qmt::io::DacMode] = mode;
-    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
+    qmt::TellWritten(this);
 }
 
 void TfOutParam::btReadDACClick() {
@@ -220,7 +220,7 @@ void TfOutParam::btWritePWMClick() {
         for (int k = 0; k < PwmFields; ++k)
             qmt::Config.io[pwmWord(ch, k)] = values[ch][k];
     }
-    if (!qmt::LinkUp) qmt::TellWrittenOffline(this);
+    qmt::TellWritten(this);
 }
 
 void TfOutParam::btReadPWMClick() {

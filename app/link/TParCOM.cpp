@@ -7,6 +7,7 @@
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/Settings.h"
+#include "link/StatusReport.h"
 #include "link/TfMess.h"
 #include "link/Ui.h"
 
@@ -272,6 +273,11 @@ void TParCOM::btAutoClick() {
     const QByteArray port = cbPort->currentText().toLocal8Bit();
 
     std::optional<qmt::BusyCursor> busy(std::in_place);
+    // The library tries every speed and parity in one call, without a word in
+    // between: the note says what is sought, and where.
+    qmt::ProgressNote note(
+        QStringLiteral("Поиск модуля № %1 на %2, все скорости")
+            .arg(cbSerNumAlpha->currentText() + edNumber->text(), cbPort->currentText()));
     WaitWindow wait(this);
     // Found or not, the search leaves the port at another setting, or reopened
     // (which may fail): only a successful OK settles it again.
@@ -283,6 +289,7 @@ void TParCOM::btAutoClick() {
         search ? search(port.constData(), version, serial, address, &baud, &parity) : 11;
 
     busy.reset();
+    note.end();
     if (status == 0) {
         selectSpeed(baud);
         wait.close();

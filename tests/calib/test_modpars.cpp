@@ -393,3 +393,40 @@ TEST_F(ModParsTest, LooksAsDesigned) {
 
 } // namespace
 } // namespace qmt::test
+
+namespace qmt::test {
+namespace {
+
+TEST_F(ModParsTest, WriteShowsItsProgressAndConfirmsOnlyASuccess) {
+    for (bool granted : {true, false}) {
+        FakeStatus status;
+        show(granted);
+        answerAnyStation();
+        fillFields();
+        QStringList during; // as each wait begins
+        clock.onSleep = [&](int) { during << status.current; };
+        press("btWrite");
+        EXPECT_TRUE(prompts.shown.empty()) << error().toStdString();
+        const int total = granted ? 5 : 3;
+        QStringList expected;
+        for (int k = 1; k <= total; ++k)
+            expected << QStringLiteral("Запись сервисных параметров: %1 из %2").arg(k).arg(total);
+        EXPECT_EQ(during, expected) << granted;
+        EXPECT_EQ(status.confirmations,
+                  QStringList{QStringLiteral("Сервисные параметры записаны в модуль")});
+        dialog = std::make_unique<TModPars>();
+    }
+
+    // A failed write keeps its box; the progress goes and nothing is confirmed.
+    FakeStatus status;
+    show(true);
+    fillFields();
+    module.failWhen = [](const Request&) { return 19; };
+    press("btWrite");
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
+    EXPECT_TRUE(status.confirmations.isEmpty());
+}
+
+} // namespace
+} // namespace qmt::test

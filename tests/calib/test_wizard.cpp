@@ -3,6 +3,7 @@
 // or end early. The fake module runs no time, so its readings carry no noise.
 #include "WizardFixture.h"
 
+#include "TextFit.h"
 #include "dialogs/PackedDate.h"
 
 #include <QApplication>
@@ -22,14 +23,28 @@ TEST_F(WizardTest, FullRunCalibratesOutputAndInputs) {
         wireCurrent(i, 1);
         wireCurrent(i, -1);
     }
-    wizard.step([](TCalibr1* d) {
-        EXPECT_TRUE(d->lbInstr->text().isEmpty());
+    FakeStatus status;
+    wizard.step([&status](TCalibr1* d) {
+        // The last step says the run is complete and what it wrote.
+        EXPECT_EQ(d->lbInstr->text(), QStringLiteral("Калибровка завершена. Нажмите «Финиш»."));
+        EXPECT_EQ(d->lbTip->text(), QStringLiteral("Записаны коэффициенты: выход, входы 1–3"));
+        d->show();
+        EXPECT_EQ(clippedTextReport(d), "");
+        EXPECT_TRUE(status.confirmations.isEmpty());        // not before "Финиш"
         EXPECT_EQ(QApplication::overrideCursor(), nullptr); // not while the engineer works
     });
-    int idleWaits = 0; // waits without the wait cursor
-    clock.onSleep = [&idleWaits](int) { idleWaits += QApplication::overrideCursor() == nullptr; };
+    int idleWaits = 0;    // waits without the wait cursor
+    QStringList settling; // what the status bar says during each 2 s wait
+    clock.onSleep = [&](int ms) {
+        idleWaits += QApplication::overrideCursor() == nullptr;
+        if (ms == 2000) settling << status.current;
+    };
     ASSERT_TRUE(wizard.run(&owner)) << prompts.lastText().toStdString();
     EXPECT_EQ(idleWaits, 0);
+    EXPECT_EQ(settling, QStringList(12, QStringLiteral("Калибровка: ожидание 2 с")));
+    EXPECT_EQ(status.confirmations,
+              QStringList{QStringLiteral("Калибровка завершена: выход, входы 1–3")});
+    EXPECT_TRUE(status.progressTexts.size() == 12) << status.progressTexts.size();
 
     // Only the confirmation was asked; no value was refused.
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
@@ -233,8 +248,11 @@ TEST_F(WizardTest, CancelKeepsWhatWasWrittenAndRestoresThePort) {
     measureOutput();
     wireVoltage(0);
     wizard.cancel(); // the sixth step
+    FakeStatus status;
     ASSERT_TRUE(wizard.run(&owner));
     EXPECT_EQ(wizard.captions.back(), stepCaption(6));
+    EXPECT_TRUE(status.confirmations.isEmpty()); // a run cut short is not "завершена"
+    EXPECT_TRUE(status.current.isEmpty());
     EXPECT_EQ(block(36), (std::vector<uint16_t>{51116, 0, 0}));
     EXPECT_EQ(block(20), (std::vector<uint16_t>{52428, 0, 8192}));
     for (uint16_t b : {8, 12, 16, 24, 28, 32})
@@ -298,10 +316,16 @@ TEST_F(InputsOnlyWizardTest, FullRunWithReferenceSources) {
             wizard.step([this, i, microamps](TCalibr1*) {
                 connect(i, source(InputConnection::CurrentSource, microamps));
             });
-    wizard.step([](TCalibr1* d) { EXPECT_EQ(d->btNext->text(), QStringLiteral("Финиш")); });
+    wizard.step([](TCalibr1* d) {
+        EXPECT_EQ(d->btNext->text(), QStringLiteral("Финиш"));
+        EXPECT_EQ(d->lbInstr->text(), QStringLiteral("Калибровка завершена. Нажмите «Финиш»."));
+        EXPECT_EQ(d->lbTip->text(), QStringLiteral("Записаны коэффициенты: входы 1–3"));
+    });
+    FakeStatus status;
     ASSERT_TRUE(wizard.run(&owner));
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
     ASSERT_EQ(wizard.captions.size(), 13u);
+    EXPECT_EQ(status.confirmations, QStringList{QStringLiteral("Калибровка завершена: входы 1–3")});
 
     for (uint16_t b : {8, 12, 16})
         EXPECT_EQ(block(b), (std::vector<uint16_t>{40706, 5, 54024})) << b;

@@ -135,3 +135,29 @@ TEST_F(InParamTest, WindowLayout) {
 
 } // namespace
 } // namespace qmt::test
+
+namespace qmt::test {
+namespace {
+
+TEST_F(InParamTest, SendConfirmsInTheStatusBarWhereTheValuesWent) {
+    FakeStatus status;
+    for (bool up : {true, false}) {
+        LinkUp = up;
+        open(0);
+        prompts.shown.clear();
+        status.confirmations.clear();
+        click(dialog.get(), "btSend");
+        EXPECT_EQ(status.confirmations, QStringList{up ? WrittenText() : StoredOnlyText()});
+        // With the link up nothing is to be clicked away.
+        EXPECT_EQ(prompts.texts(), up ? QStringList() : QStringList{OfflineWriteText()});
+    }
+    // A refused value writes nothing and confirms nothing.
+    LinkUp = true;
+    status.confirmations.clear();
+    type(dialog.get(), "edTime", QStringLiteral("x"));
+    click(dialog.get(), "btSend");
+    EXPECT_TRUE(status.confirmations.isEmpty());
+}
+
+} // namespace
+} // namespace qmt::test

@@ -360,3 +360,28 @@ TEST_F(PidParamTest, WindowLayout) {
 
 } // namespace
 } // namespace qmt::test
+
+namespace qmt::test {
+namespace {
+
+TEST_F(PidParamTest, SendCountsItsWritesAndConfirmsOnlyASuccess) {
+    FakeStatus status;
+    fillAll();
+    QStringList during; // as each wait begins
+    clock.onSleep = [&](int) { during << status.current; };
+    click(dialog.get(), "btSend");
+    ASSERT_EQ(during.size(), 13);
+    EXPECT_EQ(during.front(), QStringLiteral("Запись параметров ПИД2: 1 из 13"));
+    EXPECT_EQ(during.back(), QStringLiteral("Запись параметров ПИД2: 13 из 13"));
+    EXPECT_EQ(status.confirmations, QStringList{WrittenText()});
+
+    status.confirmations.clear();
+    module.failWhen = [](const Request& r) { return r.address == 285 ? 14 : 0; };
+    click(dialog.get(), "btSend");
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
+    EXPECT_TRUE(status.confirmations.isEmpty());
+}
+
+} // namespace
+} // namespace qmt::test

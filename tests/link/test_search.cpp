@@ -97,6 +97,22 @@ TEST_F(Search, ProbeCarriesVersionSerialCodeAndAddress) {
     EXPECT_EQ(module.enumCalls[2].serial, 26 * 2048 + 2047);
 }
 
+TEST_F(Search, TheStatusBarSaysWhatIsSoughtUntilTheSearchEnds) {
+    identify("B", "7", "QMT-584");
+    qmt::test::FakeStatus status;
+    QString during;
+    module.onEnum = [&] { during = status.current; };
+    for (int32_t result : {0, 14}) {
+        SCOPED_TRACE(result);
+        during.clear();
+        module.enumResult = result;
+        module.enumBaud = 9600;
+        ui.click("btAuto");
+        EXPECT_EQ(during, QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1, все скорости"));
+        EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
+    }
+}
+
 TEST_F(Search, WaitWindowIsShownOverTheDialogOnlyWhileSearching) {
     identify("B", "7", "QMT-584");
     bool checked = false;

@@ -76,6 +76,38 @@ std::function<int(QDialog*)> grabModal(const char* name,
     };
 }
 
+// Grabs a window from inside one of the waits of a blocking command, as it
+// stands then: no event is processed, so no timer runs in the middle of it.
+class GrabAtWait final : public qmt::Clock {
+public:
+    GrabAtWait(int wait, QWidget* window, const char* name)
+        : real_(qmt::clock()), wait_(wait), window_(window), name_(name) {
+        qmt::setClock(this);
+    }
+    ~GrabAtWait() override { qmt::setClock(nullptr); }
+    QDateTime now() override { return real_.now(); }
+    void sleepMs(int ms) override {
+        if (++waits_ == wait_) {
+            const QString path =
+                outDir + QLatin1Char('/') + QLatin1String(name_) + QStringLiteral(".png");
+            if (window_->grab().save(path)) {
+                std::printf("screenshots: %s\n", qPrintable(path));
+            } else {
+                std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+                ++failures;
+            }
+        }
+        real_.sleepMs(ms);
+    }
+
+private:
+    qmt::Clock& real_;
+    int wait_;
+    int waits_ = 0;
+    QWidget* window_;
+    const char* name_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +151,12 @@ int main(int argc, char** argv) {
     while (!qmt::LinkUp && waited.elapsed() < 10000)
         app.processEvents(QEventLoop::WaitForMoreEvents, 100);
     save(PidConf, "main-window");
+    {
+        // The status bar in the middle of "Записать конфигурацию ПИД".
+        const GrabAtWait grab(23, PidConf, "main-window-writing");
+        qmt::guarded([] { PidConf->miWriteConfClick(); });
+    }
+    save(PidConf, "main-window-written");
 
     prompts.modalScripts.push_back(grabModal("port-dialog"));
     PidConf->miPortParClick();

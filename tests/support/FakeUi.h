@@ -2,6 +2,7 @@
 // Scripted replacements for the program's prompts and clock: tests answer
 // message boxes and file dialogs, drive modal windows, and skip waits.
 
+#include "link/StatusReport.h"
 #include "link/Ui.h"
 
 #include <QDateTime>
@@ -49,6 +50,26 @@ public:
         sleeps.push_back(ms);
         current = current.addMSecs(ms);
         if (onSleep) onSleep(ms);
+    }
+};
+
+// Records what the status bar would show, for windows tested without the main window.
+class FakeStatus : public StatusReporter {
+public:
+    FakeStatus() { setStatusReporter(this); }
+    ~FakeStatus() override { clearStatusReporter(this); }
+
+    QStringList progressTexts; // every progress shown, ends left out
+    QStringList confirmations;
+    QString current; // what the pane would show now
+
+    void progress(const QString& text) override {
+        if (!text.isEmpty()) progressTexts << text;
+        current = text;
+    }
+    void confirm(const QString& text) override {
+        confirmations << text;
+        current = text;
     }
 };
 
