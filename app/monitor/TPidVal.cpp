@@ -1,12 +1,12 @@
 #include "monitor/TPidVal.h"
 
+#include "common/CheckBox.h"
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 #include "config/ModuleConfig.h"
-#include "link/CheckBox.h"
 #include "link/Errors.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
-#include "link/Ui.h"
 #include "monitor/MonitorGrid.h"
 
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "monitor/TrendHandOff.h"
 
 #include "common/Cp1251.h"
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // Scripted replacements for the program's prompts and clock: tests answer
 // message boxes and file dialogs, drive modal windows, and skip waits.
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QDateTime>
 
