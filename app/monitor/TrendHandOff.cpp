@@ -1,6 +1,7 @@
 #include "monitor/TrendHandOff.h"
 
 #include "common/Cp1251.h"
+#include "common/TrendProtocol.h"
 #include "common/Ui.h"
 
 #include <QCoreApplication>
@@ -28,58 +29,16 @@ extern char** environ;
 namespace qmt {
 namespace {
 
-constexpr char ThreadMessage = 'P';
-constexpr char CopyData = 'C';
-constexpr char Ack = 'A';
-constexpr std::uint32_t WmUser = 0x0400;
-// Far above any message of the protocol; a longer frame means a broken peer.
-constexpr std::uint32_t MaxFrame = 1u << 20;
-
 std::int64_t nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void putU16(QByteArray& out, std::uint16_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-void putU32(QByteArray& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-std::uint32_t getU32(const char* p) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(p[i]);
-    return v;
-}
-
-QByteArray frame(const QByteArray& body) {
-    QByteArray out;
-    putU32(out, static_cast<std::uint32_t>(body.size()));
-    return out + body;
-}
-
-// One complete frame off the front of buffer, or false while it is incomplete.
-// A length beyond any message of the protocol sets broken.
-bool takeFrame(QByteArray& buffer, QByteArray& body, bool& broken) {
-    if (buffer.size() < 4) return false;
-    const std::uint32_t n = getU32(buffer.constData());
-    if (n > MaxFrame) {
-        broken = true;
-        return false;
-    }
-    if (static_cast<std::uint32_t>(buffer.size()) < 4 + n) return false;
-    body = buffer.mid(4, static_cast<int>(n));
-    buffer.remove(0, static_cast<int>(4 + n));
-    return true;
-}
-
-bool isRegistration(const QByteArray& body, std::uint32_t* handle) {
-    if (body.size() != 9 || body[0] != ThreadMessage) return false;
-    if (getU32(body.constData() + 1) != WmUser) return false;
-    *handle = getU32(body.constData() + 5);
+// The viewer's registration: the thread message sent back with its handle.
+bool isRegistration(const std::string& frame, std::uint32_t* handle) {
+    const curvix::Message m = curvix::parseMessage(frame);
+    if (m.kind != curvix::MessageKind::Thread) return false;
+    *handle = m.wParam;
     return true;
 }
 
@@ -108,8 +67,8 @@ ssize_t writeNoSigpipe(int fd, const char* data, std::size_t size) {
 
 // Writes all of data before the deadline; false when the viewer is gone or
 // does not take it in time.
-bool writeAll(int fd, const QByteArray& data, std::int64_t deadlineMs) {
-    const char* p = data.constData();
+bool writeAll(int fd, const std::string& data, std::int64_t deadlineMs) {
+    const char* p = data.data();
     std::size_t left = static_cast<std::size_t>(data.size());
     while (left > 0) {
         const ssize_t n = writeNoSigpipe(fd, p, left);
@@ -142,7 +101,7 @@ struct TrendHandOff::Viewer {
     int in = -1;  // our end of the viewer's standard input
     int out = -1; // our end of the viewer's standard output
     int pidFd = -1;
-    QByteArray buffer;
+    curvix::FrameReader frames;
     std::vector<std::uint32_t> pendingRegistrations; // read while waiting for an ack
     QSocketNotifier* outNotifier = nullptr;
     QSocketNotifier* exitNotifier = nullptr;
@@ -242,11 +201,8 @@ TrendHandOff::Start TrendHandOff::startViewer() {
     viewers_.push_back(std::move(viewer));
 
     clock().sleepMs(500);
-    QByteArray post;
-    post.append(ThreadMessage);
-    putU32(post, WmUser);
-    putU32(post, static_cast<std::uint32_t>(::gettid()));
-    if (!writeAll(v->in, frame(post), nowMs() + ackTimeoutMs_)) markGone(v);
+    const std::string post = curvix::threadFrame(static_cast<std::uint32_t>(::gettid()));
+    if (!writeAll(v->in, post, nowMs() + ackTimeoutMs_)) markGone(v);
     return Start::Started;
 }
 
@@ -260,7 +216,7 @@ void TrendHandOff::readable(Viewer* v) {
     for (;;) {
         const ssize_t n = ::read(v->out, chunk, sizeof chunk);
         if (n > 0) {
-            v->buffer.append(chunk, static_cast<int>(n));
+            v->frames.feed(chunk, static_cast<std::size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -277,50 +233,37 @@ void TrendHandOff::readable(Viewer* v) {
 void TrendHandOff::handleFrames(Viewer* v) {
     std::vector<std::uint32_t> registrations;
     registrations.swap(v->pendingRegistrations);
-    QByteArray body;
-    bool broken = false;
-    while (takeFrame(v->buffer, body, broken)) {
+    std::string body;
+    while (v->frames.next(body)) {
         std::uint32_t handle = 0;
         // A stray acknowledgement and messages of other kinds are ignored.
         if (isRegistration(body, &handle)) registrations.push_back(handle);
     }
     for (std::uint32_t handle : registrations)
         registration(v, handle);
-    if (broken) markGone(v);
+    if (v->frames.broken()) markGone(v);
 }
 
 void TrendHandOff::registration(Viewer* v, std::uint32_t handle) {
     target_ = v;
     handle_ = handle;
     emit viewerRegistered(handle);
-    if (!sendRecord(QByteArray(1, '\x02'))) return;
+    if (!sendRecord(curvix::beginRecord())) return;
     const std::vector<TrendChannel> channels =
         channels_ ? channels_() : std::vector<TrendChannel>();
     for (const TrendChannel& c : channels) {
-        QByteArray record(1, '\x03');
-        putU32(record, static_cast<std::uint32_t>(c.id));
-        record += toCp1251(c.name);
-        record.append('\0');
-        if (!sendRecord(record)) return;
+        const QByteArray name = toCp1251(c.name);
+        const std::string_view nameBytes(name.constData(), static_cast<std::size_t>(name.size()));
+        if (!sendRecord(curvix::channelRecord(c.id, nameBytes))) return;
     }
 }
 
 void TrendHandOff::sendStart() {
-    sendRecord(QByteArray(1, '\x06'));
+    sendRecord(curvix::startRecord());
 }
 
 QByteArray TrendHandOff::sampleRecord(std::int32_t id, float value, const QDateTime& t) {
-    QByteArray record(1, '\x09');
-    putU32(record, static_cast<std::uint32_t>(id));
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    putU32(record, bits);
-    const QDate d = t.date();
-    const QTime h = t.time();
-    for (int field : {d.year(), d.month(), d.dayOfWeek() % 7, d.day(), h.hour(), h.minute(),
-                      h.second(), h.msec()})
-        putU16(record, static_cast<std::uint16_t>(field));
-    return record;
+    return QByteArray::fromStdString(curvix::sampleRecord(id, value, curvix::stampOf(t)));
 }
 
 void TrendHandOff::sendSamples(const std::vector<TrendCell>& cells, const QDateTime& localTime) {
@@ -330,19 +273,17 @@ void TrendHandOff::sendSamples(const std::vector<TrendCell>& cells, const QDateT
         double value = locale.toDouble(cell.text, &ok);
         if (!ok) value = QLocale::c().toDouble(cell.text.trimmed(), &ok);
         if (!ok) continue;
-        if (!sendRecord(sampleRecord(cell.id, static_cast<float>(value), localTime))) return;
+        const float sample = static_cast<float>(value);
+        if (!sendRecord(curvix::sampleRecord(cell.id, sample, curvix::stampOf(localTime)))) return;
     }
 }
 
-bool TrendHandOff::sendRecord(const QByteArray& record) {
+bool TrendHandOff::sendRecord(const std::string& record) {
     if (!viewerAlive()) return false;
     Viewer* v = target_;
-    QByteArray body;
-    body.append(CopyData);
-    putU32(body, handle_);
-    body += record;
     const std::int64_t deadline = nowMs() + ackTimeoutMs_;
-    if (!writeAll(v->in, frame(body), deadline) || !waitAck(v, deadline)) {
+    if (!writeAll(v->in, curvix::copyDataFrame(handle_, record), deadline) ||
+        !waitAck(v, deadline)) {
         markGone(v);
         return false;
     }
@@ -351,12 +292,11 @@ bool TrendHandOff::sendRecord(const QByteArray& record) {
 
 bool TrendHandOff::waitAck(Viewer* v, std::int64_t deadlineMs) {
     for (;;) {
-        QByteArray body;
-        bool broken = false;
-        while (takeFrame(v->buffer, body, broken)) {
-            if (body.size() == 1 && body[0] == Ack) {
+        std::string body;
+        while (v->frames.next(body)) {
+            if (curvix::isAcknowledgement(body)) {
                 // Registrations read meanwhile are handled from the event loop.
-                if (!v->pendingRegistrations.empty() || v->buffer.size() >= 4)
+                if (!v->pendingRegistrations.empty() || v->frames.pending() >= 4)
                     QTimer::singleShot(0, this, [this, v] {
                         for (auto& owned : viewers_)
                             if (owned.get() == v && !v->gone) handleFrames(v);
@@ -366,7 +306,7 @@ bool TrendHandOff::waitAck(Viewer* v, std::int64_t deadlineMs) {
             std::uint32_t handle = 0;
             if (isRegistration(body, &handle)) v->pendingRegistrations.push_back(handle);
         }
-        if (broken) return false;
+        if (v->frames.broken()) return false;
         const std::int64_t remaining = deadlineMs - nowMs();
         if (remaining <= 0) return false;
         pollfd pfd{v->out, POLLIN, 0};
@@ -376,7 +316,7 @@ bool TrendHandOff::waitAck(Viewer* v, std::int64_t deadlineMs) {
         char chunk[4096];
         const ssize_t n = ::read(v->out, chunk, sizeof chunk);
         if (n > 0)
-            v->buffer.append(chunk, static_cast<int>(n));
+            v->frames.feed(chunk, static_cast<std::size_t>(n));
         else if (n == 0 || (errno != EAGAIN && errno != EINTR))
             return false;
     }
@@ -392,7 +332,7 @@ void TrendHandOff::markGone(Viewer* v) {
     }
     closeFd(v->in);
     closeFd(v->out);
-    v->buffer.clear();
+    v->frames = curvix::FrameReader();
     v->pendingRegistrations.clear();
     reap(v);
     // Without a process descriptor (older kernels) a viewer that is gone but

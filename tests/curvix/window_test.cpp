@@ -6,7 +6,7 @@
 
 #include "common/CheckBox.h"
 #include "common/Cp1251.h"
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 #include "ui/CurvixWindow.h"
 #include "ui/Startup.h"
 
