@@ -1,4 +1,5 @@
 #include "calib/TCalibr1.h"
+#include "common/Ui.h"
 #include "config/TPidConf.h"
 #include "dialogs/ProgramIcon.h"
 #include "dialogs/TAboutBox.h"
@@ -13,7 +14,6 @@
 #include "link/Settings.h"
 #include "link/Startup.h"
 #include "link/TParCOM.h"
-#include "link/Ui.h"
 #include "monitor/TPidVal.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "link/Library.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QFileInfo>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "link/LinkStats.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/Library.h"
-#include "link/Ui.h"
 
 #include <QLocale>
 

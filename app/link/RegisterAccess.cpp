@@ -1,12 +1,12 @@
 #include "link/RegisterAccess.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/Library.h"
 #include "link/LinkStats.h"
 #include "link/PortAccess.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
-#include "link/Ui.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,8 +1,8 @@
 #include "link/TLinkStats.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/LinkStats.h"
-#include "link/Ui.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

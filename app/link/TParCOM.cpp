@@ -1,5 +1,6 @@
 #include "link/TParCOM.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/Forms.h"
 #include "link/IniFile.h"
@@ -9,7 +10,6 @@
 #include "link/Settings.h"
 #include "link/StatusReport.h"
 #include "link/TfMess.h"
-#include "link/Ui.h"
 
 #include <QComboBox>
 #include <QGroupBox>

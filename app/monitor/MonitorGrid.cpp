@@ -1,6 +1,6 @@
 #include "monitor/MonitorGrid.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

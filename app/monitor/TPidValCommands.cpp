@@ -1,9 +1,9 @@
 // Writes from the values window and the direct commands to outputs and regulators.
 #include "monitor/TPidVal.h"
 
+#include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
 #include "link/Errors.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"

@@ -3,9 +3,9 @@
 
 #include "monitor/TPidVal.h"
 
-#include "link/CheckBox.h"
+#include "common/CheckBox.h"
+#include "common/Ui.h"
 #include "link/Errors.h"
-#include "link/Ui.h"
 #include "monitor/TrendHandOff.h"
 #include "monitor/ValueLog.h"
 

@@ -1,23 +1,17 @@
-#include "monitor/TrendHandOff.h"
+// The trend hand-off's viewers as processes: finding and starting curvix on
+// pipes, posting it the thread message, and letting go of one that is gone.
+#include "monitor/TrendHandOffViewer.h"
 
-#include "common/Cp1251.h"
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -28,127 +22,12 @@ extern char** environ;
 namespace qmt {
 namespace {
 
-constexpr char ThreadMessage = 'P';
-constexpr char CopyData = 'C';
-constexpr char Ack = 'A';
-constexpr std::uint32_t WmUser = 0x0400;
-// Far above any message of the protocol; a longer frame means a broken peer.
-constexpr std::uint32_t MaxFrame = 1u << 20;
-
-std::int64_t nowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void putU16(QByteArray& out, std::uint16_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-void putU32(QByteArray& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-std::uint32_t getU32(const char* p) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(p[i]);
-    return v;
-}
-
-QByteArray frame(const QByteArray& body) {
-    QByteArray out;
-    putU32(out, static_cast<std::uint32_t>(body.size()));
-    return out + body;
-}
-
-// One complete frame off the front of buffer, or false while it is incomplete.
-// A length beyond any message of the protocol sets broken.
-bool takeFrame(QByteArray& buffer, QByteArray& body, bool& broken) {
-    if (buffer.size() < 4) return false;
-    const std::uint32_t n = getU32(buffer.constData());
-    if (n > MaxFrame) {
-        broken = true;
-        return false;
-    }
-    if (static_cast<std::uint32_t>(buffer.size()) < 4 + n) return false;
-    body = buffer.mid(4, static_cast<int>(n));
-    buffer.remove(0, static_cast<int>(4 + n));
-    return true;
-}
-
-bool isRegistration(const QByteArray& body, std::uint32_t* handle) {
-    if (body.size() != 9 || body[0] != ThreadMessage) return false;
-    if (getU32(body.constData() + 1) != WmUser) return false;
-    *handle = getU32(body.constData() + 5);
-    return true;
-}
-
-// A write to a viewer that has closed its end must fail with EPIPE, never end
-// the program: SIGPIPE is held blocked around the write and a signal it raised
-// is taken off again before the mask is restored.
-ssize_t writeNoSigpipe(int fd, const char* data, std::size_t size) {
-    sigset_t pipeSet, old;
-    sigemptyset(&pipeSet);
-    sigaddset(&pipeSet, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipeSet, &old);
-    sigset_t pending;
-    sigpending(&pending);
-    const bool wasPending = sigismember(&pending, SIGPIPE);
-    const ssize_t n = ::write(fd, data, size);
-    const int savedErrno = errno;
-    if (n < 0 && savedErrno == EPIPE && !wasPending) {
-        const timespec zero{0, 0};
-        while (sigtimedwait(&pipeSet, nullptr, &zero) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    errno = savedErrno;
-    return n;
-}
-
-// Writes all of data before the deadline; false when the viewer is gone or
-// does not take it in time.
-bool writeAll(int fd, const QByteArray& data, std::int64_t deadlineMs) {
-    const char* p = data.constData();
-    std::size_t left = static_cast<std::size_t>(data.size());
-    while (left > 0) {
-        const ssize_t n = writeNoSigpipe(fd, p, left);
-        if (n > 0) {
-            p += n;
-            left -= static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        const std::int64_t remaining = deadlineMs - nowMs();
-        if (remaining <= 0) return false;
-        pollfd pfd{fd, POLLOUT, 0};
-        const int r = ::poll(&pfd, 1, static_cast<int>(remaining));
-        if (r < 0 && errno != EINTR) return false;
-        if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) return false;
-    }
-    return true;
-}
-
 void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
 } // namespace
-
-struct TrendHandOff::Viewer {
-    pid_t pid = -1;
-    int in = -1;  // our end of the viewer's standard input
-    int out = -1; // our end of the viewer's standard output
-    int pidFd = -1;
-    QByteArray buffer;
-    std::vector<std::uint32_t> pendingRegistrations; // read while waiting for an ack
-    QSocketNotifier* outNotifier = nullptr;
-    QSocketNotifier* exitNotifier = nullptr;
-    bool gone = false;
-    bool reaped = false;
-};
 
 TrendHandOff::TrendHandOff(QObject* parent) : QObject(parent) {
     programDir_ = QCoreApplication::applicationDirPath();
@@ -242,144 +121,13 @@ TrendHandOff::Start TrendHandOff::startViewer() {
     viewers_.push_back(std::move(viewer));
 
     clock().sleepMs(500);
-    QByteArray post;
-    post.append(ThreadMessage);
-    putU32(post, WmUser);
-    putU32(post, static_cast<std::uint32_t>(::gettid()));
-    if (!writeAll(v->in, frame(post), nowMs() + ackTimeoutMs_)) markGone(v);
+    const std::string post = curvix::threadFrame(static_cast<std::uint32_t>(::gettid()));
+    if (!handoff::writeAll(v->in, post, handoff::nowMs() + ackTimeoutMs_)) markGone(v);
     return Start::Started;
 }
 
 bool TrendHandOff::viewerAlive() const {
     return target_ && !target_->gone;
-}
-
-void TrendHandOff::readable(Viewer* v) {
-    if (v->gone) return;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = ::read(v->out, chunk, sizeof chunk);
-        if (n > 0) {
-            v->buffer.append(chunk, static_cast<int>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) break;
-        // End of output or a read error: the viewer is gone, but what it
-        // wrote before still counts.
-        handleFrames(v);
-        markGone(v);
-        return;
-    }
-    handleFrames(v);
-}
-
-void TrendHandOff::handleFrames(Viewer* v) {
-    std::vector<std::uint32_t> registrations;
-    registrations.swap(v->pendingRegistrations);
-    QByteArray body;
-    bool broken = false;
-    while (takeFrame(v->buffer, body, broken)) {
-        std::uint32_t handle = 0;
-        // A stray acknowledgement and messages of other kinds are ignored.
-        if (isRegistration(body, &handle)) registrations.push_back(handle);
-    }
-    for (std::uint32_t handle : registrations)
-        registration(v, handle);
-    if (broken) markGone(v);
-}
-
-void TrendHandOff::registration(Viewer* v, std::uint32_t handle) {
-    target_ = v;
-    handle_ = handle;
-    emit viewerRegistered(handle);
-    if (!sendRecord(QByteArray(1, '\x02'))) return;
-    const std::vector<TrendChannel> channels =
-        channels_ ? channels_() : std::vector<TrendChannel>();
-    for (const TrendChannel& c : channels) {
-        QByteArray record(1, '\x03');
-        putU32(record, static_cast<std::uint32_t>(c.id));
-        record += toCp1251(c.name);
-        record.append('\0');
-        if (!sendRecord(record)) return;
-    }
-}
-
-void TrendHandOff::sendStart() {
-    sendRecord(QByteArray(1, '\x06'));
-}
-
-QByteArray TrendHandOff::sampleRecord(std::int32_t id, float value, const QDateTime& t) {
-    QByteArray record(1, '\x09');
-    putU32(record, static_cast<std::uint32_t>(id));
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    putU32(record, bits);
-    const QDate d = t.date();
-    const QTime h = t.time();
-    for (int field : {d.year(), d.month(), d.dayOfWeek() % 7, d.day(), h.hour(), h.minute(),
-                      h.second(), h.msec()})
-        putU16(record, static_cast<std::uint16_t>(field));
-    return record;
-}
-
-void TrendHandOff::sendSamples(const std::vector<TrendCell>& cells, const QDateTime& localTime) {
-    const QLocale locale;
-    for (const TrendCell& cell : cells) {
-        bool ok = false;
-        double value = locale.toDouble(cell.text, &ok);
-        if (!ok) value = QLocale::c().toDouble(cell.text.trimmed(), &ok);
-        if (!ok) continue;
-        if (!sendRecord(sampleRecord(cell.id, static_cast<float>(value), localTime))) return;
-    }
-}
-
-bool TrendHandOff::sendRecord(const QByteArray& record) {
-    if (!viewerAlive()) return false;
-    Viewer* v = target_;
-    QByteArray body;
-    body.append(CopyData);
-    putU32(body, handle_);
-    body += record;
-    const std::int64_t deadline = nowMs() + ackTimeoutMs_;
-    if (!writeAll(v->in, frame(body), deadline) || !waitAck(v, deadline)) {
-        markGone(v);
-        return false;
-    }
-    return true;
-}
-
-bool TrendHandOff::waitAck(Viewer* v, std::int64_t deadlineMs) {
-    for (;;) {
-        QByteArray body;
-        bool broken = false;
-        while (takeFrame(v->buffer, body, broken)) {
-            if (body.size() == 1 && body[0] == Ack) {
-                // Registrations read meanwhile are handled from the event loop.
-                if (!v->pendingRegistrations.empty() || v->buffer.size() >= 4)
-                    QTimer::singleShot(0, this, [this, v] {
-                        for (auto& owned : viewers_)
-                            if (owned.get() == v && !v->gone) handleFrames(v);
-                    });
-                return true;
-            }
-            std::uint32_t handle = 0;
-            if (isRegistration(body, &handle)) v->pendingRegistrations.push_back(handle);
-        }
-        if (broken) return false;
-        const std::int64_t remaining = deadlineMs - nowMs();
-        if (remaining <= 0) return false;
-        pollfd pfd{v->out, POLLIN, 0};
-        const int r = ::poll(&pfd, 1, static_cast<int>(remaining));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        char chunk[4096];
-        const ssize_t n = ::read(v->out, chunk, sizeof chunk);
-        if (n > 0)
-            v->buffer.append(chunk, static_cast<int>(n));
-        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            return false;
-    }
 }
 
 void TrendHandOff::markGone(Viewer* v) {
@@ -392,7 +140,7 @@ void TrendHandOff::markGone(Viewer* v) {
     }
     closeFd(v->in);
     closeFd(v->out);
-    v->buffer.clear();
+    v->frames = curvix::FrameReader();
     v->pendingRegistrations.clear();
     reap(v);
     // Without a process descriptor (older kernels) a viewer that is gone but

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <sys/types.h>
@@ -83,7 +84,7 @@ private:
     void readable(Viewer* viewer);
     void handleFrames(Viewer* viewer);
     void registration(Viewer* viewer, std::uint32_t handle);
-    bool sendRecord(const QByteArray& record);
+    bool sendRecord(const std::string& record);
     bool waitAck(Viewer* viewer, std::int64_t deadlineMs);
     void markGone(Viewer* viewer);
     void reap(Viewer* viewer);

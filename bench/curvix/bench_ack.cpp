@@ -2,7 +2,7 @@
 // samples at 50 Hz through the pipes while the window is shown and following;
 // the time from writing each copy-data message to reading its 'A'.
 
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include <algorithm>
 #include <chrono>

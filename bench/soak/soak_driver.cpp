@@ -20,8 +20,8 @@
 #include "FakeUi.h"
 #include "LinkSettings.h"
 
+#include "common/CheckBox.h"
 #include "config/TPidConf.h"
-#include "link/CheckBox.h"
 #include "link/Forms.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"

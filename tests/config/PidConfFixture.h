@@ -5,10 +5,10 @@
 #include "FakeModule.h"
 #include "FakeUi.h"
 
+#include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 
 #include <QLabel>
 #include <QRadioButton>

@@ -4,11 +4,11 @@
 #include "FakeUi.h"
 #include "LinkSettings.h"
 
+#include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 #include "testing/SimProcess.h"
 
 #include <QFile>

@@ -5,9 +5,9 @@
 #include "FakeUi.h"
 #include "LinkSettings.h"
 
+#include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
-#include "link/CheckBox.h"
 #include "link/Library.h"
 #include "link/LinkStats.h"
 #include "link/PortSettings.h"

@@ -1,6 +1,6 @@
 #include "ViewerProcess.h"
 
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include <cerrno>
 #include <chrono>

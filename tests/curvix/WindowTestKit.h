@@ -5,7 +5,7 @@
 
 #include "FakeUi.h"
 
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 #include "ui/CurvixWindow.h"
 #include "ui/Startup.h"
 

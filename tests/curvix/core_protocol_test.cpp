@@ -1,7 +1,7 @@
 // Frames, messages and records as the reader thread decodes them.
 
 #include "common/Cp1251.h"
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "ViewerProcess.h"
 
 #include "common/Cp1251.h"
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include <QDateTime>
 

@@ -6,7 +6,7 @@
 #include "TextFit.h"
 #include "WindowTestKit.h"
 
-#include "link/CheckBox.h"
+#include "common/CheckBox.h"
 
 #include <qcustomplot.h>
 

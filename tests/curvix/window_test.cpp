@@ -4,9 +4,9 @@
 #include "TextFit.h"
 #include "WindowTestKit.h"
 
+#include "common/CheckBox.h"
 #include "common/Cp1251.h"
-#include "core/Protocol.h"
-#include "link/CheckBox.h"
+#include "common/TrendProtocol.h"
 #include "ui/CurvixWindow.h"
 #include "ui/Startup.h"
 

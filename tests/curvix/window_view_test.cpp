@@ -5,8 +5,8 @@
 #include "TextFit.h"
 #include "WindowTestKit.h"
 
-#include "link/CheckBox.h"
-#include "link/Ui.h"
+#include "common/CheckBox.h"
+#include "common/Ui.h"
 
 #include <qcustomplot.h>
 

@@ -6,10 +6,10 @@
 #include "FakeUi.h"
 #include "TextFit.h"
 
+#include "common/CheckBox.h"
+#include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
-#include "link/CheckBox.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 
 #include <QDir>
 #include <QLabel>

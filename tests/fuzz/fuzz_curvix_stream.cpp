@@ -5,8 +5,8 @@
 // encodes back to the bytes it came from; the store's times never go back.
 //
 // Byte 0 sets the chunk sizes the stream arrives in; the rest is the stream.
+#include "common/TrendProtocol.h"
 #include "core/Dataset.h"
-#include "core/Protocol.h"
 
 #include <cstdint>
 #include <cstdlib>

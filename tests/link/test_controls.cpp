@@ -1,9 +1,9 @@
 // The selection rule of the program's own radio group and check box: user
 // clicks go through the guard, programmatic changes run the handler directly.
 #include "FakeUi.h"
-#include "link/CheckBox.h"
+#include "common/CheckBox.h"
+#include "common/RadioGroup.h"
 #include "link/Errors.h"
-#include "link/RadioGroup.h"
 
 #include <QRadioButton>
 #include <QTest>

@@ -6,10 +6,10 @@
 #include "FakeModule.h"
 #include "FakeUi.h"
 
+#include "common/CheckBox.h"
+#include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
-#include "link/CheckBox.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 #include "monitor/MonitorGrid.h"
 #include "monitor/TPidVal.h"
 

@@ -3,8 +3,8 @@
 // unplugged module stops periodic update with one message.
 #include "FakeUi.h"
 
+#include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
-#include "link/CheckBox.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"

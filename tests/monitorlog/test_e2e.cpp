@@ -4,9 +4,9 @@
 #include "FakeUi.h"
 #include "PeerDir.h"
 
+#include "common/CheckBox.h"
 #include "common/Cp1251.h"
 #include "config/ModuleConfig.h"
-#include "link/CheckBox.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"

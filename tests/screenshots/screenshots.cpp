@@ -9,9 +9,9 @@
 
 #include "calib/TCalibr1.h"
 #include "common/Cp1251.h"
+#include "common/TrendProtocol.h"
 #include "config/ClickablePanel.h"
 #include "config/TPidConf.h"
-#include "core/Protocol.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TModPars.h"

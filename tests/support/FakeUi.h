@@ -2,8 +2,8 @@
 // Scripted replacements for the program's prompts and clock: tests answer
 // message boxes and file dialogs, drive modal windows, and skip waits.
 
+#include "common/Ui.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <QDateTime>
 

@@ -7,7 +7,7 @@
 // each keeps the stamp it was sent with, which is what labels, cursors and
 // exports show (sentTime).
 
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 #include "core/Series.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "ui/ChannelPanel.h"
 
-#include "link/CheckBox.h"
+#include "common/CheckBox.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
 #include "ui/CurvixWindow.h"
 
+#include "common/CheckBox.h"
+#include "common/Ui.h"
 #include "core/Csv.h"
 #include "core/ValueLog.h"
-#include "link/CheckBox.h"
-#include "link/Ui.h"
 #include "ui/ChannelPanel.h"
 #include "ui/LiveSource.h"
 #include "ui/WindowCommon.h"

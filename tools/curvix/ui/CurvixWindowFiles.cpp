@@ -1,8 +1,8 @@
 #include "ui/CurvixWindow.h"
 
+#include "common/Ui.h"
 #include "core/Csv.h"
 #include "core/CsvRead.h"
-#include "link/Ui.h"
 
 #include <qcustomplot.h>
 

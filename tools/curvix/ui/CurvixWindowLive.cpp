@@ -1,6 +1,6 @@
 #include "ui/CurvixWindow.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 #include "ui/LiveSource.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "ui/CurvixWindow.h"
 
-#include "link/CheckBox.h"
-#include "link/Ui.h"
+#include "common/CheckBox.h"
+#include "common/Ui.h"
 #include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
 

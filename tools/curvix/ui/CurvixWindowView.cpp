@@ -1,8 +1,8 @@
 #include "ui/CurvixWindow.h"
 
+#include "common/CheckBox.h"
+#include "common/Ui.h"
 #include "core/View.h"
-#include "link/CheckBox.h"
-#include "link/Ui.h"
 #include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
 

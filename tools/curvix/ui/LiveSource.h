@@ -3,7 +3,7 @@
 // is acknowledged as soon as its record is decoded and queued, whatever the
 // window is busy with. The window takes the queued records on its own thread.
 
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include <QObject>
 #include <QString>

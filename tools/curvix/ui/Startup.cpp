@@ -1,6 +1,6 @@
 #include "ui/Startup.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QApplication>
 #include <QFont>

@@ -29,8 +29,8 @@ int16_t Module::inputValue(int i) const {
 
 void Module::refreshPhysics() {
     bool current = image_[reg::OutputMode] == kCurrentMode;
-    double code =
-        applyBlock(image_.data(), current ? reg::OutputCurrentBlock : reg::OutputVoltageBlock, output_);
+    double code = applyBlock(image_.data(),
+                             current ? reg::OutputCurrentBlock : reg::OutputVoltageBlock, output_);
     dacCode_ = static_cast<int>(std::clamp(code, 0.0, double(kDacMax)));
 
     for (int i = 0; i < Inputs; ++i) {

@@ -1,4 +1,4 @@
-#include "core/Protocol.h"
+#include "common/TrendProtocol.h"
 
 #include "common/Cp1251.h"
 
@@ -95,6 +95,10 @@ std::string threadFrame(uint32_t threadId) {
     return registrationFrame(threadId); // the same layout in the other direction
 }
 
+bool isAcknowledgement(std::string_view frame) {
+    return frame == "A";
+}
+
 std::string acknowledgementFrame() {
     return frame("A");
 }
@@ -104,6 +108,14 @@ std::string copyDataFrame(uint32_t token, std::string_view record) {
     putU32(payload, token);
     payload.append(record);
     return frame(payload);
+}
+
+StampFields stampOf(const QDateTime& t) {
+    const QDate d = t.date();
+    const QTime h = t.time();
+    auto u16 = [](int v) { return static_cast<uint16_t>(v); };
+    return {u16(d.year()), u16(d.month()),  u16(d.dayOfWeek() % 7), u16(d.day()),
+            u16(h.hour()), u16(h.minute()), u16(h.second()),        u16(h.msec())};
 }
 
 bool validStamp(const StampFields& s) {

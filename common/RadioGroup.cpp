@@ -1,6 +1,6 @@
-#include "link/RadioGroup.h"
+#include "common/RadioGroup.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 #include <QButtonGroup>
 #include <QFontMetrics>

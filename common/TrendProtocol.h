@@ -1,9 +1,12 @@
 #pragma once
-// The viewer's side of the pipe protocol: frames (a 32-bit little-endian length,
-// then that many bytes), the messages they carry and the records inside the
-// copy-data messages. Pure functions and values only, so that tests and the
-// fuzzer exercise exactly what the reader thread runs.
+// The pipe protocol between the program and the trend viewer curvix: frames (a
+// 32-bit little-endian length, then that many bytes), the messages they carry
+// and the records inside the copy-data messages. The one encoder and the one
+// decoder of both sides: the program writes with the builders, the viewer reads
+// with the decoders, and tests and fuzzers exercise exactly that code. Pure
+// functions and values only.
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstddef>
@@ -51,6 +54,8 @@ struct Message {
 };
 
 Message parseMessage(std::string_view frame);
+// The viewer's answer to a copy-data message.
+bool isAcknowledgement(std::string_view frame);
 
 std::string registrationFrame(uint32_t token);
 std::string acknowledgementFrame();
@@ -82,7 +87,10 @@ constexpr std::size_t kSampleSize = 25;
 
 Record decodeRecord(std::string_view bytes);
 
-// Builders of the program's records (tests, benchmark driver).
+// The fields of a local time as the program sends them (day of week 0 = Sunday).
+StampFields stampOf(const QDateTime& localTime);
+
+// Builders of the program's records (the program, tests, benchmark driver).
 std::string beginRecord();
 std::string channelRecord(int32_t id, std::string_view nameCp1251);
 std::string startRecord();

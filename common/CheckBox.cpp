@@ -1,6 +1,6 @@
-#include "link/CheckBox.h"
+#include "common/CheckBox.h"
 
-#include "link/Ui.h"
+#include "common/Ui.h"
 
 namespace qmt {
 

@@ -1,13 +1,13 @@
-#include "link/Ui.h"
-
-#include "link/Errors.h"
+#include "common/Ui.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QDialog>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QThread>
+
+#include <stdexcept>
 
 namespace qmt {
 namespace {
@@ -112,8 +112,8 @@ QString errorCaption() {
 }
 
 void showException(const std::exception& error) {
-    const auto* own = dynamic_cast<const Exception*>(&error);
-    const QString text = own ? own->message() : QString::fromUtf8(error.what());
+    // The program's own exceptions carry their Russian text as UTF-8 in what().
+    const QString text = QString::fromUtf8(error.what());
     // Over the window the user works in, not in the middle of the screen.
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner) owner = QApplication::activeWindow();
@@ -127,7 +127,7 @@ bool guarded(const std::function<void()>& action) {
     } catch (const std::exception& error) {
         showException(error);
     } catch (...) {
-        showException(Exception(QStringLiteral("Неизвестная ошибка")));
+        showException(std::runtime_error("Неизвестная ошибка"));
     }
     return false;
 }
@@ -142,8 +142,12 @@ void onTriggered(QAction* action, std::function<void()> handler) {
                      [handler = std::move(handler)] { guarded(handler); });
 }
 
-BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 } // namespace qmt

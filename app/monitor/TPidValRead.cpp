@@ -1,0 +1,223 @@
+// The values window's read cycle: reading the regulators and the module, the
+// periodic update and its period, and the clicks on the grids that choose what
+// the log and the trend viewer get.
+#include "monitor/TPidVal.h"
+
+#include "common/CheckBox.h"
+#include "common/Ui.h"
+#include "link/Errors.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "monitor/MonitorGrid.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <limits>
+#include <optional>
+
+namespace reg = qmt::reg;
+
+namespace {
+
+const QColor Grey(128, 128, 128);
+
+QString signedText(uint16_t word) {
+    return QString::number(static_cast<int16_t>(word));
+}
+
+// The text as a whole decimal integer; nothing for any other text.
+std::optional<long long> wholeNumber(const QString& text) {
+    const QString t = text.trimmed();
+    int start = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    bool digits = t.size() > start && t.size() - start <= 18;
+    for (int i = start; digits && i < t.size(); ++i)
+        digits = t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9');
+    if (!digits) return std::nullopt;
+    return t.toLongLong();
+}
+
+} // namespace
+
+QString TPidVal::stateText(int p, int row) const {
+    return sgSTATE->cell(p, row);
+}
+
+QString TPidVal::modValueText(int row) const {
+    return sgModValues->cell(1, row);
+}
+
+QString TPidVal::writeValText(int p, int row) const {
+    return sgWriteVal->cell(p, row);
+}
+
+bool TPidVal::selectionFrozen() const {
+    return chbLog->checked() && chbUpdate->checked();
+}
+
+// --- Read cycle ---
+
+void TPidVal::readRegulator(int p) {
+    const int n = p - 1;
+    uint16_t w[reg::LiveBlockSize];
+    qmt::ReadRegisters(reg::LiveBlock(n), reg::LiveBlockSize, w);
+    sgSTATE->setCell(p, 1, signedText(w[reg::live::Xs]));
+    sgSTATE->setCell(p, 2, signedText(w[reg::live::Xm]));
+    sgSTATE->setCell(p, 3, signedText(w[reg::live::Y]));
+    const uint16_t state = w[reg::live::State];
+    sgSTATE->setCell(p, 4, qmt::FormatRegisterValue(state, 3));
+    sgSTATE->setCell(p, 5,
+                     (state & reg::live::AtMaximum) ? QStringLiteral("1") : QStringLiteral("0"));
+    sgSTATE->setCell(p, 6,
+                     (state & reg::live::AtMinimum) ? QStringLiteral("1") : QStringLiteral("0"));
+    sgSTATE->setCell(p, 7,
+                     (state & reg::live::Overflow) ? QStringLiteral("1") : QStringLiteral("0"));
+    sgWriteVal->setCell(p, 0, signedText(w[reg::live::Xfo]));
+    sgWriteVal->setCell(p, 1, signedText(w[reg::live::Ival]));
+}
+
+void TPidVal::readModule() {
+    uint16_t w[4];
+    qmt::ReadRegisters(reg::InputValue(0), 4, w);
+    for (int r = 0; r < 4; ++r)
+        sgModValues->setCell(1, r + 1, signedText(w[r]));
+}
+
+void TPidVal::btReadClick() {
+    try {
+        for (int p = 1; p <= 3; ++p)
+            readRegulator(p);
+        readModule();
+    } catch (const qmt::ECommError&) {
+        // No further tick may run while the message is shown; the log closes with it.
+        chbUpdate->setChecked(false);
+        throw;
+    }
+    LogLine();
+    TrendSamples();
+}
+
+// --- Periodic update ---
+
+void TPidVal::chbUpdateClick() {
+    if (chbUpdate->checked()) {
+        // The field never shows a period that is not running: switching on
+        // applies it as Enter does. A bad text leaves the update off without
+        // the cascade of a stopped run, so an armed log stays armed.
+        try {
+            ApplyPeriod();
+        } catch (...) {
+            chbUpdate->QCheckBox::setChecked(false);
+            throw;
+        }
+        if (chbTrend->checked()) TrendStart();
+    }
+    if (chbUpdate->checked())
+        tmUpdate->start();
+    else
+        tmUpdate->stop();
+    if (tmUpdate->isActive())
+        LogHeader();
+    else
+        chbLog->setChecked(false);
+}
+
+void TPidVal::edPerUpdKeyPress(int key) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) ApplyPeriod();
+}
+
+void TPidVal::ApplyPeriod() {
+    // Whole milliseconds of at least 1; anything else leaves the interval as it was.
+    const QString text = edPerUpd->text();
+    const std::optional<long long> ms = wholeNumber(text);
+    if (!ms || *ms < 1 || *ms > std::numeric_limits<int>::max()) {
+        throw qmt::Exception(QStringLiteral("Недопустимый период обновления \"%1\"!\n"
+                                            "Введите целое число миллисекунд, не меньше 1.")
+                                 .arg(text));
+    }
+    tmUpdate->setInterval(static_cast<int>(*ms));
+    edPerUpd->setText(QString::number(*ms));
+}
+
+// --- Channel selection ---
+
+void TPidVal::toggleRegChannel(int p, int row) {
+    MonitorChannel& ch = RegChannels[p - 1][row - 1];
+    ch.selected = !ch.selected;
+}
+
+bool TPidVal::sgSTATESelectCell(int col, int row) {
+    if (col >= 1 && row >= 1 && !selectionFrozen()) {
+        toggleRegChannel(col, row);
+        sgSTATE->viewport()->update();
+    }
+    return false;
+}
+
+void TPidVal::sgSTATEMouseUp(int col, int row, Qt::MouseButton button) {
+    if (button != Qt::LeftButton || selectionFrozen() || col < 0 || row < 0) return;
+    if (col == 0 && row == 0) {
+        cornerFlag_ = !cornerFlag_;
+        for (auto& reg : RegChannels)
+            for (MonitorChannel& ch : reg)
+                ch.selected = cornerFlag_;
+    } else if (row == 0) {
+        bool& flag = colFlags_[col - 1];
+        flag = !flag;
+        for (MonitorChannel& ch : RegChannels[col - 1])
+            ch.selected = flag;
+    } else if (col == 0) {
+        bool& flag = rowFlags_[row - 1];
+        flag = !flag;
+        for (auto& reg : RegChannels)
+            reg[row - 1].selected = flag;
+    } else {
+        return;
+    }
+    sgSTATE->viewport()->update();
+}
+
+bool TPidVal::sgModValuesSelectCell(int col, int row) {
+    return col == 1 && row == 4;
+}
+
+void TPidVal::sgValuesEnter() {
+    sgModValues->focusCell(1, 4);
+}
+
+void TPidVal::sgModValuesMouseUp(int col, int row, Qt::MouseButton button) {
+    if (button != Qt::LeftButton || selectionFrozen() || col != 1 || row != 0) return;
+    for (MonitorChannel& ch : ModChannels)
+        ch.selected = !ch.selected;
+    sgModValues->viewport()->update();
+}
+
+// --- Expanding, closing ---
+
+void TPidVal::btAdvancedClick() {
+    if (btAdvanced->text() == QStringLiteral("Дополнительно >>")) {
+        setFixedSize(ClientWidth, ExpandedHeight);
+        btAdvanced->setText(QStringLiteral("Дополнительно <<"));
+    } else {
+        setFixedSize(ClientWidth, CollapsedHeight);
+        btAdvanced->setText(QStringLiteral("Дополнительно >>"));
+    }
+}
+
+void TPidVal::keyPressEvent(QKeyEvent* event) {
+    // Esc in a field is no way to close the window; the close box is.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TPidVal::setStatusColour(QLabel* l, bool on) {
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, on ? QColor(255, 0, 0) : Grey);
+    l->setPalette(pal);
+}
