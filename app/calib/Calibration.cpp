@@ -1,6 +1,7 @@
 #include "calib/Calibration.h"
 
 #include "calib/TCalibr1.h"
+#include "common/Ui.h"
 #include "dialogs/PackedDate.h"
 #include "dialogs/TPassword.h"
 #include "link/Errors.h"
@@ -9,7 +10,6 @@
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 #include <QLineEdit>

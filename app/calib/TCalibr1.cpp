@@ -1,7 +1,7 @@
 #include "calib/TCalibr1.h"
 
+#include "common/Ui.h"
 #include "link/Forms.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 #include <QLineEdit>

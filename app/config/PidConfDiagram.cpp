@@ -5,8 +5,8 @@
 
 #include "dialogs/FramedItems.h"
 
-#include "link/RadioGroup.h"
-#include "link/Ui.h"
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 
 #include <QLabel>
 #include <QPainter>

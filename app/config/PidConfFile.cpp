@@ -3,10 +3,10 @@
 #include "config/PidFile.h"
 #include "config/TPidConf.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/IniFile.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <QFileInfo>
 

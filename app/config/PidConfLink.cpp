@@ -1,13 +1,13 @@
 // Link supervision: once a second, does the module answer?
 #include "config/TPidConf.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/Library.h"
 #include "link/LinkStats.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
 #include "link/TLinkStats.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -61,8 +61,7 @@ void TPidConf::tmLinkTimer() {
 
 void TPidConf::refreshPortToolTip() {
     if (PortStatusText)
-        PortStatusText->setToolTip(PortText + QLatin1Char('\n') +
-                                   qmt::LinkStatisticsSummary());
+        PortStatusText->setToolTip(PortText + QLatin1Char('\n') + qmt::LinkStatisticsSummary());
 }
 
 void TPidConf::miLinkStatsClick() {

@@ -4,11 +4,11 @@
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
 
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 

@@ -3,12 +3,12 @@
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
 
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 #include "link/Errors.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <algorithm>
 #include <optional>

@@ -5,6 +5,7 @@
 #include "config/StatusPane.h"
 
 #include "calib/Calibration.h"
+#include "common/Ui.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TModPars.h"
@@ -16,7 +17,6 @@
 #include "link/RegisterAccess.h"
 #include "link/Settings.h"
 #include "link/TParCOM.h"
-#include "link/Ui.h"
 #include "monitor/TPidVal.h"
 
 #include <QAction>

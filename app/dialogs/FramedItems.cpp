@@ -1,6 +1,6 @@
 #include "dialogs/FramedItems.h"
 
-#include "link/RadioGroup.h"
+#include "common/RadioGroup.h"
 
 #include <QStyle>
 #include <QStyleOptionGroupBox>

@@ -1,8 +1,8 @@
 #include "dialogs/OfflineWrite.h"
 
+#include "common/Ui.h"
 #include "link/PortSettings.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 namespace qmt {
 

@@ -1,8 +1,8 @@
 #include "dialogs/TAboutBox.h"
 
+#include "common/Ui.h"
 #include "dialogs/ProgramIcon.h"
 #include "dialogs/Version.h"
-#include "link/Ui.h"
 
 #include <QFrame>
 #include <QGuiApplication>

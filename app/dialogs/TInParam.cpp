@@ -1,14 +1,14 @@
 #include "dialogs/TInParam.h"
 
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 #include "config/ModuleConfig.h"
 #include "dialogs/FramedItems.h"
 #include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,5 +1,6 @@
 #include "dialogs/TModPars.h"
 
+#include "common/Ui.h"
 #include "dialogs/PackedDate.h"
 #include "dialogs/TPassword.h"
 #include "link/Errors.h"
@@ -7,7 +8,6 @@
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <QApplication>
 #include <QComboBox>

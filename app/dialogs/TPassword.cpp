@@ -1,8 +1,8 @@
 #include "dialogs/TPassword.h"
 
+#include "common/Ui.h"
 #include "link/Errors.h"
 #include "link/Forms.h"
-#include "link/Ui.h"
 
 #include <QLabel>
 #include <QLineEdit>

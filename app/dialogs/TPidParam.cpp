@@ -1,17 +1,17 @@
 #include "dialogs/TPidParam.h"
 
+#include "common/CheckBox.h"
+#include "common/RadioGroup.h"
+#include "common/Ui.h"
 #include "config/ModuleConfig.h"
 #include "dialogs/FixedPoint.h"
 #include "dialogs/FramedItems.h"
 #include "dialogs/OfflineWrite.h"
-#include "link/CheckBox.h"
 #include "link/Errors.h"
 #include "link/PortSettings.h"
-#include "link/RadioGroup.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/StatusReport.h"
-#include "link/Ui.h"
 
 #include <QEvent>
 #include <QFocusEvent>
