@@ -65,4 +65,13 @@ void traceFrame(FILE* trace, char dir, const std::vector<uint8_t>& bytes) {
     std::fflush(trace);
 }
 
+sigset_t blockStopSignals() {
+    sigset_t blocked, old;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &old);
+    return old;
+}
+
 } // namespace qmt::sim

@@ -1,7 +1,8 @@
-// The control FIFO both servers read commands from, and the frame trace both
-// write; the same for the pseudo-terminal and the TCP gateway.
+// What the pseudo-terminal and the TCP gateway server share: the control FIFO
+// they read commands from, the frame trace they write, the stop signals.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -35,5 +36,9 @@ private:
 
 // Appends one frame to the trace as "<dir> XX XX ..." (no-op without a trace).
 void traceFrame(FILE* trace, char dir, const std::vector<uint8_t>& bytes);
+
+// Blocks SIGTERM and SIGINT, so that they get through only while the serving
+// loop waits in ppoll() with the mask returned here.
+sigset_t blockStopSignals();
 
 } // namespace qmt::sim

@@ -112,16 +112,7 @@ void Server::endOfRequest(Clock::time_point now) {
         return; // the bytes arrive as noise at other settings
 
     const uint32_t replyBaud = module_.baud();
-    std::vector<uint8_t> reply;
-    const bool forUs = request.size() >= 4 && request[0] == module_.address() &&
-                       crc16(request.data(), request.size()) == 0;
-    if (faults_.exceptions > 0 && forUs) {
-        --faults_.exceptions;
-        reply = module_.refuse(request.data(), request.size(),
-                               static_cast<uint8_t>(faults_.exceptionCode));
-    } else {
-        reply = module_.handleFrame(request.data(), request.size());
-    }
+    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
     if (reply.empty()) return;
     if (faults_.crc > 0) {
         --faults_.crc;
@@ -158,11 +149,7 @@ void Server::sendDue(Clock::time_point now) {
 }
 
 void Server::run(volatile std::sig_atomic_t& stop) {
-    sigset_t blocked, old;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGINT);
-    sigprocmask(SIG_BLOCK, &blocked, &old);
+    sigset_t old = blockStopSignals();
 
     auto lastTick = Clock::now();
     while (!stop) {

@@ -163,16 +163,7 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
         request.push_back(crc >> 8);
     }
     traceFrame(trace_, '<', request);
-    const bool forUs = request.size() >= 4 && request[0] == module_.address() &&
-                       crc16(request.data(), request.size()) == 0;
-    std::vector<uint8_t> reply;
-    if (faults_.exceptions > 0 && forUs) {
-        --faults_.exceptions;
-        reply = module_.refuse(request.data(), request.size(),
-                               static_cast<uint8_t>(faults_.exceptionCode));
-    } else {
-        reply = module_.handleFrame(request.data(), request.size());
-    }
+    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
     const bool drop = faults_.drops > 0;
     if (drop) --faults_.drops;
     if (reply.empty()) {
@@ -225,11 +216,7 @@ void TcpServer::sendDue(Clock::time_point now) {
 }
 
 void TcpServer::run(volatile std::sig_atomic_t& stop) {
-    sigset_t blocked, old;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGINT);
-    sigprocmask(SIG_BLOCK, &blocked, &old);
+    sigset_t old = blockStopSignals();
 
     auto lastTick = Clock::now();
     while (!stop) {
