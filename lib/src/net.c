@@ -12,11 +12,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "deadline.h"
 #include "vornlink_int.h"
 
-#define VL_DEFAULT_READ_TIMEOUT_MS 400
-#define VL_WRITE_BASE_MS 1000
-#define VL_WRITE_PER_BYTE_MS 1000
 /* Transaction id, protocol id and length; the unit id follows. */
 #define MBAP_PREFIX 6
 /* Unit id and a PDU of 253 bytes: with a CRC in place of the header, 256. */
@@ -29,18 +27,6 @@ static char host[256];
 static char service[6];
 static uint32_t read_timeout_ms = VL_DEFAULT_READ_TIMEOUT_MS;
 static uint16_t transaction; /* id of the last request sent */
-
-static int64_t now_ns(void) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000000000 + ts.tv_nsec;
-}
-
-static int ms_until(int64_t deadline_ns) {
-    int64_t left = deadline_ns - now_ns();
-    if (left <= 0) return 0;
-    return (int)((left + 999999) / 1000000);
-}
 
 static int64_t read_deadline(void) {
     return now_ns() + (int64_t)read_timeout_ms * 1000000;

@@ -9,31 +9,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "deadline.h"
 #include "vornlink_int.h"
 
 /* A pause between two reply bytes longer than this ends the reply. */
 #define VL_SILENCE_MS 55
-/* Writes give up after this, plus VL_WRITE_PER_BYTE_MS for every byte. */
-#define VL_WRITE_BASE_MS 1000
-#define VL_WRITE_PER_BYTE_MS 1000
-#define VL_DEFAULT_READ_TIMEOUT_MS 400
 
 static int port_fd = -1;
 static uint32_t read_timeout_ms = VL_DEFAULT_READ_TIMEOUT_MS;
 static uint32_t pause_us;
-
-static int64_t now_ns(void) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (int64_t)ts.tv_sec * 1000000000 + ts.tv_nsec;
-}
-
-/* Milliseconds for poll(), rounded up so a wait never ends before its deadline. */
-static int ms_until(int64_t deadline_ns) {
-    int64_t left = deadline_ns - now_ns();
-    if (left <= 0) return 0;
-    return (int)((left + 999999) / 1000000);
-}
 
 static void serial_close(void) {
     if (port_fd < 0) return;

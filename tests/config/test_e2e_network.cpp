@@ -4,6 +4,7 @@
 #include "DialogDriver.h"
 #include "FakeUi.h"
 #include "LinkSettings.h"
+#include "SimulatorFixture.h"
 
 #include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
@@ -33,22 +34,13 @@ namespace {
 using qmt::test::FakePrompts;
 using qmt::test::ParComDriver;
 
-class ProgramOverTcp : public ::testing::TestWithParam<const char*> {
+class ProgramOverTcp : public qmt::test::OnSimulator<::testing::TestWithParam<const char*>> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
     void TearDown() override {
-        qmt::setSettingsFilePath(QString());
+        OnSimulator::TearDown();
         sim.stop();
         qmt::LinkUp = false;
-        qmt::PortSettings = {};
     }
-
-    FakePrompts prompts;
-    QTemporaryDir dir;
-    qmt::sim::SimProcess sim;
 };
 
 } // namespace

@@ -4,23 +4,16 @@
 #include "core/Csv.h"
 #include "core/CsvRead.h"
 #include "core/Measure.h"
+#include "curvix_checks.h"
 
 #include <QBuffer>
 #include <QByteArray>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-
-namespace {
 
 using namespace curvix;
-
-void check(bool ok) {
-    if (!ok) abort();
-}
-
-} // namespace
+using namespace curvix_fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
@@ -35,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(int64_t(dataset.channels().size()) == load.channels);
     check(dataset.sampleCount() <= load.rows * load.channels);
     check(load.skipped == 0 || load.firstSkipped >= 1);
-    for (const Channel* c : dataset.channels())
-        for (int64_t i = 1; i < c->samples.size(); ++i)
-            check(c->samples.time(i - 1) <= c->samples.time(i));
+    checkTimeOrdered(dataset);
 
     const Measurements m = measure(dataset, dataset.firstTime(), dataset.lastTime());
     for (const ChannelStats& s : m.channels) {

@@ -4,21 +4,14 @@
 // every cell of every row, in time order per channel.
 #include "core/Dataset.h"
 #include "core/ValueLog.h"
+#include "curvix_checks.h"
 
 #include <QByteArray>
 
 #include <cstdint>
-#include <cstdlib>
-
-namespace {
 
 using namespace curvix;
-
-void check(bool ok) {
-    if (!ok) abort();
-}
-
-} // namespace
+using namespace curvix_fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
@@ -36,10 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     loadValueLog(log, dataset);
     check(dataset.sampleCount() ==
           static_cast<int64_t>(log.timesMs.size()) * static_cast<int64_t>(log.names.size()));
-    for (const Channel* c : dataset.channels()) {
+    for (const Channel* c : dataset.channels())
         check(c->announced);
-        for (int64_t i = 1; i < c->samples.size(); ++i)
-            check(c->samples.time(i - 1) <= c->samples.time(i));
-    }
+    checkTimeOrdered(dataset);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "DialogDriver.h"
 #include "FakeUi.h"
 #include "LinkSettings.h"
+#include "SimulatorFixture.h"
 #include "config/TPidConf.h"
 #include "dialogs/TModPars.h"
 #include "link/Library.h"
@@ -27,16 +28,8 @@ using qmt::test::control;
 using qmt::test::FakePrompts;
 using qmt::test::ParComDriver;
 
-class ServiceSettingsOnSimulator : public ::testing::Test {
+class ServiceSettingsOnSimulator : public qmt::test::OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
-    void TearDown() override {
-        qmt::setSettingsFilePath(QString());
-        qmt::PortSettings = {};
-    }
     // Runs a menu command whose modal window the script drives.
     void run(TPidConf& window, const char* command, std::function<int(QDialog*)> script) {
         if (script) prompts.modalScripts.push_back(std::move(script));
@@ -48,10 +41,6 @@ protected:
         QStatusBar* bar = control<QStatusBar>(&window, "StatusBar");
         return bar ? control<QLabel>(bar, "PortStatusText")->text() : QString();
     }
-
-    QTemporaryDir dir;
-    FakePrompts prompts;
-    qmt::sim::SimProcess sim;
 };
 
 TEST_F(ServiceSettingsOnSimulator, NewAddressAndSpeedReachedAfterRestartAndPortChange) {

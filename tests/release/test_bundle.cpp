@@ -2,7 +2,7 @@
 // the build tree on any search path. The program found there binds the
 // libvornlink.so beside it, reads its settings file beside it, and the link
 // supervision reads the configuration of the bundle's own simulator.
-#include "testing/SimProcess.h"
+#include "unpacked.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,25 +10,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 
 namespace {
 
-// The request that reads the first half of ПИД1's block: every configuration read.
-constexpr const char* ConfigRead = "< 01 03 01 08 00 07";
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (done()) return true;
-        QThread::msleep(50);
-    }
-    return done();
-}
+using namespace release;
 
 QString run(const QString& program, const QStringList& args) {
     QProcess p;
@@ -120,17 +109,8 @@ TEST_F(Bundle, TheUnpackedProgramFindsItsLibraryAndReadsTheConfiguration) {
     program.start(file("QMT584_View"), {});
     ASSERT_TRUE(program.waitForStarted(10000));
 
-    auto configReads = [&] {
-        int n = 0;
-        for (const std::string& line : sim.traceLines())
-            n += line.rfind(ConfigRead, 0) == 0;
-        return n;
-    };
-    const bool read = waitFor(
-        [&] { return configReads() > 0 || program.state() == QProcess::NotRunning; }, 20000);
-    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
-    QString mapped;
-    if (maps.open(QIODevice::ReadOnly)) mapped = QString::fromUtf8(maps.readAll());
+    const bool read = waitForConfigRead(sim, program);
+    const QString mapped = readAll(QStringLiteral("/proc/%1/maps").arg(program.processId()));
 
     program.kill();
     program.waitForFinished(10000);
@@ -139,7 +119,7 @@ TEST_F(Bundle, TheUnpackedProgramFindsItsLibraryAndReadsTheConfiguration) {
 
     const std::string errors = program.readAllStandardError().toStdString();
     ASSERT_TRUE(read) << "no configuration read within 20 s: " << errors;
-    ASSERT_GT(configReads(), 0) << "the program ended: " << errors;
+    ASSERT_GT(configReads(sim), 0) << "the program ended: " << errors;
     EXPECT_TRUE(mapped.contains(file("libvornlink.so")))
         << "the library beside the program is not the one loaded";
     EXPECT_TRUE(QFile::exists(file("QMT584_View.ini")));

@@ -3,7 +3,7 @@
 // user (root included: the program decides by the mode bits). The program
 // found there binds the libvornlink.so of the package's private folder through
 // its run path, and keeps its settings in $XDG_CONFIG_HOME, never beside itself.
-#include "testing/SimProcess.h"
+#include "unpacked.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,26 +13,16 @@
 #include <QSize>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <sys/stat.h>
 
 namespace {
 
-constexpr const char* ConfigRead = "< 01 03 01 08 00 07"; // every configuration read
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (done()) return true;
-        QThread::msleep(50);
-    }
-    return done();
-}
+using namespace release;
 
 struct Output {
     int exitCode = -1;
@@ -55,11 +45,6 @@ Output run(const QString& program, const QStringList& args) {
     o.out = QString::fromUtf8(p.readAllStandardOutput());
     o.err = QString::fromUtf8(p.readAllStandardError());
     return o;
-}
-
-QString readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
 // Width and height from a PNG's header.
@@ -239,14 +224,7 @@ TEST_F(Package, TheUnpackedProgramKeepsItsSettingsInTheUsersConfigurationFolder)
 
     QProcess program;
     ASSERT_TRUE(start(program));
-    auto configReads = [&] {
-        int n = 0;
-        for (const std::string& line : sim.traceLines())
-            n += line.rfind(ConfigRead, 0) == 0;
-        return n;
-    };
-    const bool read = waitFor(
-        [&] { return configReads() > 0 || program.state() == QProcess::NotRunning; }, 20000);
+    const bool read = waitForConfigRead(sim, program);
     const QString mapped = readAll(QStringLiteral("/proc/%1/maps").arg(program.processId()));
     end(program);
     sim.stop();
@@ -254,7 +232,7 @@ TEST_F(Package, TheUnpackedProgramKeepsItsSettingsInTheUsersConfigurationFolder)
 
     const std::string errors = program.readAllStandardError().toStdString();
     ASSERT_TRUE(read) << "no configuration read within 20 s: " << errors;
-    ASSERT_GT(configReads(), 0) << "the program ended: " << errors;
+    ASSERT_GT(configReads(sim), 0) << "the program ended: " << errors;
     EXPECT_TRUE(mapped.contains(file("usr/lib/qmt584-view/libvornlink.so")))
         << "the package's library is not the one loaded";
     EXPECT_EQ(readAll(ini), settings); // read, not rewritten

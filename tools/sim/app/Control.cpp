@@ -62,6 +62,18 @@ std::string meterReading(const Module& module, const std::string& unit) {
     return "meter " + std::to_string(std::lround(value)) + (current ? " uA" : " mV");
 }
 
+std::vector<uint8_t> moduleReply(Module& module, Faults& faults,
+                                 const std::vector<uint8_t>& request) {
+    const bool forUs = request.size() >= 4 && request[0] == module.address() &&
+                       crc16(request.data(), request.size()) == 0;
+    if (faults.exceptions > 0 && forUs) {
+        --faults.exceptions;
+        return module.refuse(request.data(), request.size(),
+                             static_cast<uint8_t>(faults.exceptionCode));
+    }
+    return module.handleFrame(request.data(), request.size());
+}
+
 std::string runControl(const std::string& line, ControlState& st, std::string* printed) {
     std::istringstream in(line);
     std::vector<std::string> w;

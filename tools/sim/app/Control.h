@@ -1,7 +1,9 @@
 // Commands of the control FIFO, one per line.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Module.h"
 
@@ -16,6 +18,11 @@ struct Faults {
     int splitMs = 0;       // gap in the middle of every reply (0: none)
     int drops = 0;         // over TCP: break the connection in the middle of the next reply
 };
+
+// The module's reply to one request as it arrived (with its CRC), or a
+// refusal with the injected exception while that fault lasts.
+std::vector<uint8_t> moduleReply(Module& module, Faults& faults,
+                                 const std::vector<uint8_t>& request);
 
 struct ControlState {
     Module& module;

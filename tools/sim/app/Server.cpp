@@ -25,9 +25,8 @@ Server::Server(Module& module, const SimOptions& options) : module_(module), opt
 
 Server::~Server() {
     if (trace_) std::fclose(trace_);
-    for (int fd : {master_, slave_, fifo_, notify_})
+    for (int fd : {master_, slave_, notify_})
         if (fd >= 0) ::close(fd);
-    if (!opt_.control.empty() && fifo_ >= 0) ::unlink(opt_.control.c_str());
     // Remove the link only while it still names this run's pty.
     char target[PATH_MAX];
     ssize_t n = ::readlink(opt_.link.c_str(), target, sizeof target - 1);
@@ -71,20 +70,7 @@ bool Server::open(std::string& error) {
         return false;
     }
 
-    if (!opt_.control.empty()) {
-        if (::lstat(opt_.control.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
-            ::unlink(opt_.control.c_str());
-        if (::mkfifo(opt_.control.c_str(), 0600) != 0) {
-            error = "cannot create FIFO " + opt_.control + ": " + std::strerror(errno);
-            return false;
-        }
-        // Read and write, so the last writer closing never means end of file.
-        fifo_ = ::open(opt_.control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fifo_ < 0) {
-            error = "cannot open FIFO " + opt_.control + ": " + std::strerror(errno);
-            return false;
-        }
-    }
+    if (!opt_.control.empty() && !control_.open(opt_.control, error)) return false;
     if (!opt_.trace.empty()) {
         trace_ = std::fopen(opt_.trace.c_str(), "a");
         if (!trace_) {
@@ -93,19 +79,6 @@ bool Server::open(std::string& error) {
         }
     }
     return true;
-}
-
-void Server::trace(char dir, const std::vector<uint8_t>& bytes) {
-    if (!trace_) return;
-    std::string line(1, dir);
-    char hex[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, " %02X", b);
-        line += hex;
-    }
-    line += '\n';
-    std::fputs(line.c_str(), trace_);
-    std::fflush(trace_);
 }
 
 void Server::clearExclusive() {
@@ -127,35 +100,10 @@ void Server::readMaster(Clock::time_point now) {
     }
 }
 
-void Server::readControl() {
-    char buf[1024];
-    for (;;) {
-        ssize_t n = ::read(fifo_, buf, sizeof buf);
-        if (n <= 0) break;
-        controlBuf_.append(buf, n);
-    }
-    size_t eol;
-    while ((eol = controlBuf_.find('\n')) != std::string::npos) {
-        std::string line = controlBuf_.substr(0, eol);
-        controlBuf_.erase(0, eol + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        ControlState st{module_, faults_, silent_};
-        std::string printed;
-        std::string err = runControl(line, st, &printed);
-        if (!err.empty())
-            std::fprintf(stderr, "qmt584-sim: control '%s': %s\n", line.c_str(), err.c_str());
-        if (!printed.empty()) std::printf("%s\n", printed.c_str());
-        // acknowledgement for whoever drives the simulator
-        std::printf("%s %s\n", err.empty() ? "ok" : "bad", line.c_str());
-        std::fflush(stdout);
-    }
-}
-
 void Server::endOfRequest(Clock::time_point now) {
     std::vector<uint8_t> request;
     request.swap(rx_);
-    trace('<', request);
+    traceFrame(trace_, '<', request);
 
     uint32_t baud = 0;
     uint8_t parity = 0;
@@ -164,22 +112,13 @@ void Server::endOfRequest(Clock::time_point now) {
         return; // the bytes arrive as noise at other settings
 
     const uint32_t replyBaud = module_.baud();
-    std::vector<uint8_t> reply;
-    const bool forUs = request.size() >= 4 && request[0] == module_.address() &&
-                       crc16(request.data(), request.size()) == 0;
-    if (faults_.exceptions > 0 && forUs) {
-        --faults_.exceptions;
-        reply = module_.refuse(request.data(), request.size(),
-                               static_cast<uint8_t>(faults_.exceptionCode));
-    } else {
-        reply = module_.handleFrame(request.data(), request.size());
-    }
+    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
     if (reply.empty()) return;
     if (faults_.crc > 0) {
         --faults_.crc;
         reply.back() ^= 0x5A;
     }
-    trace('>', reply);
+    traceFrame(trace_, '>', reply);
 
     const auto chr = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(charSeconds(replyBaud)));
@@ -210,11 +149,7 @@ void Server::sendDue(Clock::time_point now) {
 }
 
 void Server::run(volatile std::sig_atomic_t& stop) {
-    sigset_t blocked, old;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGINT);
-    sigprocmask(SIG_BLOCK, &blocked, &old);
+    sigset_t old = blockStopSignals();
 
     auto lastTick = Clock::now();
     while (!stop) {
@@ -231,12 +166,15 @@ void Server::run(volatile std::sig_atomic_t& stop) {
         auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
 
-        pollfd fds[3] = {{master_, POLLIN, 0}, {fifo_, POLLIN, 0}, {notify_, POLLIN, 0}};
+        pollfd fds[3] = {{master_, POLLIN, 0}, {control_.fd(), POLLIN, 0}, {notify_, POLLIN, 0}};
         int r = ::ppoll(fds, 3, &ts, &old); // signals get through only while waiting
         if (r < 0 && errno != EINTR) break;
         const auto t = Clock::now();
         if (notify_ >= 0 && (fds[2].revents & POLLIN)) clearExclusive();
-        if (fifo_ >= 0 && (fds[1].revents & POLLIN)) readControl();
+        if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
+            ControlState st{module_, faults_, silent_};
+            control_.read(st, true);
+        }
         if (fds[0].revents & POLLIN) readMaster(t);
         if (!rx_.empty() && t - lastRx_ >= silence) endOfRequest(t);
         sendDue(Clock::now());

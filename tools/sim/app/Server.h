@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Control.h"
+#include "app/ControlFifo.h"
 #include "app/Options.h"
 #include "core/Module.h"
 
@@ -30,10 +31,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void readMaster(Clock::time_point now);
-    void readControl();
     void endOfRequest(Clock::time_point now);
     void sendDue(Clock::time_point now);
-    void trace(char dir, const std::vector<uint8_t>& bytes);
     void clearExclusive();
     double charSeconds(uint32_t baud) const { return 11.0 / baud; }
 
@@ -41,12 +40,12 @@ private:
     const SimOptions& opt_;
     Faults faults_;
     bool silent_ = false;
-    int master_ = -1, slave_ = -1, fifo_ = -1, notify_ = -1;
+    int master_ = -1, slave_ = -1, notify_ = -1;
+    ControlFifo control_;
     std::string slavePath_;
     FILE* trace_ = nullptr;
     std::vector<uint8_t> rx_;
     Clock::time_point lastRx_;
-    std::string controlBuf_;
     struct Pending {
         uint8_t byte;
         Clock::time_point due;

@@ -58,9 +58,8 @@ TcpServer::TcpServer(Module& module, const SimOptions& options) : module_(module
 
 TcpServer::~TcpServer() {
     if (trace_) std::fclose(trace_);
-    for (int fd : {listen_, client_, fifo_})
+    for (int fd : {listen_, client_})
         if (fd >= 0) ::close(fd);
-    if (!opt_.control.empty() && fifo_ >= 0) ::unlink(opt_.control.c_str());
 }
 
 bool TcpServer::open(std::string& error) {
@@ -92,57 +91,12 @@ bool TcpServer::open(std::string& error) {
     ::getsockname(listen_, reinterpret_cast<sockaddr*>(&bound), &size);
     address_ = formatAddress(bound);
 
-    if (!opt_.control.empty()) {
-        struct stat st;
-        if (::lstat(opt_.control.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
-            ::unlink(opt_.control.c_str());
-        if (::mkfifo(opt_.control.c_str(), 0600) != 0) {
-            error = "cannot create FIFO " + opt_.control + ": " + std::strerror(errno);
-            return false;
-        }
-        fifo_ = ::open(opt_.control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fifo_ < 0) {
-            error = "cannot open FIFO " + opt_.control + ": " + std::strerror(errno);
-            return false;
-        }
-    }
+    if (!opt_.control.empty() && !control_.open(opt_.control, error)) return false;
     if (!opt_.trace.empty() && !(trace_ = std::fopen(opt_.trace.c_str(), "a"))) {
         error = "cannot open trace " + opt_.trace + ": " + std::strerror(errno);
         return false;
     }
     return true;
-}
-
-void TcpServer::trace(char dir, const std::vector<uint8_t>& bytes) {
-    if (!trace_) return;
-    std::string line(1, dir);
-    char hex[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, " %02X", b);
-        line += hex;
-    }
-    line += '\n';
-    std::fputs(line.c_str(), trace_);
-    std::fflush(trace_);
-}
-
-void TcpServer::readControl() {
-    char buf[1024];
-    for (ssize_t n; (n = ::read(fifo_, buf, sizeof buf)) > 0;)
-        controlBuf_.append(buf, n);
-    size_t eol;
-    while ((eol = controlBuf_.find('\n')) != std::string::npos) {
-        std::string line = controlBuf_.substr(0, eol);
-        controlBuf_.erase(0, eol + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        ControlState st{module_, faults_, silent_};
-        std::string err = runControl(line, st);
-        if (!err.empty())
-            std::fprintf(stderr, "qmt584-sim: control '%s': %s\n", line.c_str(), err.c_str());
-        std::printf("%s %s\n", err.empty() ? "ok" : "bad", line.c_str());
-        std::fflush(stdout);
-    }
 }
 
 void TcpServer::acceptClient() {
@@ -208,17 +162,8 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
         request.push_back(crc & 0xFF);
         request.push_back(crc >> 8);
     }
-    trace('<', request);
-    const bool forUs = request.size() >= 4 && request[0] == module_.address() &&
-                       crc16(request.data(), request.size()) == 0;
-    std::vector<uint8_t> reply;
-    if (faults_.exceptions > 0 && forUs) {
-        --faults_.exceptions;
-        reply = module_.refuse(request.data(), request.size(),
-                               static_cast<uint8_t>(faults_.exceptionCode));
-    } else {
-        reply = module_.handleFrame(request.data(), request.size());
-    }
+    traceFrame(trace_, '<', request);
+    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
     const bool drop = faults_.drops > 0;
     if (drop) --faults_.drops;
     if (reply.empty()) {
@@ -231,7 +176,7 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
         // A Modbus TCP gateway checks the line's CRC and passes nothing on.
         if (mbapHead) reply.clear();
     }
-    if (!reply.empty()) trace('>', reply);
+    if (!reply.empty()) traceFrame(trace_, '>', reply);
     if (mbapHead && !reply.empty()) {
         reply.resize(reply.size() - 2);
         const size_t length = reply.size();
@@ -271,11 +216,7 @@ void TcpServer::sendDue(Clock::time_point now) {
 }
 
 void TcpServer::run(volatile std::sig_atomic_t& stop) {
-    sigset_t blocked, old;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGINT);
-    sigprocmask(SIG_BLOCK, &blocked, &old);
+    sigset_t old = blockStopSignals();
 
     auto lastTick = Clock::now();
     while (!stop) {
@@ -289,11 +230,14 @@ void TcpServer::run(volatile std::sig_atomic_t& stop) {
         timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
 
         // While a client is served the next one waits in the listen queue.
-        pollfd fds[2] = {{client_ >= 0 ? client_ : listen_, POLLIN, 0}, {fifo_, POLLIN, 0}};
+        pollfd fds[2] = {{client_ >= 0 ? client_ : listen_, POLLIN, 0}, {control_.fd(), POLLIN, 0}};
         int r = ::ppoll(fds, 2, &ts, &old);
         if (r < 0 && errno != EINTR) break;
         const auto t = Clock::now();
-        if (fifo_ >= 0 && (fds[1].revents & POLLIN)) readControl();
+        if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
+            ControlState st{module_, faults_, silent_};
+            control_.read(st, false);
+        }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             if (client_ >= 0)
                 readClient(t);

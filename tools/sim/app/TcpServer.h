@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Control.h"
+#include "app/ControlFifo.h"
 #include "app/Options.h"
 #include "core/Module.h"
 
@@ -38,23 +39,21 @@ private:
     void acceptClient();
     void closeClient();
     void readClient(Clock::time_point now);
-    void readControl();
     // Length of the request begun in rx_ when it can be told, else 0.
     size_t requestLength() const;
     void answer(std::vector<uint8_t> request, const uint8_t* mbapHead, Clock::time_point now);
     void sendDue(Clock::time_point now);
-    void trace(char dir, const std::vector<uint8_t>& bytes);
 
     Module& module_;
     const SimOptions& opt_;
     Faults faults_;
     bool silent_ = false;
-    int listen_ = -1, client_ = -1, fifo_ = -1;
+    int listen_ = -1, client_ = -1;
+    ControlFifo control_;
     std::string address_;
     FILE* trace_ = nullptr;
     std::vector<uint8_t> rx_;
     Clock::time_point lastRx_;
-    std::string controlBuf_;
     std::vector<Segment> tx_;
 };
 
