@@ -1,4 +1,5 @@
 #include "calib/TCalibr1.h"
+#include "common/CommandLine.h"
 #include "common/Ui.h"
 #include "config/TPidConf.h"
 #include "dialogs/ProgramIcon.h"
@@ -8,7 +9,6 @@
 #include "dialogs/TPassword.h"
 #include "dialogs/TPidParam.h"
 #include "dialogs/TfOutParam.h"
-#include "link/CommandLine.h"
 #include "link/Forms.h"
 #include "link/Library.h"
 #include "link/Settings.h"

@@ -157,6 +157,10 @@ TEST_P(SimTcp, FaultsOfTheLink) {
         uint16_t got[7] = {};
         EXPECT_EQ(read(got), mbap() ? s.mbap : s.rtu);
     }
+    // The control FIFO answers as on the serial line, the meter's reading included.
+    std::string reading;
+    ASSERT_TRUE(sim.sendControl("meter mV", &reading));
+    EXPECT_EQ(reading.rfind("meter ", 0), 0u) << reading;
 }
 
 TEST_P(SimTcp, TheNextClientIsServedWhenOneLeaves) {

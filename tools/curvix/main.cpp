@@ -2,7 +2,7 @@
 // standard input and answers on standard output; with a file name it shows a
 // value log.
 
-#include "link/CommandLine.h"
+#include "common/CommandLine.h"
 #include "ui/CurvixWindow.h"
 #include "ui/Startup.h"
 

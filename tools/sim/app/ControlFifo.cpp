@@ -31,7 +31,7 @@ bool ControlFifo::open(const std::string& path, std::string& error) {
     return true;
 }
 
-void ControlFifo::read(ControlState& state, bool showValues) {
+void ControlFifo::read(ControlState& state) {
     char chunk[1024];
     for (ssize_t n; (n = ::read(fd_, chunk, sizeof chunk)) > 0;)
         buf_.append(chunk, n);
@@ -42,7 +42,7 @@ void ControlFifo::read(ControlState& state, bool showValues) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         std::string printed;
-        std::string err = runControl(line, state, showValues ? &printed : nullptr);
+        std::string err = runControl(line, state, &printed);
         if (!err.empty())
             std::fprintf(stderr, "qmt584-sim: control '%s': %s\n", line.c_str(), err.c_str());
         if (!printed.empty()) std::printf("%s\n", printed.c_str());

@@ -24,9 +24,9 @@ public:
     bool open(const std::string& path, std::string& error);
     int fd() const { return fd_; }
     // Runs every whole command line that has arrived and acknowledges each on
-    // stdout ("ok LINE" / "bad LINE"); with showValues a command's value line
-    // (the meter's) is printed before its acknowledgement.
-    void read(ControlState& state, bool showValues);
+    // stdout ("ok LINE" / "bad LINE"); a command's value line (the meter's) is
+    // printed before its acknowledgement.
+    void read(ControlState& state);
 
 private:
     std::string path_;

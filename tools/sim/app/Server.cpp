@@ -173,7 +173,7 @@ void Server::run(volatile std::sig_atomic_t& stop) {
         if (notify_ >= 0 && (fds[2].revents & POLLIN)) clearExclusive();
         if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
             ControlState st{module_, faults_, silent_};
-            control_.read(st, true);
+            control_.read(st);
         }
         if (fds[0].revents & POLLIN) readMaster(t);
         if (!rx_.empty() && t - lastRx_ >= silence) endOfRequest(t);

@@ -236,7 +236,7 @@ void TcpServer::run(volatile std::sig_atomic_t& stop) {
         const auto t = Clock::now();
         if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
             ControlState st{module_, faults_, silent_};
-            control_.read(st, false);
+            control_.read(st);
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             if (client_ >= 0)

@@ -1,4 +1,4 @@
-#include "link/CommandLine.h"
+#include "common/CommandLine.h"
 
 #include <QFile>
 
