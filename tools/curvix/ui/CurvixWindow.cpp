@@ -59,7 +59,6 @@ CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent)
     updateStatus();
 }
 
-CurvixWindow::~CurvixWindow() = default;
 
 void CurvixWindow::buildMenus() {
     struct Item {
@@ -236,6 +235,7 @@ void CurvixWindow::buildUi() {
     statusBar()->addWidget(lbSource_);
     statusBar()->addWidget(lbCounts_);
     statusBar()->addWidget(lbProblems_, 1);
+    buildOpenProgress();
 
     tmRefresh_ = new QTimer(this);
     tmRefresh_->setObjectName(QStringLiteral("tmRefresh"));
