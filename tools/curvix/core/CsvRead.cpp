@@ -21,8 +21,7 @@ QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
     // Not UTF-8: a spreadsheet of a Russian Windows saves in its code page.
-    if (utf8.hasError())
-        text = qmt::fromCp1251(body);
+    if (utf8.hasError()) text = qmt::fromCp1251(body);
     return text;
 }
 

@@ -59,7 +59,6 @@ CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent)
     updateStatus();
 }
 
-
 void CurvixWindow::buildMenus() {
     struct Item {
         const char* name;

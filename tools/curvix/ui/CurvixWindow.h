@@ -54,7 +54,7 @@ public:
     // when the file cannot be read or has no header.
     bool loadLog(const QString& path);
     // The same on a worker thread, the window answering meanwhile: the status
-    // bar shows the progress and "Отмена" (or Esc) stops it, leaving the
+    // bar shows the progress and "Отмена" stops it, leaving the
     // window as it was. openFinished tells the end (false: failed or cancelled).
     void openLog(const QString& path);
     bool opening() const;

@@ -54,14 +54,17 @@ void CurvixWindow::openLog(const QString& path) {
     auto job = std::make_shared<Opening>();
     job->path = path;
     Opening* raw = job.get();
-    // Progress comes queued to the window; the window outlives the thread.
-    job->thread.reset(QThread::create([this, raw] {
-        raw->load = loadDataFile(raw->path, raw->data, [this, raw](int percent) {
+    const std::weak_ptr<Opening> weak = job;
+    // Progress comes queued to the window, which outlives the thread; a
+    // report of an open since cancelled or replaced is dropped.
+    job->thread.reset(QThread::create([this, raw, weak] {
+        raw->load = loadDataFile(raw->path, raw->data, [this, raw, weak](int percent) {
             if (raw->cancel) return false;
             QMetaObject::invokeMethod(
                 this,
-                [this, raw, percent] {
-                    if (opening_.get() == raw && !raw->cancel) showOpenProgress(percent);
+                [this, weak, percent] {
+                    const std::shared_ptr<Opening> job = weak.lock();
+                    if (job && job == opening_ && !job->cancel) showOpenProgress(percent);
                 },
                 Qt::QueuedConnection);
             return true;
@@ -79,9 +82,6 @@ void CurvixWindow::openLog(const QString& path) {
 void CurvixWindow::showOpenControls(bool on) {
     pbOpen_->setVisible(on);
     btCancelOpen_->setVisible(on);
-    // Esc clears the cursors, but while a file opens it cancels that.
-    btClearCursors_->setShortcut(on ? QKeySequence() : QKeySequence(Qt::Key_Escape));
-    btCancelOpen_->setShortcut(on ? QKeySequence(Qt::Key_Escape) : QKeySequence());
 }
 
 bool CurvixWindow::opening() const {
