@@ -147,7 +147,7 @@ TEST_F(CurvixWindowTest, ACsvOpensInAWindowOfItsOwn) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* c = qobject_cast<CurvixWindow*>(w); c && c != &window) opened = c;
     ASSERT_NE(opened, nullptr);
-    EXPECT_EQ(opened->windowTitle(), QStringLiteral("CURVIX — bench.csv"));
+    QTRY_COMPARE(opened->windowTitle(), QStringLiteral("CURVIX — bench.csv"));
     EXPECT_EQ(opened->dataset().channels().size(), 2u);
     EXPECT_TRUE(opened->statusText().contains(QStringLiteral("Пропущено строк: 1")))
         << opened->statusText().toStdString();

@@ -209,7 +209,7 @@ TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
         if (auto* c = qobject_cast<CurvixWindow*>(w); c && c != &window) opened = c;
     ASSERT_NE(opened, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(opened));
-    EXPECT_EQ(opened->windowTitle(), QStringLiteral("CURVIX — night.log"));
+    QTRY_COMPARE(opened->windowTitle(), QStringLiteral("CURVIX — night.log"));
     EXPECT_EQ(opened->dataset().channels().size(), 5u);
     EXPECT_EQ(opened->dataset().timeBase(), TimeBase::Elapsed);
     EXPECT_TRUE(opened->statusText().contains(QStringLiteral("Пропущено строк: 1 (первая: 103)")))
@@ -235,7 +235,7 @@ TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
     const int before = int(QApplication::topLevelWidgets().size());
     prompts.openAnswers = {ini};
     window.miOpenLogClick();
-    EXPECT_EQ(prompts.lastText(),
-              ini + QStringLiteral(":\nСтрока 1 не заголовок журнала значений"));
-    EXPECT_LE(int(QApplication::topLevelWidgets().size()), before);
+    QTRY_COMPARE(prompts.lastText(),
+                 ini + QStringLiteral(":\nСтрока 1 не заголовок журнала значений"));
+    QTRY_VERIFY(int(QApplication::topLevelWidgets().size()) <= before);
 }

@@ -38,11 +38,11 @@ int main(int argc, char* argv[]) {
     curvix::prepareApplication(app);
     curvix::CurvixWindow window(args.isEmpty() ? curvix::TimeBase::LocalTime
                                                : curvix::TimeBase::Elapsed);
-    if (args.isEmpty()) {
-        window.attach(STDIN_FILENO, protocolOut);
-    } else {
-        window.loadLog(args[0]);
-    }
     window.show();
+    // A file opens on a worker thread, the window showing how far it got.
+    if (args.isEmpty())
+        window.attach(STDIN_FILENO, protocolOut);
+    else
+        window.openLog(args[0]);
     return app.exec();
 }

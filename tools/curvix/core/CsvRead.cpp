@@ -8,7 +8,9 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace curvix {
 namespace {
@@ -19,8 +21,7 @@ QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
     // Not UTF-8: a spreadsheet of a Russian Windows saves in its code page.
-    if (utf8.hasError())
-        text = qmt::fromCp1251(body);
+    if (utf8.hasError()) text = qmt::fromCp1251(body);
     return text;
 }
 
@@ -240,14 +241,44 @@ FileLoad loadDataFile(const QByteArray& bytes, Dataset& into) {
 }
 
 FileLoad loadDataFile(const QString& path, Dataset& into) {
+    return loadDataFile(path, into, LoadProgress());
+}
+
+FileLoad loadDataFile(const QString& path, Dataset& into, const LoadProgress& progress) {
+    FileLoad result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        FileLoad result;
         result.error = QStringLiteral("Не удаётся открыть файл ") + path;
         return result;
     }
-    FileLoad result = loadDataFile(file.readAll(), into);
-    if (!result.error.isEmpty()) result.error = path + QStringLiteral(":\n") + result.error;
+    // Reading takes the first half of the bar, parsing the rest.
+    const auto report = [&](int percent) {
+        result.cancelled = result.cancelled || (progress && !progress(percent));
+        return !result.cancelled;
+    };
+    QByteArray bytes;
+    const qint64 size = file.size();
+    constexpr qint64 kPiece = 1 << 20;
+    if (size > 0) bytes.reserve(size);
+    while (!file.atEnd()) {
+        const QByteArray piece = file.read(kPiece);
+        if (piece.isEmpty()) break;
+        bytes += piece;
+        if (!report(size > 0 ? int(std::min<qint64>(bytes.size(), size) * 50 / size) : 50))
+            return result;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        result.error = QStringLiteral("Не удаётся прочитать файл ") + path;
+        return result;
+    }
+    Dataset loaded;
+    result = loadDataFile(bytes, loaded);
+    if (!result.error.isEmpty()) {
+        result.error = path + QStringLiteral(":\n") + result.error;
+        return result;
+    }
+    if (!report(100)) return result;
+    into = std::move(loaded);
     return result;
 }
 

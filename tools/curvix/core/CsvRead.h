@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace curvix {
@@ -38,6 +39,7 @@ struct FileLoad {
     int64_t rows = 0;
     int64_t skipped = 0;
     int64_t firstSkipped = 0;
+    bool cancelled = false; // stopped by the progress callback; error is empty
 };
 
 // Reads a value log or a CSV (told apart by content) into `into`, replacing
@@ -46,5 +48,11 @@ struct FileLoad {
 FileLoad loadDataFile(const QByteArray& bytes, Dataset& into);
 // The same from a path, with a message when the file cannot be read.
 FileLoad loadDataFile(const QString& path, Dataset& into);
+// The same, telling the share done (0..100) as the file is read and parsed;
+// the callback returning false stops it (cancelled, `into` as it was). Meant
+// for a worker thread: it touches nothing but `into` and calls `progress`
+// on the calling thread.
+using LoadProgress = std::function<bool(int percent)>;
+FileLoad loadDataFile(const QString& path, Dataset& into, const LoadProgress& progress);
 
 } // namespace curvix

@@ -59,8 +59,6 @@ CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent)
     updateStatus();
 }
 
-CurvixWindow::~CurvixWindow() = default;
-
 void CurvixWindow::buildMenus() {
     struct Item {
         const char* name;
@@ -236,6 +234,7 @@ void CurvixWindow::buildUi() {
     statusBar()->addWidget(lbSource_);
     statusBar()->addWidget(lbCounts_);
     statusBar()->addWidget(lbProblems_, 1);
+    buildOpenProgress();
 
     tmRefresh_ = new QTimer(this);
     tmRefresh_->setObjectName(QStringLiteral("tmRefresh"));

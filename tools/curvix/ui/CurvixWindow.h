@@ -23,6 +23,7 @@ class QCloseEvent;
 class QComboBox;
 class QFile;
 class QLineEdit;
+class QProgressBar;
 class QSplitter;
 class QLabel;
 class QMouseEvent;
@@ -38,6 +39,7 @@ class CheckBox;
 namespace curvix {
 
 class ChannelPanel;
+struct FileLoad;
 class LiveSource;
 
 class CurvixWindow : public QMainWindow {
@@ -51,11 +53,21 @@ public:
     // Replaces the contents with a value log or a CSV; false (with a message)
     // when the file cannot be read or has no header.
     bool loadLog(const QString& path);
+    // The same on a worker thread, the window answering meanwhile: the status
+    // bar shows the progress and "Отмена" stops it, leaving the
+    // window as it was. openFinished tells the end (false: failed or cancelled).
+    void openLog(const QString& path);
+    bool opening() const;
+    // An open's worker thread still running (after a cancel, until it stops).
+    bool workerRunning() const { return opening_ != nullptr; }
+    void cancelOpen();
 
     // Takes decoded records as the reader queues them (tests feed them directly).
     void applyRecords(const std::vector<Record>& records);
 
     Dataset& dataset() { return data_; }
+    // Shown for a few seconds in the status bar after an export.
+    QString savedMessage() const;
     QCustomPlot* plot() const { return plot_; }
 
     // The view: follow the newest samples over spanMs (0: the whole run).
@@ -132,6 +144,10 @@ public:
 
     QString statusText() const;
 
+signals:
+    void openProgress(int percent);
+    void openFinished(bool ok);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,7 +163,15 @@ private:
         int64_t spanMs;
     };
 
+    struct Opening;
     void buildUi();
+    void buildOpenProgress();
+    void showOpenProgress(int percent);
+    void showOpenControls(bool on);
+    void openDone(const std::shared_ptr<Opening>& job);
+    void stopOpening();
+    void showLoaded(const QString& path, const FileLoad& load);
+    void saved(const QString& path);
     void buildMenus();
     void buildPlot(QSplitter* splitter);
     void applyTimeAxis();
@@ -218,6 +242,9 @@ private:
     QLineEdit* edMarkerY_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QTimer* tmRefresh_ = nullptr;
+    QProgressBar* pbOpen_ = nullptr;
+    QPushButton* btCancelOpen_ = nullptr;
+    std::shared_ptr<Opening> opening_; // the open in progress, if any
 
     std::vector<Curve> curves_;
     std::vector<QCPItemStraightLine*> startLines_;

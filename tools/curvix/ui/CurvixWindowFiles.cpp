@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QStatusBar>
 #include <QSvgGenerator>
 
 #include <climits>
@@ -24,6 +25,11 @@ bool CurvixWindow::loadLog(const QString& path) {
         qmt::showMessage(load.error, QStringLiteral("CURVIX"), qmt::MsgIcon::Error, this);
         return false;
     }
+    showLoaded(path, load);
+    return true;
+}
+
+void CurvixWindow::showLoaded(const QString& path, const FileLoad& load) {
     logPath_ = path;
     dump(QStringLiteral("%1 %2 channels, %3 lines, %4 skipped")
              .arg(load.csv ? QStringLiteral("csv") : QStringLiteral("log"))
@@ -35,7 +41,15 @@ bool CurvixWindow::loadLog(const QString& path) {
     applyTimeAxis();
     haveView_ = false;
     refresh();
-    return true;
+}
+
+void CurvixWindow::saved(const QString& path) {
+    // A confirmation, not a box: it goes by itself.
+    statusBar()->showMessage(QStringLiteral("Сохранено: ") + QFileInfo(path).fileName(), 5000);
+}
+
+QString CurvixWindow::savedMessage() const {
+    return statusBar()->currentMessage();
 }
 
 bool CurvixWindow::exportCsv(const QString& path, bool visibleOnly) {
@@ -55,6 +69,8 @@ bool CurvixWindow::exportCsv(const QString& path, bool visibleOnly) {
         file.close();
         qmt::showMessage(QStringLiteral("Ошибка записи в файл ") + path, QStringLiteral("CURVIX"),
                          qmt::MsgIcon::Error, this);
+    } else {
+        saved(path);
     }
     return ok;
 }
@@ -132,6 +148,8 @@ bool CurvixWindow::renderTo(const QString& path, const char* kind) {
     if (!ok)
         qmt::showMessage(QStringLiteral("Ошибка записи в файл ") + path, QStringLiteral("CURVIX"),
                          qmt::MsgIcon::Error, this);
+    else
+        saved(path);
     return ok;
 }
 
@@ -166,11 +184,13 @@ void CurvixWindow::openFileWindow(const QString& caption, const QString& filter)
     // A file opens beside the live curves, never over them.
     auto* window = new CurvixWindow(TimeBase::Elapsed);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    if (!window->loadLog(path)) {
-        delete window;
-        return;
-    }
+    // Shown at once with its progress; a file that fails or is cancelled
+    // takes its empty window with it.
+    connect(window, &CurvixWindow::openFinished, window, [window](bool ok) {
+        if (!ok) window->deleteLater();
+    });
     window->show();
+    window->openLog(path);
 }
 
 void CurvixWindow::miOpenLogClick() {
