@@ -1,5 +1,6 @@
 #include "calib/Calibration.h"
 
+#include "calib/CalibrationSteps.h"
 #include "calib/TCalibr1.h"
 #include "common/Ui.h"
 #include "dialogs/PackedDate.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using namespace qmt::reg;
+using namespace qmt::calib;
 
 // Line settings of every module during calibration.
 constexpr uint8_t CalibrationStation = 1;
@@ -38,56 +40,6 @@ constexpr int SettleMs = 2000; // the output and the inputs' integration settle
 
 constexpr int TypedTolerance = 200;
 constexpr int ReadingTolerance = 80;
-
-struct StepText {
-    const char* instruction;
-    const char* tip;
-};
-
-// Instruction and hint of every step, as the engineer reads them.
-const StepText OutputAndInputSteps[] = {
-    {"Введите ток на выходе (клеммы 5-\"+\" 6-\"-\")", "Введите измеренное значение тока(мкА)"},
-    {"Введите ток на выходе", "Введите измеренное значение тока(мкА)"},
-    {"Введите напряжение на выходе (клеммы 7-\"+\" 8-\"-\")",
-     "Введите измеренное значение напряжения(мВ)"},
-    {"Введите напряжение на выходе", "Введите измеренное значение напряжения(мВ)"},
-    {"Соедините выход напряжения со входом 1 (клеммы 9-\"+\" 10-\"-\")",
-     "Установите перемычки XK3,XK5,XK7"},
-    {"Соедините выход напряжения со входом 2 (клеммы 13-\"+\" 14-\"-\")", ""},
-    {"Соедините выход напряжения со входом 3 (клеммы 15-\"+\" 16-\"-\")", ""},
-    {"Соедините выход тока со входом 1 в положительной полярности",
-     "Переставьте перемычки XK3,XK5,XK7 на XK4,XK6,XK8"},
-    {"Соедините выход тока со входом 1 в отрицательной полярности", ""},
-    {"Соедините выход тока со входом 2 в положительной полярности", ""},
-    {"Соедините выход тока со входом 2 в отрицательной полярности", ""},
-    {"Соедините выход тока со входом 3 в положительной полярности", ""},
-    {"Соедините выход тока со входом 3 в отрицательной полярности", ""},
-    {"", ""}, // the last step: FinishedText
-};
-
-const StepText InputOnlySteps[] = {
-    {"Подайте на вход 1 (клеммы 9-\"+\" 10-\"-\") напряжение +10 В",
-     "Установите перемычки XK3,XK5,XK7"},
-    {"Подайте на вход 1 (клеммы 9-\"+\" 10-\"-\") напряжение -10 В", ""},
-    {"Подайте на вход 2 (клеммы 13-\"+\" 14-\"-\") напряжение +10 В", ""},
-    {"Подайте на вход 2 (клеммы 13-\"+\" 14-\"-\") напряжение -10 В", ""},
-    {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") напряжение +10 В", ""},
-    {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") напряжение -10 В", ""},
-    {"Подайте на вход 1 (клеммы 9-\"+\" 10-\"-\") ток +20 мА",
-     "Переставьте перемычки XK3,XK5,XK7 на XK4,XK6,XK8"},
-    {"Подайте на вход 1 (клеммы 9-\"+\" 10-\"-\") ток -20 мА", ""},
-    {"Подайте на вход 2 (клеммы 13-\"+\" 14-\"-\") ток +20 мА", ""},
-    {"Подайте на вход 2 (клеммы 13-\"+\" 14-\"-\") ток -20 мА", ""},
-    {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") ток +20 мА", ""},
-    {"Подайте на вход 3 (клеммы 15-\"+\" 16-\"-\") ток -20 мА", ""},
-    {"", ""}, // the last step: FinishedText
-};
-
-// The last step comes only once every coefficient block is written.
-const char* const FinishedText = "Калибровка завершена. Нажмите «Финиш».";
-// Current and voltage coefficients of each.
-const char* const OutputAndInputBlocks = "выход, входы 1–3";
-const char* const InputBlocks = "входы 1–3";
 
 // Output-and-inputs sequence: the raw output codes of the four measured steps.
 const uint16_t MeasuredOutputCodes[] = {328, 15599, 328, 16056};
