@@ -45,6 +45,10 @@ constexpr int ReadingTolerance = 80;
 const uint16_t MeasuredOutputCodes[] = {328, 15599, 328, 16056};
 constexpr int FirstVoltageStep = 4, FirstCurrentStep = 7;
 constexpr int16_t VoltageLowMv = -9980, VoltageHighMv = 9980, CurrentUa = 19960;
+// What is typed at the measured steps, and read back at the voltage and current steps.
+constexpr int TypedExpected[] = {421, 20000, 9830, 9830};
+constexpr int VoltageLowReading = 272, VoltageHighReading = 3824;
+constexpr int CurrentPositiveReading = 3587, CurrentNegativeReading = 509;
 
 // Raised for a typed value that is not an integer; answered by a message of its own.
 struct NotAnInteger {};
@@ -219,19 +223,19 @@ private:
         switch (m) {
         case 0:
             v[0] = typed();
-            check(v[0], 421, TypedTolerance);
+            check(v[0], TypedExpected[0], TypedTolerance);
             return;
         case 1:
             v[0] = typed();
-            check(v[0], 20000, TypedTolerance);
+            check(v[0], TypedExpected[1], TypedTolerance);
             return;
         case 2:
             v[0] = typed();
-            checkMagnitude(v[0], 9830, TypedTolerance);
+            checkMagnitude(v[0], TypedExpected[2], TypedTolerance);
             return;
         case 3: {
             v[0] = typed();
-            checkMagnitude(v[0], 9830, TypedTolerance);
+            checkMagnitude(v[0], TypedExpected[3], TypedTolerance);
             // Both blocks first: a refused pair must leave the output as it was
             // measured, so that the step can be repeated.
             const auto current = qmt::CalibrationBlock(328, value_[0][0], 15599, value_[1][0]);
@@ -253,9 +257,9 @@ private:
         case 6: {
             const int input = m - FirstVoltageStep;
             v[0] = readAt(VoltageLowMv, input);
-            check(v[0], 272, ReadingTolerance);
+            check(v[0], VoltageLowReading, ReadingTolerance);
             v[1] = readAt(VoltageHighMv, input);
-            check(v[1], 3824, ReadingTolerance);
+            check(v[1], VoltageHighReading, ReadingTolerance);
             return;
         }
         default: {
@@ -264,7 +268,7 @@ private:
             qmt::WriteProtectedRegister(OutputMode, ModeCurrent);
             wait(GapMs);
             v[0] = readAt(CurrentUa, input);
-            check(v[0], positive ? 3587 : 509, ReadingTolerance);
+            check(v[0], positive ? CurrentPositiveReading : CurrentNegativeReading, ReadingTolerance);
             if (m == 12) writeInputBlocksWithOutput();
             return;
         }
