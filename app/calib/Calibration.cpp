@@ -268,7 +268,8 @@ private:
             qmt::WriteProtectedRegister(OutputMode, ModeCurrent);
             wait(GapMs);
             v[0] = readAt(CurrentUa, input);
-            check(v[0], positive ? CurrentPositiveReading : CurrentNegativeReading, ReadingTolerance);
+            check(v[0], positive ? CurrentPositiveReading : CurrentNegativeReading,
+                  ReadingTolerance);
             if (m == 12) writeInputBlocksWithOutput();
             return;
         }
