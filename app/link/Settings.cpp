@@ -39,8 +39,8 @@ const QString& defaultPath() {
     return path;
 }
 
-// Every missing folder up to the file's, private to the user as the base
-// directory specification asks.
+// Every missing folder up to the file's, private to the user (mode 0700), as
+// XDG config folders are meant to be.
 bool makeFolderOf(const QString& file) {
     const QString folder = QFileInfo(file).absolutePath();
     if (QFileInfo(folder).isDir()) return true;
