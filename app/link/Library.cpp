@@ -52,6 +52,8 @@ bool BindLibrary(const char* fileName) {
             return false;
         }
     }
+    bound.EnumParametersAt =
+        reinterpret_cast<EnumParametersAtFn>(dlsym(handle, "EnumParametersAt"));
     // The library stays loaded for the rest of the process.
     library() = bound;
     return true;

@@ -1,5 +1,5 @@
 #pragma once
-// The four entry points of libvornlink.so the program binds at start. Tests
+// The entry points of libvornlink.so the program binds at start. Tests
 // point them at an in-process fake module instead.
 
 #include <cstdint>
@@ -12,12 +12,18 @@ using InvokeModbFn = int32_t (*)(uint8_t station, uint8_t function, uint16_t add
 using EnumParametersFn = int32_t (*)(const char* port, uint16_t version, uint16_t serial,
                                      uint8_t address, uint32_t* baud, uint8_t* parity);
 using SetToutFn = int32_t (*)(uint32_t milliseconds);
+using EnumParametersAtFn = int32_t (*)(const char* port, uint16_t version, uint16_t serial,
+                                       uint8_t address, uint8_t combination, uint32_t* baud,
+                                       uint8_t* parity);
 
 struct LibraryApi {
     InitCommFn init_comm = nullptr;
     InvokeModbFn invoke_modb = nullptr;
     EnumParametersFn EnumParameters = nullptr;
     SetToutFn SetTout = nullptr;
+    // Optional: the search one combination at a time. An older library
+    // without it still serves; the search then runs in one call.
+    EnumParametersAtFn EnumParametersAt = nullptr;
 };
 
 // The program-wide entry-point references.

@@ -5,6 +5,7 @@
 #include "link/Forms.h"
 #include "link/IniFile.h"
 #include "link/Library.h"
+#include "link/ModuleSearch.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/Settings.h"
@@ -270,23 +271,27 @@ void TParCOM::btAutoClick() {
     // The probe carries the address: a refused one must not start a search either.
     const uint8_t address = stationAddress(edAddress->text());
     const uint16_t version = cbType->currentIndex() == 0 ? 2 : 8;
-    const QByteArray port = cbPort->currentText().toLocal8Bit();
 
     std::optional<qmt::BusyCursor> busy(std::in_place);
-    // The library tries every speed and parity in one call, without a word in
-    // between: the note says what is sought, and where.
-    qmt::ProgressNote note(
-        QStringLiteral("Поиск модуля № %1 на %2, все скорости")
-            .arg(cbSerNumAlpha->currentText() + edNumber->text(), cbPort->currentText()));
+    // The note says what is sought and where, and which speed and parity the
+    // library is trying (each probe is painted before it blocks).
+    const QString sought = QStringLiteral("Поиск модуля № %1 на %2")
+                               .arg(cbSerNumAlpha->currentText() + edNumber->text(),
+                                    cbPort->currentText());
+    qmt::ProgressNote note;
     WaitWindow wait(this);
     // Found or not, the search leaves the port at another setting, or reopened
     // (which may fail): only a successful OK settles it again.
     portDisturbed_ = true;
-    uint32_t baud = 0;
-    uint8_t parity = 0;
-    const qmt::EnumParametersFn search = qmt::library().EnumParameters;
-    const int32_t status =
-        search ? search(port.constData(), version, serial, address, &baud, &parity) : 11;
+    qmt::LineSetting found;
+    const int32_t status = qmt::SearchModule(
+        {cbPort->currentText(), version, serial, address}, found,
+        [&](int index, const qmt::LineSetting&) {
+            note.show(index < 0 ? sought + QStringLiteral(", все скорости")
+                                : sought + QStringLiteral(": ") + qmt::SearchStepText(index));
+        });
+    const uint32_t baud = found.baud;
+    const uint8_t parity = found.parity;
 
     busy.reset();
     note.end();

@@ -69,6 +69,15 @@ VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void*
 VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t serial,
                                     uint8_t address, uint32_t* baud, uint8_t* parity);
 
+/* One step of that search: the probe at combination 0..23 of the same scan
+ * order (baud rates 115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400, each
+ * with parity 0, 1, 2), so a caller can say which one it is trying. Returns 0
+ * with the outputs written, 14 when nothing answered there (and for an index
+ * past 23), 17 or 11 to 13 as EnumParameters does at that combination. */
+VORNLINK_API int32_t EnumParametersAt(const char* port, uint16_t version, uint16_t serial,
+                                      uint8_t address, uint8_t combination, uint32_t* baud,
+                                      uint8_t* parity);
+
 /* Sets the total reply time-out in milliseconds (at least 5) for the open port
  * and every later one. Non-zero when a port is open. */
 VORNLINK_API int32_t SetTout(uint32_t ms);
@@ -78,6 +87,8 @@ typedef int32_t (*init_comm_fn)(const char*, uint32_t, uint8_t);
 typedef int32_t (*invoke_modb_fn)(uint8_t, uint8_t, uint16_t, uint16_t, void*);
 typedef int32_t (*Send_And_Receive_fn)(int32_t, const void*, void*);
 typedef int32_t (*EnumParameters_fn)(const char*, uint16_t, uint16_t, uint8_t, uint32_t*, uint8_t*);
+typedef int32_t (*EnumParametersAt_fn)(const char*, uint16_t, uint16_t, uint8_t, uint8_t, uint32_t*,
+                                       uint8_t*);
 typedef int32_t (*SetTout_fn)(uint32_t);
 
 #ifdef __cplusplus

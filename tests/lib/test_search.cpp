@@ -143,3 +143,35 @@ TEST_F(SearchTest, UnopenablePortGives11BeforeSending) {
     usleep(20000);
     EXPECT_TRUE(module.requests().empty());
 }
+
+// One step at a time walks the same table, and a caller that stops at the
+// first non-14 status gets what the whole search gives.
+TEST_F(SearchTest, SingleStepsProbeOneCombinationEach) {
+    answerAt(combination(14), kGoodAnswer);
+    const char* port = module.path().c_str();
+    int32_t status = 14;
+    unsigned i = 0;
+    uint32_t baud = 0;
+    uint8_t parity = 9;
+    for (; i < 24 && status == 14; ++i)
+        status = EnumParametersAt(port, 0x1234, 0xABCD, 7, static_cast<uint8_t>(i), &baud, &parity);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(i, 15u);
+    EXPECT_EQ((Setting{baud, parity}), combination(14));
+    EXPECT_EQ(probedSettings().size(), 15u);
+    EXPECT_EQ(module.requests().back(), kGoodAnswer); // the same probe frame
+
+    // Past the table nothing is sent; a bad answer and a missing port end as the search does.
+    module.clearRequests();
+    EXPECT_EQ(EnumParametersAt(port, 0x1234, 0xABCD, 7, 24, &baud, &parity), 14);
+    EXPECT_EQ(EnumParametersAt(port, 0x1234, 0xABCD, 7, 255, nullptr, nullptr), 14);
+    usleep(20000);
+    EXPECT_TRUE(module.requests().empty());
+    Bytes bad = kGoodAnswer;
+    bad[7] ^= 0x01;
+    answerAt(combination(3), bad);
+    EXPECT_EQ(EnumParametersAt(port, 0x1234, 0xABCD, 7, 3, &baud, &parity), 17);
+    EXPECT_EQ(EnumParametersAt("/dev/vornlink-no-such-port", 1, 2, 3, 0, &baud, &parity), 11);
+    EXPECT_EQ(EnumParametersAt("tcp://127.0.0.1:1", 1, 2, 3, 0, &baud, &parity), 14);
+    EXPECT_EQ((Setting{baud, parity}), combination(14)); // outputs only change on success
+}

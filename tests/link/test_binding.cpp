@@ -90,6 +90,8 @@ TEST_F(Binding, AllFourBindWithoutSendAndReceiveAndReachTheLibrary) {
         uint8_t parity = 0;
         EXPECT_EQ(api.EnumParameters("/dev/null", 2, 2049, 1, &baud, &parity), 14);
         EXPECT_EQ(api.invoke_modb(1, 3, 0, 1, &baud), 0);
+        // A library without the single-step search still serves: the search runs in one call.
+        EXPECT_EQ(api.EnumParametersAt, nullptr);
     }
 }
 

@@ -86,7 +86,15 @@ TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
     ui.choose("cbType", QStringLiteral("QMT-584"));
     ui.choose("cbSerNumAlpha", QStringLiteral("C"));
     ui.type("edNumber", QStringLiteral("15"));
+    // The real library searches one combination per call, and the status bar
+    // names each: 9600 baud without parity is the 16th.
+    ASSERT_NE(qmt::library().EnumParametersAt, nullptr);
+    qmt::test::FakeStatus status;
     ui.click("btAuto");
+    ASSERT_EQ(status.progressTexts.size(), 16);
+    EXPECT_EQ(status.progressTexts.last(),
+              QStringLiteral("Поиск модуля № C15 на ") + link +
+                  QStringLiteral(": 9600 бод, None (16 из 24)"));
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.shown[0].text,
               QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК"));

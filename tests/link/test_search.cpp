@@ -4,6 +4,8 @@
 #include "FakeModule.h"
 #include "FakeUi.h"
 #include "link/Forms.h"
+#include "link/Library.h"
+#include "link/ModuleSearch.h"
 #include "link/PortSettings.h"
 #include "link/Settings.h"
 #include "link/TfMess.h"
@@ -216,6 +218,80 @@ TEST_F(Search, AFailedSearchReopensTheStoredPortAndSaysWhy) {
     ui.click("btAuto");
     EXPECT_EQ(prompts.texts(), (QStringList{QStringLiteral("Невозможно открыть /dev/ttyUSB0"),
                                             QStringLiteral("Модуль не найден!")}));
+}
+
+// A library that searches one combination per call: the fake answers with
+// `status` at combination `at` and nothing elsewhere.
+struct Stepwise {
+    static inline int at = -1;
+    static inline int32_t status = 0;
+    static inline std::vector<int> tried;
+    static inline std::vector<std::string> ports;
+    static inline QStringList shown; // the status bar at each probe
+    static inline qmt::test::FakeStatus* bar = nullptr;
+
+    static int32_t entry(const char* port, uint16_t, uint16_t, uint8_t, uint8_t i, uint32_t* baud,
+                         uint8_t* parity) {
+        tried.push_back(i);
+        ports.push_back(port ? port : "");
+        shown << (bar ? bar->current : QString());
+        if (i != at) return 14;
+        if (status == 0) {
+            *baud = qmt::SearchCombination(i).baud;
+            *parity = qmt::SearchCombination(i).parity;
+        }
+        return status;
+    }
+};
+
+TEST_F(Search, EachCombinationIsNamedInTheStatusBarWhileItIsTried) {
+    identify("B", "7", "QMT-584");
+    qmt::test::FakeStatus status;
+    Stepwise::bar = &status;
+    qmt::library().EnumParametersAt = &Stepwise::entry;
+    const struct {
+        int at;
+        int32_t result;
+        size_t probes;
+        QString speed, parity;
+        QStringList messages;
+    } cases[] = {
+        {14, 0, 15, QStringLiteral("19200"), QStringLiteral("Even"),
+         {QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК")}},
+        {3, 17, 4, QStringLiteral("19200"), QStringLiteral("Even"),
+         {QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!")}},
+        {-1, 14, 24, QStringLiteral("19200"), QStringLiteral("Even"),
+         {QStringLiteral("Модуль не найден!")}},
+        {0, 0, 1, QStringLiteral("115200"), QStringLiteral("None"),
+         {QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.at);
+        Stepwise::at = c.at;
+        Stepwise::status = c.result;
+        Stepwise::tried.clear();
+        Stepwise::ports.clear();
+        Stepwise::shown.clear();
+        prompts.shown.clear();
+        ui.click("btAuto");
+        ASSERT_EQ(Stepwise::tried.size(), c.probes);
+        for (size_t i = 0; i < c.probes; ++i) {
+            EXPECT_EQ(Stepwise::tried[i], int(i));
+            EXPECT_EQ(Stepwise::ports[i], "/dev/ttyUSB1");
+        }
+        EXPECT_EQ(Stepwise::shown.first(),
+                  QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1: 115200 бод, None (1 из 24)"));
+        EXPECT_EQ(Stepwise::shown.last(),
+                  QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1: ") +
+                      qmt::SearchStepText(int(c.probes) - 1));
+        EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
+        EXPECT_TRUE(module.enumCalls.empty()); // the one-call search is not used
+        EXPECT_EQ(prompts.texts(), c.messages);
+        EXPECT_EQ(ui.combo("cbSpeed")->currentText(), c.speed);
+        EXPECT_EQ(ui.combo("cbParity")->currentText(), c.parity);
+    }
+    EXPECT_EQ(qmt::SearchStepText(23), QStringLiteral("2400 бод, Even (24 из 24)"));
+    Stepwise::bar = nullptr;
 }
 
 } // namespace

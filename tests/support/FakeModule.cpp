@@ -18,6 +18,7 @@ FakeModule::FakeModule(const sim::ModuleOptions& options) : module_(options) {
     library().init_comm = &initCommEntry;
     library().invoke_modb = &invokeEntry;
     library().EnumParameters = &enumEntry;
+    library().EnumParametersAt = nullptr; // the search runs in one call unless a test steps it
     library().SetTout = &setToutEntry;
 }
 
