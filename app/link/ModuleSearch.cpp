@@ -29,8 +29,7 @@ int32_t SearchModule(const SearchRequest& request, LineSetting& found, const Sea
         for (int i = 0; i < SearchCombinations && status == NoAnswer; ++i) {
             if (onStep) onStep(i, SearchCombination(i));
             status = api.EnumParametersAt(port.constData(), request.version, request.serial,
-                                          request.address, static_cast<uint8_t>(i), &baud,
-                                          &parity);
+                                          request.address, static_cast<uint8_t>(i), &baud, &parity);
         }
     } else if (api.EnumParameters) {
         if (onStep) onStep(-1, {});

@@ -274,10 +274,11 @@ void TParCOM::btAutoClick() {
 
     std::optional<qmt::BusyCursor> busy(std::in_place);
     // The note says what is sought and where, and which speed and parity the
-    // library is trying (each probe is painted before it blocks).
-    const QString sought = QStringLiteral("Поиск модуля № %1 на %2")
-                               .arg(cbSerNumAlpha->currentText() + edNumber->text(),
-                                    cbPort->currentText());
+    // library is trying (each probe is painted before it blocks). The changing
+    // part comes first, so a narrow status bar shortens the port, not it.
+    const QString module =
+        QStringLiteral("Поиск модуля № ") + cbSerNumAlpha->currentText() + edNumber->text();
+    const QString port = cbPort->currentText();
     qmt::ProgressNote note;
     WaitWindow wait(this);
     // Found or not, the search leaves the port at another setting, or reopened
@@ -285,10 +286,11 @@ void TParCOM::btAutoClick() {
     portDisturbed_ = true;
     qmt::LineSetting found;
     const int32_t status = qmt::SearchModule(
-        {cbPort->currentText(), version, serial, address}, found,
-        [&](int index, const qmt::LineSetting&) {
-            note.show(index < 0 ? sought + QStringLiteral(", все скорости")
-                                : sought + QStringLiteral(": ") + qmt::SearchStepText(index));
+        {port, version, serial, address}, found, [&](int index, const qmt::LineSetting&) {
+            note.show(index < 0 ? module + QStringLiteral(" на ") + port +
+                                      QStringLiteral(", все скорости")
+                                : module + QStringLiteral(": ") + qmt::SearchStepText(index) +
+                                      QStringLiteral(", порт ") + port);
         });
     const uint32_t baud = found.baud;
     const uint8_t parity = found.parity;

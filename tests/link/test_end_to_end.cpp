@@ -93,8 +93,7 @@ TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
     ui.click("btAuto");
     ASSERT_EQ(status.progressTexts.size(), 16);
     EXPECT_EQ(status.progressTexts.last(),
-              QStringLiteral("Поиск модуля № C15 на ") + link +
-                  QStringLiteral(": 9600 бод, None (16 из 24)"));
+              QStringLiteral("Поиск модуля № C15: 9600 бод, None (16 из 24), порт ") + link);
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.shown[0].text,
               QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК"));

@@ -256,13 +256,29 @@ TEST_F(Search, EachCombinationIsNamedInTheStatusBarWhileItIsTried) {
         QString speed, parity;
         QStringList messages;
     } cases[] = {
-        {14, 0, 15, QStringLiteral("19200"), QStringLiteral("Even"),
+        {14,
+         0,
+         15,
+         QStringLiteral("19200"),
+         QStringLiteral("Even"),
          {QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК")}},
-        {3, 17, 4, QStringLiteral("19200"), QStringLiteral("Even"),
+        {3,
+         17,
+         4,
+         QStringLiteral("19200"),
+         QStringLiteral("Even"),
          {QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!")}},
-        {-1, 14, 24, QStringLiteral("19200"), QStringLiteral("Even"),
+        {-1,
+         14,
+         24,
+         QStringLiteral("19200"),
+         QStringLiteral("Even"),
          {QStringLiteral("Модуль не найден!")}},
-        {0, 0, 1, QStringLiteral("115200"), QStringLiteral("None"),
+        {0,
+         0,
+         1,
+         QStringLiteral("115200"),
+         QStringLiteral("None"),
          {QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК")}},
     };
     for (const auto& c : cases) {
@@ -279,11 +295,12 @@ TEST_F(Search, EachCombinationIsNamedInTheStatusBarWhileItIsTried) {
             EXPECT_EQ(Stepwise::tried[i], int(i));
             EXPECT_EQ(Stepwise::ports[i], "/dev/ttyUSB1");
         }
-        EXPECT_EQ(Stepwise::shown.first(),
-                  QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1: 115200 бод, None (1 из 24)"));
-        EXPECT_EQ(Stepwise::shown.last(),
-                  QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1: ") +
-                      qmt::SearchStepText(int(c.probes) - 1));
+        EXPECT_EQ(
+            Stepwise::shown.first(),
+            QStringLiteral("Поиск модуля № B7: 115200 бод, None (1 из 24), порт /dev/ttyUSB1"));
+        EXPECT_EQ(Stepwise::shown.last(), QStringLiteral("Поиск модуля № B7: ") +
+                                              qmt::SearchStepText(int(c.probes) - 1) +
+                                              QStringLiteral(", порт /dev/ttyUSB1"));
         EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
         EXPECT_TRUE(module.enumCalls.empty()); // the one-call search is not used
         EXPECT_EQ(prompts.texts(), c.messages);
