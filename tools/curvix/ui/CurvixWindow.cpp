@@ -1,36 +1,33 @@
+// The window itself: its menus, toolbar and legend, the rooms it owns, what
+// it keeps between runs, and its closing.
 #include "ui/CurvixWindow.h"
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
-#include "core/Csv.h"
-#include "core/ValueLog.h"
 #include "ui/ChannelPanel.h"
-#include "ui/LiveSource.h"
-#include "ui/WindowCommon.h"
+#include "ui/CursorTools.h"
+#include "ui/FileOpening.h"
+#include "ui/LiveFeed.h"
+#include "ui/StatusLine.h"
+#include "ui/StoreControls.h"
+#include "ui/TraceLog.h"
+#include "ui/ViewExport.h"
+#include "ui/ViewNavigator.h"
+#include "ui/ViewerSettings.h"
 
 #include <qcustomplot.h>
 
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-
-#include <cerrno>
-#include <cmath>
-#include <limits>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace curvix {
 namespace {
@@ -45,18 +42,20 @@ const SpanChoice kSpans[] = {
 } // namespace
 
 CurvixWindow::CurvixWindow(TimeBase base, QWidget* parent)
-    : QMainWindow(parent), data_(base), live_(base == TimeBase::LocalTime) {
+    : QMainWindow(parent), data_(base), live_(base == TimeBase::LocalTime),
+      trace_(std::make_unique<TraceLog>()) {
     setObjectName(QStringLiteral("CurvixWindow"));
     setWindowTitle(QStringLiteral("CURVIX"));
-    if (const char* path = std::getenv("CURVIX_DUMP"); path && *path) {
-        dump_ = std::make_unique<QFile>(QString::fromLocal8Bit(path));
-        if (!dump_->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-            dump_.reset();
-    }
     buildUi();
     loadSettings();
-    sourceState_ = base == TimeBase::LocalTime ? QStringLiteral("Ожидание данных") : QString();
+    status_->setSource(base == TimeBase::LocalTime ? QStringLiteral("Ожидание данных") : QString());
     updateStatus();
+}
+
+CurvixWindow::~CurvixWindow() {
+    // A worker still reading ends before the window it hands its data to.
+    delete opener_;
+    opener_ = nullptr;
 }
 
 void CurvixWindow::buildMenus() {
@@ -120,9 +119,7 @@ void CurvixWindow::buildMenus() {
     fill(viewMenu, std::begin(viewItems), std::end(viewItems));
 }
 
-void CurvixWindow::buildUi() {
-    resize(1280, 800);
-    buildMenus();
+void CurvixWindow::buildToolBar() {
     auto* tools = addToolBar(QStringLiteral("Вид"));
     tools->setObjectName(QStringLiteral("tbView"));
     tools->setMovable(false);
@@ -166,23 +163,25 @@ void CurvixWindow::buildUi() {
     qmt::onClicked(btClearCursors_, qmt::handler(this, &CurvixWindow::btClearCursorsClick));
     tools->addWidget(btClearCursors_);
     if (live_) {
-        buildStoreControls(tools);
+        store_ = std::make_unique<StoreControls>(
+            tools, data_, *trace_, [this] { refresh(); },
+            [this] {
+                nav_->setHaveView(false);
+                refresh();
+            });
     } else {
         // A file does not grow: there is nothing to follow.
         for (QAction* a : tools->actions())
             if (QWidget* w = tools->widgetForAction(a);
                 w == cbSpan_ || w == btFollow_ || w == spanLabel)
                 a->setVisible(false);
-        following_ = false;
     }
     for (QPushButton* b : tools->findChildren<QPushButton*>())
         b->setMinimumWidth(
             std::max(b->minimumWidth(), b->fontMetrics().horizontalAdvance(b->text()) + 28));
+}
 
-    auto* splitter = new QSplitter(this);
-    splitter_ = splitter;
-    splitter->setObjectName(QStringLiteral("splitter"));
-    buildPlot(splitter);
+void CurvixWindow::buildPanel(QSplitter* splitter) {
     auto* scroll = new QScrollArea(splitter);
     scroll->setObjectName(QStringLiteral("channelScroll"));
     panel_ = new ChannelPanel(scroll);
@@ -192,7 +191,7 @@ void CurvixWindow::buildUi() {
         for (Channel* c : data_.channels())
             if (c->id == id) {
                 c->visible = panel_->row(id)->visible->isChecked();
-                saveChannel(*c);
+                settings_->saveChannel(*c);
             }
         refresh();
     };
@@ -200,83 +199,95 @@ void CurvixWindow::buildUi() {
         for (Channel* c : data_.channels())
             if (c->id == id) {
                 c->rightAxis = panel_->row(id)->right->isChecked();
-                saveChannel(*c);
+                settings_->saveChannel(*c);
             }
         refresh();
     };
-    panel_->onValueChosen = [this](int32_t id, int which) {
-        qmt::guarded([&] { valueChosen(id, which); });
-    };
-    connect(panel_->markerEdit(), &QLineEdit::returnPressed, this,
-            [this] { qmt::guarded([this] { edMarkerYEnter(); }); });
-    qmt::onClicked(panel_->markerClear(), qmt::handler(this, &CurvixWindow::btClearMarkerClick));
-    panel_->markerRight()->setOnClick([this] {
-        if (markerOn_) setMarker(markerValue_, panel_->markerRight()->isChecked());
-    });
-    splitter->addWidget(plot_);
-    splitter->addWidget(scroll);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 0);
-    splitter->setSizes({900, 380});
-    setCentralWidget(splitter);
+}
 
-    lbSource_ = new QLabel(this);
-    lbSource_->setObjectName(QStringLiteral("lbSource"));
-    lbCounts_ = new QLabel(this);
-    lbCounts_->setObjectName(QStringLiteral("lbCounts"));
-    // Wide enough for a day of samples, so the status bar does not jump as they come.
-    lbCounts_->setMinimumWidth(lbCounts_->fontMetrics().horizontalAdvance(
-                                   QStringLiteral("Каналов: 99, отсчётов: 99999999")) +
-                               8);
-    lbProblems_ = new QLabel(this);
-    lbProblems_->setObjectName(QStringLiteral("lbProblems"));
-    statusBar()->setObjectName(QStringLiteral("statusBar"));
-    statusBar()->addWidget(lbSource_);
-    statusBar()->addWidget(lbCounts_);
-    statusBar()->addWidget(lbProblems_, 1);
-    buildOpenProgress();
-
+void CurvixWindow::buildUi() {
     tmRefresh_ = new QTimer(this);
     tmRefresh_->setObjectName(QStringLiteral("tmRefresh"));
     tmRefresh_->setSingleShot(true);
     // About 30 redraws a second at most, however fast samples come.
     tmRefresh_->setInterval(33);
     connect(tmRefresh_, &QTimer::timeout, this, [this] { qmt::guarded([this] { refresh(); }); });
+
+    resize(1280, 800);
+    buildMenus();
+    buildToolBar();
+    auto* splitter = new QSplitter(this);
+    splitter_ = splitter;
+    splitter->setObjectName(QStringLiteral("splitter"));
+    buildPlot(splitter);
+    buildPanel(splitter);
+    settings_ = std::make_unique<ViewerSettings>(live_, data_, panel_, this, [this] { refresh(); });
+    cursors_ = std::make_unique<CursorTools>(plot_, panel_, data_, [this] { fitPanel(); });
+    nav_ = std::make_unique<ViewNavigator>(
+        plot_, live_, ViewNavigator::Controls{cbSpan_, btFollow_, chbAutoY_, btBack_},
+        [this] { refresh(); });
+    nav_->onClick = [this](int which, int64_t t) { setCursorAt(which, t); };
+    splitter->addWidget(plot_);
+    splitter->addWidget(panel_->parentWidget()->parentWidget());
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({900, 380});
+    setCentralWidget(splitter);
+
+    status_ = std::make_unique<StatusLine>(statusBar(), data_);
+    exports_ = std::make_unique<ViewExport>(plot_, data_, *cursors_, statusBar(), this);
+    opener_ = new FileOpening(
+        statusBar(),
+        [this](const QString& path, Dataset& data, const FileLoad& load) {
+            data_ = std::move(data);
+            showLoaded(path, load);
+        },
+        this);
+    connect(opener_, &FileOpening::progress, this, &CurvixWindow::openProgress);
+    connect(opener_, &FileOpening::finished, this, &CurvixWindow::openFinished);
+    connect(opener_, &FileOpening::controlsShown, this, &CurvixWindow::giveEscapeToOpen);
+    feed_ = new LiveFeed(
+        data_, *status_, *trace_, [this] { scheduleRefresh(); }, [this] { updateStatus(); }, this);
 }
 
-QString CurvixWindow::statusText() const {
-    QStringList parts;
-    if (!sourceState_.isEmpty()) parts << sourceState_;
-    parts << lbCounts_->text();
-    if (!lbProblems_->text().isEmpty()) parts << lbProblems_->text();
-    return parts.join(QStringLiteral("  |  "));
+void CurvixWindow::giveEscapeToOpen(bool on) {
+    // One key, one owner: two buttons sharing Esc would leave it to neither.
+    btClearCursors_->setShortcut(on ? QKeySequence() : QKeySequence(Qt::Key_Escape));
+    opener_->cancelButton()->setShortcut(on ? QKeySequence(Qt::Key_Escape) : QKeySequence());
 }
 
-void CurvixWindow::updateStatus() {
-    if (lbMemory_) lbMemory_->setText(memoryText());
-    lbSource_->setText(sourceState_);
-    lbSource_->setVisible(!sourceState_.isEmpty());
-    lbCounts_->setText(QStringLiteral("Каналов: %1, отсчётов: %2")
-                           .arg(data_.channels().size())
-                           .arg(data_.sampleCount()));
-    const Counters& n = data_.counters();
-    QStringList problems;
-    if (n.invalidRecords)
-        problems
-            << QStringLiteral("ошибочных записей: %1 (%2)").arg(n.invalidRecords).arg(n.lastError);
-    if (n.unknownIds) problems << QStringLiteral("каналов без описания: %1").arg(n.unknownIds);
-    if (n.nonFinite) problems << QStringLiteral("нечисловых значений: %1").arg(n.nonFinite);
-    if (n.backwardStamps)
-        problems << QStringLiteral("меток времени назад: %1").arg(n.backwardStamps);
-    if (n.foreignAddress)
-        problems << QStringLiteral("сообщений другому окну: %1").arg(n.foreignAddress);
-    if (n.skippedLines)
-        problems << QStringLiteral("пропущено строк: %1 (первая: %2)")
-                        .arg(n.skippedLines)
-                        .arg(n.firstSkippedLine);
-    QString text = problems.join(QStringLiteral(", "));
-    if (!text.isEmpty()) text[0] = text[0].toUpper();
-    lbProblems_->setText(text);
+void CurvixWindow::loadSettings() {
+    const WindowState s = settings_->loadWindow();
+    if (!s.geometry.isEmpty()) restoreGeometry(s.geometry);
+    if (!s.splitter.isEmpty()) splitter_->restoreState(s.splitter);
+    if (s.autoY) chbAutoY_->QCheckBox::setChecked(*s.autoY);
+    if (store_ && s.keepMs) store_->setRetention(*s.keepMs);
+    if (live_ && s.spanMs) nav_->restoreSpan(*s.spanMs);
+}
+
+void CurvixWindow::saveSettings() const {
+    WindowState s;
+    s.geometry = saveGeometry();
+    s.splitter = splitter_->saveState();
+    s.autoY = nav_->autoY();
+    if (live_) {
+        s.spanMs = nav_->spanMs();
+        s.keepMs = data_.retention();
+    }
+    settings_->saveWindow(s);
+}
+
+void CurvixWindow::closeEvent(QCloseEvent* event) {
+    if (feed_->samplesArriving() &&
+        qmt::showMessage(QStringLiteral("Данные ещё поступают. Закрыть окно и прекратить приём?"),
+                         QStringLiteral("CURVIX"), qmt::MsgIcon::Question, this,
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    saveSettings();
+    feed_->end();
+    event->accept();
 }
 
 } // namespace curvix
