@@ -4,6 +4,7 @@
 #include "ui/CurvixWindow.h"
 
 #include "ui/CursorTools.h"
+#include "ui/TimeAxis.h"
 #include "ui/ViewNavigator.h"
 #include "ui/ViewerSettings.h"
 
@@ -79,39 +80,8 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
             });
 }
 
-namespace {
-
-// Clock labels of the stamps as sent: after a clock step back the curve runs
-// on in drawing time, its labels show the time the program gave.
-class SentTicker : public QCPAxisTickerDateTime {
-public:
-    explicit SentTicker(const Dataset& data) : data_(data) {}
-
-protected:
-    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
-                         int precision) override {
-        const double sent = data_.sentTime(toMs(tick)) / 1000.0;
-        return QCPAxisTickerDateTime::getTickLabel(sent, locale, formatChar, precision);
-    }
-
-private:
-    const Dataset& data_;
-};
-
-} // namespace
-
 void CurvixWindow::applyTimeAxis() {
-    if (data_.timeBase() == TimeBase::LocalTime) {
-        auto ticker = QSharedPointer<SentTicker>::create(data_);
-        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
-        ticker->setDateTimeSpec(Qt::LocalTime);
-        plot_->xAxis->setTicker(ticker);
-        plot_->xAxis->setLabel(QStringLiteral("Время"));
-    } else {
-        plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
-        plot_->xAxis->setLabel(live_ ? QStringLiteral("Время, с")
-                                     : QStringLiteral("Время от начала журнала, с"));
-    }
+    curvix::applyTimeAxis(plot_, data_, live_);
 }
 
 void CurvixWindow::fitPanel() {
