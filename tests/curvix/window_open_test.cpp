@@ -153,3 +153,40 @@ TEST_F(CurvixWindowTest, ACancelledOpenLeavesTheWindowAsItWas) {
     EXPECT_TRUE(finished.back()[0].toBool());
     EXPECT_EQ(window.dataset().sampleCount(), 3 * 150'000);
 }
+
+TEST_F(CurvixWindowTest, EscCancelsAnOpenAndOtherwiseClearsTheCursors) {
+    const QString small = writeLog(folder.filePath(QStringLiteral("small.log")), 500);
+    const QString big = writeLog(folder.filePath(QStringLiteral("big.log")), 150'000);
+    ASSERT_TRUE(window.loadLog(small));
+    const int64_t first = window.dataset().firstTime();
+    window.setCursorAt(1, first + 1000);
+    const QString cursor = label("lbCursor1");
+    ASSERT_NE(cursor, QStringLiteral("Курсор 1: —"));
+    QSignalSpy finished(&window, &CurvixWindow::openFinished);
+
+    // While the file opens, Esc is "Отмена" and leaves the cursors alone.
+    window.openLog(big);
+    ASSERT_TRUE(window.opening());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTRY_COMPARE(finished.size(), 1);
+    EXPECT_FALSE(finished.back()[0].toBool());
+    EXPECT_FALSE(window.opening());
+    EXPECT_FALSE(child<QProgressBar>(&window, "pbOpen")->isVisible());
+    EXPECT_EQ(label("lbCursor1"), cursor);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.workerRunning(), 30000);
+    EXPECT_EQ(window.dataset().sampleCount(), 3 * 500);
+
+    // Once the open is gone Esc clears the cursors again, after a cancel as
+    // after an open that ran to its end.
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTRY_COMPARE(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
+    window.openLog(small);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    EXPECT_TRUE(finished.back()[0].toBool());
+    window.setCursorAt(1, first + 1000);
+    ASSERT_EQ(label("lbCursor1"), cursor);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTRY_COMPARE(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
+    EXPECT_EQ(finished.size(), 2);
+    EXPECT_TRUE(prompts.shown.empty());
+}

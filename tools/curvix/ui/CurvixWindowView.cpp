@@ -1,4 +1,12 @@
+// The curves: the plot and its axes, the points of each shown channel for
+// the pixel columns of the visible range, the value scaling and the marks
+// where the program started sending.
 #include "ui/CurvixWindow.h"
+
+#include "ui/CursorTools.h"
+#include "ui/TimeAxis.h"
+#include "ui/ViewNavigator.h"
+#include "ui/ViewerSettings.h"
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
@@ -37,35 +45,16 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
     plot_->yAxis2->setTickLabels(true);
     plot_->xAxis->setRange(0, 1);
     connect(plot_, &QCustomPlot::mousePress, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMousePress(e); }); });
+            [this](QMouseEvent* e) { qmt::guarded([&] { nav_->mousePress(e); }); });
     connect(plot_, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseMove(e); }); });
+            [this](QMouseEvent* e) { qmt::guarded([&] { nav_->mouseMove(e); }); });
     connect(plot_, &QCustomPlot::mouseRelease, this,
-            [this](QMouseEvent* e) { qmt::guarded([&] { plotMouseRelease(e); }); });
+            [this](QMouseEvent* e) { qmt::guarded([&] { nav_->mouseRelease(e); }); });
     connect(plot_, &QCustomPlot::mouseWheel, this,
-            [this](QWheelEvent* e) { qmt::guarded([&] { plotWheel(e); }); });
+            [this](QWheelEvent* e) { qmt::guarded([&] { nav_->wheel(e); }); });
     connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] {
         if (!inRefresh_) scheduleRefresh();
     });
-    for (int i = 0; i < 2; ++i) {
-        auto* line = new QCPItemStraightLine(plot_);
-        line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(0x80, 0, 0x80), 1, Qt::DashLine));
-        line->setVisible(false);
-        auto* label = new QCPItemText(plot_);
-        // Placed in pixels after each layout, so that it stays inside the plot;
-        // a half-transparent ground keeps the curve under it in sight.
-        label->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
-        label->position->setType(QCPItemPosition::ptAbsolute);
-        label->setClipToAxisRect(true);
-        label->setBrush(QBrush(QColor(255, 255, 255, 190)));
-        label->setPen(QPen(line->pen().color(), 1));
-        label->setColor(line->pen().color());
-        label->setPadding(QMargins(3, 1, 3, 1));
-        label->setVisible(false);
-        cursorLine_[i] = line;
-        cursorLabel_[i] = label;
-    }
-
     // The legend in the plot, so that a saved picture explains itself.
     plot_->legend->setVisible(false);
     plot_->legend->setBrush(QBrush(QColor(255, 255, 255, 200)));
@@ -74,31 +63,10 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
     plot_->legend->setRowSpacing(-2);
     plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
-    markerLine_ = new QCPItemStraightLine(plot_);
-    markerLine_->setPen(QPen(QColor(0xc0, 0x60, 0), 1, Qt::DashDotLine));
-    markerLine_->setClipToAxisRect(true);
-    markerLine_->setVisible(false);
-    markerLabel_ = new QCPItemText(plot_);
-    markerLabel_->position->setType(QCPItemPosition::ptAbsolute);
-    markerLabel_->setPositionAlignment(Qt::AlignBottom | Qt::AlignRight);
-    markerLabel_->setClipToAxisRect(true);
-    markerLabel_->setColor(QColor(0xa0, 0x50, 0));
-    markerLabel_->setBrush(QBrush(QColor(255, 255, 255, 190)));
-    markerLabel_->setPadding(QMargins(3, 0, 3, 0));
-    markerLabel_->setVisible(false);
-
-    box_ = new QCPItemRect(plot_);
-    box_->topLeft->setType(QCPItemPosition::ptAbsolute);
-    box_->bottomRight->setType(QCPItemPosition::ptAbsolute);
-    box_->setPen(QPen(QColor(0x30, 0x60, 0xc0), 1, Qt::DashLine));
-    box_->setBrush(QBrush(QColor(0x30, 0x60, 0xc0, 40)));
-    box_->setVisible(false);
-
     // Labels are placed once the layout has its final size.
     connect(plot_, &QCustomPlot::afterLayout, this, [this] {
         laidOut_ = plot_->size();
-        updateCursorLabels();
-        updateMarker();
+        cursors_->placeLabels();
     });
     plot_->installEventFilter(this);
     // A double click on a legend entry chooses the curve's colour.
@@ -108,43 +76,12 @@ void CurvixWindow::buildPlot(QSplitter* splitter) {
                 if (!entry) return;
                 for (const Curve& curve : curves_)
                     if (curve.graph == entry->plottable())
-                        qmt::guarded([&] { chooseColor(curve.id); });
+                        qmt::guarded([&] { settings_->chooseColor(curve.id); });
             });
 }
 
-namespace {
-
-// Clock labels of the stamps as sent: after a clock step back the curve runs
-// on in drawing time, its labels show the time the program gave.
-class SentTicker : public QCPAxisTickerDateTime {
-public:
-    explicit SentTicker(const Dataset& data) : data_(data) {}
-
-protected:
-    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
-                         int precision) override {
-        const double sent = data_.sentTime(toMs(tick)) / 1000.0;
-        return QCPAxisTickerDateTime::getTickLabel(sent, locale, formatChar, precision);
-    }
-
-private:
-    const Dataset& data_;
-};
-
-} // namespace
-
 void CurvixWindow::applyTimeAxis() {
-    if (data_.timeBase() == TimeBase::LocalTime) {
-        auto ticker = QSharedPointer<SentTicker>::create(data_);
-        ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss"));
-        ticker->setDateTimeSpec(Qt::LocalTime);
-        plot_->xAxis->setTicker(ticker);
-        plot_->xAxis->setLabel(QStringLiteral("Время"));
-    } else {
-        plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
-        plot_->xAxis->setLabel(live_ ? QStringLiteral("Время, с")
-                                     : QStringLiteral("Время от начала журнала, с"));
-    }
+    curvix::applyTimeAxis(plot_, data_, live_);
 }
 
 void CurvixWindow::fitPanel() {
@@ -165,7 +102,7 @@ CurvixWindow::Curve& CurvixWindow::curveFor(Channel& c) {
     QCPGraph* graph = plot_->addGraph(plot_->xAxis, plot_->yAxis);
     // One-pixel lines without antialiasing: the raster engine draws them many
     // times faster, and with min/max columns the curve is as exact as the pixels.
-    graph->setPen(QPen(channelColor(c), 1));
+    graph->setPen(QPen(settings_->channelColor(c), 1));
     graph->setAntialiased(false);
     graph->setName(c.name);
     graph->removeFromLegend(); // refresh adds it while the channel is shown
@@ -180,22 +117,10 @@ void CurvixWindow::visibleRange(int64_t& t0, int64_t& t1) const {
     t1 = toMs(plot_->xAxis->range().upper);
 }
 
-void CurvixWindow::setVisibleRange(int64_t t0, int64_t t1) {
-    following_ = false;
-    btFollow_->setText(QStringLiteral("Следить"));
-    plot_->xAxis->setRange(t0 / 1000.0, t1 / 1000.0);
-    haveView_ = true;
-    refresh();
-}
-
 bool CurvixWindow::eventFilter(QObject* watched, QEvent* event) {
     // Every resize draws the curves again on the new number of columns.
     if (watched == plot_ && event->type() == QEvent::Resize) scheduleRefresh();
     return QMainWindow::eventFilter(watched, event);
-}
-
-bool CurvixWindow::autoY() const {
-    return chbAutoY_->isChecked();
 }
 
 void CurvixWindow::refresh() {
@@ -210,14 +135,16 @@ void CurvixWindow::refresh() {
         laidOut_ = plot_->size();
     }
     const bool hasData = !data_.empty();
-    if (hasData && (following_ || !haveView_)) {
+    const bool following = nav_->following();
+    const int64_t spanMs = nav_->spanMs();
+    if (hasData && (following || !nav_->haveView())) {
         const int64_t last = data_.lastTime();
         // A run shorter than the window fills the plot and grows with it.
-        int64_t first = following_ && spanMs_ > 0 ? std::max(last - spanMs_, data_.firstTime())
-                                                  : data_.firstTime();
+        int64_t first = following && spanMs > 0 ? std::max(last - spanMs, data_.firstTime())
+                                                : data_.firstTime();
         if (last - first < 1000) first = last - 1000;
         plot_->xAxis->setRange(first / 1000.0, last / 1000.0);
-        haveView_ = true;
+        nav_->setHaveView(true);
     }
     int64_t t0, t1;
     visibleRange(t0, t1);
@@ -232,14 +159,14 @@ void CurvixWindow::refresh() {
     bool anyRight = false;
     for (Channel* c : data_.channels()) {
         if (!panel_->row(c->id) || panel_->row(c->id)->visible->text() != c->name) {
-            restoreChannel(*c);
-            panel_->ensureRow(c->id, c->name, channelColor(*c));
+            settings_->restoreChannel(*c);
+            panel_->ensureRow(c->id, c->name, settings_->channelColor(*c));
             panel_->row(c->id)->visible->QCheckBox::setChecked(c->visible);
             panel_->row(c->id)->right->QCheckBox::setChecked(c->rightAxis);
         }
         Curve& curve = curveFor(*c);
         curve.graph->setName(c->rightAxis ? c->name + QStringLiteral(" (пр.)") : c->name);
-        curve.graph->setPen(QPen(channelColor(*c), 1));
+        curve.graph->setPen(QPen(settings_->channelColor(*c), 1));
         curve.graph->setVisible(c->visible);
         if (c->visible)
             curve.graph->addToLegend();
@@ -256,9 +183,9 @@ void CurvixWindow::refresh() {
     }
     plot_->yAxis2->setVisible(anyRight);
     plot_->legend->setVisible(plot_->legend->itemCount() > 0);
-    if (autoY()) autoscaleY();
+    if (nav_->autoY()) autoscaleY();
     updateStartMarks();
-    updateCursorPanel();
+    cursors_->updatePanel();
     fitPanel();
     updateStatus();
     inRefresh_ = false;
@@ -311,49 +238,6 @@ void CurvixWindow::updateStartMarks() {
         label->setColor(QColor(0, 0x80, 0));
         startLines_.push_back(line);
     }
-}
-
-void CurvixWindow::setSpan(int64_t spanMs) {
-    spanMs_ = spanMs;
-    for (int i = 0; i < cbSpan_->count(); ++i)
-        if (cbSpan_->itemData(i).toLongLong() == spanMs) cbSpan_->setCurrentIndex(i);
-    setFollowing(true);
-}
-
-void CurvixWindow::setFollowing(bool on) {
-    following_ = on && live_;
-    btFollow_->setText(following_ ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
-    refresh();
-}
-
-void CurvixWindow::showFullView() {
-    pushView();
-    chbAutoY_->QCheckBox::setChecked(true);
-    if (live_) {
-        setSpan(0);
-        return;
-    }
-    haveView_ = false; // the next refresh takes the whole range
-    refresh();
-}
-
-void CurvixWindow::btFollowClick() {
-    if (following_)
-        setFollowing(false);
-    else
-        setFollowing(true);
-}
-
-void CurvixWindow::btFullViewClick() {
-    showFullView();
-}
-
-void CurvixWindow::chbAutoYClick() {
-    refresh();
-}
-
-void CurvixWindow::cbSpanChange() {
-    setSpan(cbSpan_->currentData().toLongLong());
 }
 
 } // namespace curvix

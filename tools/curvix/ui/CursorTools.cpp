@@ -1,8 +1,11 @@
-#include "ui/CurvixWindow.h"
+// The cursors and the level marker: their lines and labels on the plot, the
+// values under the cursors in the legend, and the marker's editor.
+#include "ui/CursorTools.h"
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
 #include "core/Csv.h"
+#include "core/Dataset.h"
 #include "core/View.h"
 #include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
@@ -10,11 +13,64 @@
 #include <qcustomplot.h>
 
 #include <QDateTime>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
 
 namespace curvix {
 
-QString CurvixWindow::timeText(int64_t time) const {
+CursorTools::CursorTools(QCustomPlot* plot, ChannelPanel* panel, const Dataset& data,
+                         std::function<void()> fitPanel)
+    : plot_(plot), panel_(panel), data_(data), fitPanel_(std::move(fitPanel)) {
+    for (int i = 0; i < 2; ++i) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(0x80, 0, 0x80), 1, Qt::DashLine));
+        line->setVisible(false);
+        auto* label = new QCPItemText(plot_);
+        // Placed in pixels after each layout, so that it stays inside the plot;
+        // a half-transparent ground keeps the curve under it in sight.
+        label->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
+        label->position->setType(QCPItemPosition::ptAbsolute);
+        label->setClipToAxisRect(true);
+        label->setBrush(QBrush(QColor(255, 255, 255, 190)));
+        label->setPen(QPen(line->pen().color(), 1));
+        label->setColor(line->pen().color());
+        label->setPadding(QMargins(3, 1, 3, 1));
+        label->setVisible(false);
+        cursorLine_[i] = line;
+        cursorLabel_[i] = label;
+    }
+
+    markerLine_ = new QCPItemStraightLine(plot_);
+    markerLine_->setPen(QPen(QColor(0xc0, 0x60, 0), 1, Qt::DashDotLine));
+    markerLine_->setClipToAxisRect(true);
+    markerLine_->setVisible(false);
+    markerLabel_ = new QCPItemText(plot_);
+    markerLabel_->position->setType(QCPItemPosition::ptAbsolute);
+    markerLabel_->setPositionAlignment(Qt::AlignBottom | Qt::AlignRight);
+    markerLabel_->setClipToAxisRect(true);
+    markerLabel_->setColor(QColor(0xa0, 0x50, 0));
+    markerLabel_->setBrush(QBrush(QColor(255, 255, 255, 190)));
+    markerLabel_->setPadding(QMargins(3, 0, 3, 0));
+    markerLabel_->setVisible(false);
+
+    panel_->onValueChosen = [this](int32_t id, int which) {
+        qmt::guarded([&] { valueChosen(id, which); });
+    };
+    QObject::connect(panel_->markerEdit(), &QLineEdit::returnPressed, panel_,
+                     [this] { qmt::guarded([this] { edMarkerYEnter(); }); });
+    qmt::onClicked(panel_->markerClear(), [this] { btClearMarkerClick(); });
+    panel_->markerRight()->setOnClick([this] { markerAxisClick(); });
+}
+
+void CursorTools::placeLabels() {
+    updateCursorLabels();
+    updateMarker();
+}
+
+QString CursorTools::timeText(int64_t time) const {
     // What the program sent for the sample drawn there.
     const int64_t ms = data_.sentTime(time);
     if (data_.timeBase() == TimeBase::LocalTime)
@@ -22,22 +78,22 @@ QString CurvixWindow::timeText(int64_t time) const {
     return csvTime(TimeBase::Elapsed, ms) + QStringLiteral(" с");
 }
 
-void CurvixWindow::setCursorAt(int which, int64_t t) {
+void CursorTools::setCursorAt(int which, int64_t t) {
     const int i = which == 2 ? 1 : 0;
     cursorSet_[i] = true;
     cursorTime_[i] = t;
-    updateCursorPanel();
-    fitPanel();
+    updatePanel();
+    fitPanel_();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void CurvixWindow::clearCursors() {
+void CursorTools::clearCursors() {
     cursorSet_[0] = cursorSet_[1] = false;
-    updateCursorPanel();
+    updatePanel();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void CurvixWindow::updateCursorLabels() {
+void CursorTools::updateCursorLabels() {
     const QRect area = plot_->axisRect()->rect();
     const QRect legend = plot_->legend->visible() ? plot_->legend->outerRect() : QRect();
     QRect placed[2];
@@ -67,7 +123,7 @@ void CurvixWindow::updateCursorLabels() {
     }
 }
 
-void CurvixWindow::updateCursorPanel() {
+void CursorTools::updatePanel() {
     for (int i = 0; i < 2; ++i) {
         cursorLine_[i]->setVisible(cursorSet_[i]);
         cursorLabel_[i]->setVisible(cursorSet_[i]);
@@ -101,7 +157,7 @@ void CurvixWindow::updateCursorPanel() {
     updateMeasurements();
 }
 
-void CurvixWindow::setMarker(double value, bool rightAxis) {
+void CursorTools::setMarker(double value, bool rightAxis) {
     markerOn_ = std::isfinite(value);
     markerValue_ = value;
     markerRight_ = rightAxis;
@@ -110,13 +166,13 @@ void CurvixWindow::setMarker(double value, bool rightAxis) {
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void CurvixWindow::clearMarker() {
+void CursorTools::clearMarker() {
     markerOn_ = false;
     updateMarker();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void CurvixWindow::updateMarker() {
+void CursorTools::updateMarker() {
     QCPAxis* axis = markerRight_ ? plot_->yAxis2 : plot_->yAxis;
     const bool shown = markerOn_ && axis->visible();
     markerLine_->setVisible(shown);
@@ -140,7 +196,7 @@ void CurvixWindow::updateMarker() {
     markerLabel_->setVisible(true);
 }
 
-void CurvixWindow::valueChosen(int32_t id, int which) {
+void CursorTools::valueChosen(int32_t id, int which) {
     const Channel* c = data_.find(id);
     const int i = which == 2 ? 1 : 0;
     float v;
@@ -149,7 +205,7 @@ void CurvixWindow::valueChosen(int32_t id, int which) {
     setMarker(v, c->rightAxis);
 }
 
-void CurvixWindow::edMarkerYEnter() {
+void CursorTools::edMarkerYEnter() {
     const QString text = panel_->markerEdit()->text().trimmed();
     if (text.isEmpty()) {
         clearMarker();
@@ -159,19 +215,19 @@ void CurvixWindow::edMarkerYEnter() {
     const double v = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     if (!ok || !std::isfinite(v)) {
         qmt::showMessage(QStringLiteral("Уровень Y: «%1» не число").arg(text),
-                         QStringLiteral("CURVIX"), qmt::MsgIcon::Warning, this);
+                         QStringLiteral("CURVIX"), qmt::MsgIcon::Warning, panel_->window());
         return;
     }
     setMarker(v, panel_->markerRight()->isChecked());
 }
 
-void CurvixWindow::btClearMarkerClick() {
+void CursorTools::btClearMarkerClick() {
     panel_->markerEdit()->clear();
     clearMarker();
 }
 
-void CurvixWindow::btClearCursorsClick() {
-    clearCursors();
+void CursorTools::markerAxisClick() {
+    if (markerOn_) setMarker(markerValue_, panel_->markerRight()->isChecked());
 }
 
 } // namespace curvix

@@ -1,5 +1,8 @@
-#include "ui/CurvixWindow.h"
+// The measurements between the cursors: the statistics and step-response
+// tables of the legend, and the same figures for the CSV export.
+#include "ui/CursorTools.h"
 
+#include "core/Dataset.h"
 #include "core/Measure.h"
 #include "ui/ChannelPanel.h"
 
@@ -7,21 +10,21 @@
 
 namespace curvix {
 
-std::vector<int32_t> CurvixWindow::shownIds() const {
+std::vector<int32_t> CursorTools::shownIds() const {
     std::vector<int32_t> ids;
     for (const Channel* c : data_.channels())
         if (c->visible) ids.push_back(c->id);
     return ids;
 }
 
-bool CurvixWindow::cursorRange(int64_t& t0, int64_t& t1) const {
+bool CursorTools::cursorRange(int64_t& t0, int64_t& t1) const {
     if (!cursorSet_[0] || !cursorSet_[1]) return false;
     t0 = std::min(cursorTime_[0], cursorTime_[1]);
     t1 = std::max(cursorTime_[0], cursorTime_[1]);
     return true;
 }
 
-void CurvixWindow::updateMeasurements() {
+void CursorTools::updateMeasurements() {
     int64_t t0, t1;
     const bool both = cursorRange(t0, t1);
     const std::vector<int32_t> ids = shownIds();
@@ -77,7 +80,7 @@ void CurvixWindow::updateMeasurements() {
     panel_->setStepHead(head);
 }
 
-QStringList CurvixWindow::measurementLines() const {
+QStringList CursorTools::measurementLines() const {
     int64_t t0, t1;
     const std::vector<int32_t> ids = shownIds();
     if (!cursorRange(t0, t1) || ids.empty()) return {};

@@ -1,16 +1,17 @@
-#include "ui/CurvixWindow.h"
+// The viewer's kept settings: the window's state by its kind, and each
+// channel's colour, visibility and axis by its name.
+#include "ui/ViewerSettings.h"
 
-#include "common/CheckBox.h"
 #include "common/Ui.h"
+#include "core/Dataset.h"
 #include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
 
 #include <QColorDialog>
-#include <QComboBox>
 #include <QSettings>
-#include <QSplitter>
 
 #include <algorithm>
+#include <memory>
 
 namespace curvix {
 namespace {
@@ -28,45 +29,41 @@ QString channelKey(const QString& name) {
 
 } // namespace
 
-QString CurvixWindow::settingsGroup() const {
+ViewerSettings::ViewerSettings(bool live, const Dataset& data, ChannelPanel* panel, QWidget* owner,
+                               std::function<void()> refresh)
+    : live_(live), data_(data), panel_(panel), owner_(owner), refresh_(std::move(refresh)) {}
+
+QString ViewerSettings::group() const {
     // A log window keeps its own size and splitter, the live one its own span.
     return live_ ? QStringLiteral("live") : QStringLiteral("log");
 }
 
-void CurvixWindow::loadSettings() {
+WindowState ViewerSettings::loadWindow() const {
     auto s = openSettings();
-    s->beginGroup(settingsGroup());
-    if (s->contains(QStringLiteral("geometry")))
-        restoreGeometry(s->value(QStringLiteral("geometry")).toByteArray());
-    if (s->contains(QStringLiteral("splitter")))
-        splitter_->restoreState(s->value(QStringLiteral("splitter")).toByteArray());
+    s->beginGroup(group());
+    WindowState state;
+    state.geometry = s->value(QStringLiteral("geometry")).toByteArray();
+    state.splitter = s->value(QStringLiteral("splitter")).toByteArray();
     if (s->contains(QStringLiteral("autoY")))
-        chbAutoY_->QCheckBox::setChecked(s->value(QStringLiteral("autoY")).toBool());
+        state.autoY = s->value(QStringLiteral("autoY")).toBool();
     if (live_ && s->contains(QStringLiteral("keep")))
-        setRetention(s->value(QStringLiteral("keep")).toLongLong());
-    if (live_ && s->contains(QStringLiteral("span"))) {
-        const qlonglong span = s->value(QStringLiteral("span")).toLongLong();
-        for (int i = 0; i < cbSpan_->count(); ++i)
-            if (cbSpan_->itemData(i).toLongLong() == span) {
-                cbSpan_->setCurrentIndex(i);
-                spanMs_ = span;
-            }
-    }
+        state.keepMs = s->value(QStringLiteral("keep")).toLongLong();
+    if (live_ && s->contains(QStringLiteral("span")))
+        state.spanMs = s->value(QStringLiteral("span")).toLongLong();
+    return state;
 }
 
-void CurvixWindow::saveSettings() const {
+void ViewerSettings::saveWindow(const WindowState& state) const {
     auto s = openSettings();
-    s->beginGroup(settingsGroup());
-    s->setValue(QStringLiteral("geometry"), saveGeometry());
-    s->setValue(QStringLiteral("splitter"), splitter_->saveState());
-    s->setValue(QStringLiteral("autoY"), autoY());
-    if (live_) {
-        s->setValue(QStringLiteral("span"), qlonglong(spanMs_));
-        s->setValue(QStringLiteral("keep"), qlonglong(data_.retention()));
-    }
+    s->beginGroup(group());
+    s->setValue(QStringLiteral("geometry"), state.geometry);
+    s->setValue(QStringLiteral("splitter"), state.splitter);
+    if (state.autoY) s->setValue(QStringLiteral("autoY"), *state.autoY);
+    if (live_ && state.spanMs) s->setValue(QStringLiteral("span"), qlonglong(*state.spanMs));
+    if (live_ && state.keepMs) s->setValue(QStringLiteral("keep"), qlonglong(*state.keepMs));
 }
 
-void CurvixWindow::restoreChannel(Channel& channel) {
+void ViewerSettings::restoreChannel(Channel& channel) {
     if (channel.name.isEmpty()) return;
     auto s = openSettings();
     // Two curves never share a colour. A kept colour goes to its channel
@@ -97,7 +94,7 @@ void CurvixWindow::restoreChannel(Channel& channel) {
     colors_[channel.id] = color;
 }
 
-void CurvixWindow::saveChannel(const Channel& channel) const {
+void ViewerSettings::saveChannel(const Channel& channel) const {
     if (channel.name.isEmpty()) return;
     auto s = openSettings();
     s->beginGroup(channelKey(channel.name));
@@ -106,12 +103,12 @@ void CurvixWindow::saveChannel(const Channel& channel) const {
     s->setValue(QStringLiteral("color"), channelColor(channel).name());
 }
 
-bool CurvixWindow::chooseColor(int32_t id) {
-    Channel* channel = nullptr;
-    for (Channel* c : data_.channels())
+bool ViewerSettings::chooseColor(int32_t id) {
+    const Channel* channel = nullptr;
+    for (const Channel* c : data_.channels())
         if (c->id == id) channel = c;
     if (!channel) return false;
-    QColorDialog dialog(channelColor(*channel), this);
+    QColorDialog dialog(channelColor(*channel), owner_);
     dialog.setObjectName(QStringLiteral("dlgColor"));
     dialog.setWindowTitle(QStringLiteral("Цвет: ") + channel->name);
     if (qmt::prompts().execModal(&dialog) != QDialog::Accepted) return false;
@@ -120,11 +117,11 @@ bool CurvixWindow::chooseColor(int32_t id) {
     colors_[id] = color;
     panel_->setColor(id, color);
     saveChannel(*channel);
-    refresh();
+    refresh_();
     return true;
 }
 
-QColor CurvixWindow::channelColor(const Channel& channel) const {
+QColor ViewerSettings::channelColor(const Channel& channel) const {
     auto it = colors_.find(channel.id);
     return it != colors_.end() ? it->second : colorOf(channel.colorIndex);
 }

@@ -1,4 +1,6 @@
-#include "ui/CurvixWindow.h"
+// Where the view looks, and the way back: the span followed, every zoom and
+// pan by key, wheel or drag, the box zoom, and the history of earlier views.
+#include "ui/ViewNavigator.h"
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
@@ -25,7 +27,72 @@ bool boxGesture(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
 
 } // namespace
 
-CurvixWindow::ViewState CurvixWindow::currentView() const {
+ViewNavigator::ViewNavigator(QCustomPlot* plot, bool live, const Controls& controls,
+                             std::function<void()> refresh)
+    : plot_(plot), live_(live), controls_(controls), refresh_(std::move(refresh)),
+      following_(live) {
+    box_ = new QCPItemRect(plot_);
+    box_->topLeft->setType(QCPItemPosition::ptAbsolute);
+    box_->bottomRight->setType(QCPItemPosition::ptAbsolute);
+    box_->setPen(QPen(QColor(0x30, 0x60, 0xc0), 1, Qt::DashLine));
+    box_->setBrush(QBrush(QColor(0x30, 0x60, 0xc0, 40)));
+    box_->setVisible(false);
+}
+
+bool ViewNavigator::autoY() const {
+    return controls_.autoY->isChecked();
+}
+
+void ViewNavigator::selectSpan(int64_t spanMs) {
+    QComboBox* box = controls_.span;
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemData(i).toLongLong() == spanMs) box->setCurrentIndex(i);
+}
+
+void ViewNavigator::showFollowing(bool on) {
+    following_ = on;
+    controls_.follow->setText(on ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
+}
+
+void ViewNavigator::setSpan(int64_t spanMs) {
+    spanMs_ = spanMs;
+    selectSpan(spanMs);
+    setFollowing(true);
+}
+
+void ViewNavigator::restoreSpan(int64_t spanMs) {
+    QComboBox* box = controls_.span;
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemData(i).toLongLong() == spanMs) {
+            box->setCurrentIndex(i);
+            spanMs_ = spanMs;
+        }
+}
+
+void ViewNavigator::setFollowing(bool on) {
+    showFollowing(on && live_);
+    refresh_();
+}
+
+void ViewNavigator::showFullView() {
+    pushView();
+    controls_.autoY->QCheckBox::setChecked(true);
+    if (live_) {
+        setSpan(0);
+        return;
+    }
+    haveView_ = false; // the next refresh takes the whole range
+    refresh_();
+}
+
+void ViewNavigator::setVisibleRange(int64_t t0, int64_t t1) {
+    showFollowing(false);
+    plot_->xAxis->setRange(t0 / 1000.0, t1 / 1000.0);
+    haveView_ = true;
+    refresh_();
+}
+
+ViewNavigator::ViewState ViewNavigator::currentView() const {
     return {plot_->xAxis->range().lower,
             plot_->xAxis->range().upper,
             plot_->yAxis->range().lower,
@@ -37,11 +104,11 @@ CurvixWindow::ViewState CurvixWindow::currentView() const {
             spanMs_};
 }
 
-void CurvixWindow::pushView() {
+void ViewNavigator::pushView() {
     pushView(currentView());
 }
 
-void CurvixWindow::pushView(const ViewState& v) {
+void ViewNavigator::pushView(const ViewState& v) {
     if (!history_.empty()) {
         const ViewState& last = history_.back();
         if (last.x0 == v.x0 && last.x1 == v.x1 && last.y0 == v.y0 && last.y1 == v.y1 &&
@@ -50,62 +117,56 @@ void CurvixWindow::pushView(const ViewState& v) {
     }
     history_.push_back(v);
     if (history_.size() > kHistoryDepth) history_.erase(history_.begin());
-    btBack_->setEnabled(true);
+    controls_.back->setEnabled(true);
 }
 
-bool CurvixWindow::viewBack() {
+bool ViewNavigator::viewBack() {
     if (history_.empty()) return false;
     const ViewState v = history_.back();
     history_.pop_back();
-    btBack_->setEnabled(!history_.empty());
+    controls_.back->setEnabled(!history_.empty());
     spanMs_ = v.spanMs;
-    for (int i = 0; i < cbSpan_->count(); ++i)
-        if (cbSpan_->itemData(i).toLongLong() == v.spanMs) cbSpan_->setCurrentIndex(i);
-    following_ = v.following && live_;
-    btFollow_->setText(following_ ? QStringLiteral("Пауза") : QStringLiteral("Следить"));
-    chbAutoY_->QCheckBox::setChecked(v.autoY);
-    inRefresh_ = true;
+    selectSpan(v.spanMs);
+    showFollowing(v.following && live_);
+    controls_.autoY->QCheckBox::setChecked(v.autoY);
+    // The refresh below draws these ranges at once (the one they schedule is dropped).
     plot_->xAxis->setRange(v.x0, v.x1);
     plot_->yAxis->setRange(v.y0, v.y1);
     plot_->yAxis2->setRange(v.r0, v.r1);
-    inRefresh_ = false;
     haveView_ = true;
-    refresh();
+    refresh_();
     return true;
 }
 
-void CurvixWindow::userRangeChange(bool horizontal, bool vertical) {
-    if (horizontal && following_) {
-        following_ = false;
-        btFollow_->setText(QStringLiteral("Следить"));
-    }
-    if (vertical && chbAutoY_->isChecked()) chbAutoY_->QCheckBox::setChecked(false);
+void ViewNavigator::userRangeChange(bool horizontal, bool vertical) {
+    if (horizontal && following_) showFollowing(false);
+    if (vertical && autoY()) controls_.autoY->QCheckBox::setChecked(false);
     haveView_ = true;
 }
 
-void CurvixWindow::zoomTime(double factor) {
+void ViewNavigator::zoomTime(double factor) {
     pushView();
     userRangeChange(true, false);
     plot_->xAxis->scaleRange(factor, plot_->xAxis->range().center());
-    refresh();
+    refresh_();
 }
 
-void CurvixWindow::panTime(double fraction) {
+void ViewNavigator::panTime(double fraction) {
     pushView();
     userRangeChange(true, false);
     plot_->xAxis->moveRange(plot_->xAxis->range().size() * fraction);
-    refresh();
+    refresh_();
 }
 
-void CurvixWindow::panValues(double fraction) {
+void ViewNavigator::panValues(double fraction) {
     pushView();
     userRangeChange(false, true);
     for (QCPAxis* axis : {plot_->yAxis, plot_->yAxis2})
         axis->moveRange(axis->range().size() * fraction);
-    refresh();
+    refresh_();
 }
 
-void CurvixWindow::zoomToBox(const QRect& box) {
+void ViewNavigator::zoomToBox(const QRect& box) {
     const QRect r = box.normalized().intersected(plot_->axisRect()->rect());
     if (r.width() < 4) return;
     pushView();
@@ -117,10 +178,10 @@ void CurvixWindow::zoomToBox(const QRect& box) {
     if (values)
         for (QCPAxis* axis : {plot_->yAxis, plot_->yAxis2})
             axis->setRange(axis->pixelToCoord(r.bottom()), axis->pixelToCoord(r.top()));
-    refresh();
+    refresh_();
 }
 
-void CurvixWindow::plotMousePress(QMouseEvent* event) {
+void ViewNavigator::mousePress(QMouseEvent* event) {
     pressPos_ = event->pos();
     pressButton_ = event->button();
     dragging_ = false;
@@ -131,7 +192,7 @@ void CurvixWindow::plotMousePress(QMouseEvent* event) {
     plot_->setInteraction(QCP::iRangeDrag, !boxing_);
 }
 
-void CurvixWindow::plotMouseMove(QMouseEvent* event) {
+void ViewNavigator::mouseMove(QMouseEvent* event) {
     if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
     const QPoint moved = event->pos() - pressPos_;
     if (!dragging_ && moved.manhattanLength() < 4) return;
@@ -151,7 +212,7 @@ void CurvixWindow::plotMouseMove(QMouseEvent* event) {
     userRangeChange(std::abs(moved.x()) >= 2, std::abs(moved.y()) >= 4);
 }
 
-void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
+void ViewNavigator::mouseRelease(QMouseEvent* event) {
     const bool click = !dragging_ && (event->pos() - pressPos_).manhattanLength() < 4;
     const bool box = boxing_ && dragging_;
     dragging_ = false;
@@ -166,13 +227,14 @@ void CurvixWindow::plotMouseRelease(QMouseEvent* event) {
     // A click on the legend is for the legend (a double click picks a colour).
     if (plot_->legend->visible() && plot_->legend->outerRect().contains(event->pos())) return;
     const int64_t t = toMs(plot_->xAxis->pixelToCoord(event->pos().x()));
+    if (!onClick) return;
     if (pressButton_ == Qt::LeftButton)
-        setCursorAt(1, t);
+        onClick(1, t);
     else if (pressButton_ == Qt::RightButton)
-        setCursorAt(2, t);
+        onClick(2, t);
 }
 
-void CurvixWindow::plotWheel(QWheelEvent* event) {
+void ViewNavigator::wheel(QWheelEvent* event) {
     // One turn of the wheel is one step back, however many notches it had.
     const int64_t now = qmt::clock().now().toMSecsSinceEpoch();
     if (now - lastWheelMs_ > 700 || now < lastWheelMs_) pushView();
@@ -197,10 +259,6 @@ void CurvixWindow::plotWheel(QWheelEvent* event) {
         rect->setRangeZoomAxes({plot_->xAxis}, {plot_->yAxis, plot_->yAxis2});
         userRangeChange(true, true);
     }
-}
-
-void CurvixWindow::miBackClick() {
-    viewBack();
 }
 
 } // namespace curvix

@@ -1,8 +1,12 @@
-#include "ui/CurvixWindow.h"
+// Exports of the data and pictures of the view, and the word that says each
+// was saved.
+#include "ui/ViewExport.h"
 
 #include "common/Ui.h"
 #include "core/Csv.h"
-#include "core/CsvRead.h"
+#include "core/Dataset.h"
+#include "ui/CursorTools.h"
+#include "ui/WindowCommon.h"
 
 #include <qcustomplot.h>
 
@@ -19,47 +23,36 @@
 
 namespace curvix {
 
-bool CurvixWindow::loadLog(const QString& path) {
-    const FileLoad load = loadDataFile(path, data_);
-    if (!load.error.isEmpty()) {
-        qmt::showMessage(load.error, QStringLiteral("CURVIX"), qmt::MsgIcon::Error, this);
-        return false;
-    }
-    showLoaded(path, load);
-    return true;
+ViewExport::ViewExport(QCustomPlot* plot, const Dataset& data, const CursorTools& cursors,
+                       QStatusBar* status, QWidget* owner)
+    : plot_(plot), data_(data), cursors_(cursors), status_(status), owner_(owner) {}
+
+namespace {
+
+void visibleRange(const QCustomPlot* plot, int64_t& t0, int64_t& t1) {
+    t0 = toMs(plot->xAxis->range().lower);
+    t1 = toMs(plot->xAxis->range().upper);
 }
 
-void CurvixWindow::showLoaded(const QString& path, const FileLoad& load) {
-    logPath_ = path;
-    dump(QStringLiteral("%1 %2 channels, %3 lines, %4 skipped")
-             .arg(load.csv ? QStringLiteral("csv") : QStringLiteral("log"))
-             .arg(load.channels)
-             .arg(load.rows)
-             .arg(load.skipped));
-    sourceState_ = QFileInfo(path).fileName();
-    setWindowTitle(QStringLiteral("CURVIX — ") + QFileInfo(path).fileName());
-    applyTimeAxis();
-    haveView_ = false;
-    refresh();
-}
+} // namespace
 
-void CurvixWindow::saved(const QString& path) {
+void ViewExport::saved(const QString& path) {
     // A confirmation, not a box: it goes by itself.
-    statusBar()->showMessage(QStringLiteral("Сохранено: ") + QFileInfo(path).fileName(), 5000);
+    status_->showMessage(QStringLiteral("Сохранено: ") + QFileInfo(path).fileName(), 5000);
 }
 
-QString CurvixWindow::savedMessage() const {
-    return statusBar()->currentMessage();
+QString ViewExport::savedMessage() const {
+    return status_->currentMessage();
 }
 
-bool CurvixWindow::exportCsv(const QString& path, bool visibleOnly) {
+bool ViewExport::exportCsv(const QString& path, bool visibleOnly) {
     int64_t t0 = std::numeric_limits<int64_t>::min(), t1 = std::numeric_limits<int64_t>::max();
     CsvOptions options;
     if (visibleOnly) {
         // What is seen: the shown channels, and what was measured on them.
-        visibleRange(t0, t1);
-        options.ids = shownIds();
-        options.comments = measurementLines();
+        visibleRange(plot_, t0, t1);
+        options.ids = cursors_.shownIds();
+        options.comments = cursors_.measurementLines();
         if (options.ids.empty()) options.ids.push_back(INT32_MIN); // none, not all
     }
     QFile file(path);
@@ -68,7 +61,7 @@ bool CurvixWindow::exportCsv(const QString& path, bool visibleOnly) {
     if (!ok) {
         file.close();
         qmt::showMessage(QStringLiteral("Ошибка записи в файл ") + path, QStringLiteral("CURVIX"),
-                         qmt::MsgIcon::Error, this);
+                         qmt::MsgIcon::Error, owner_);
     } else {
         saved(path);
     }
@@ -98,9 +91,9 @@ private:
 
 } // namespace
 
-QString CurvixWindow::titleLine() const {
+QString ViewExport::titleLine() const {
     int64_t t0, t1;
-    visibleRange(t0, t1);
+    visibleRange(plot_, t0, t1);
     if (data_.timeBase() == TimeBase::LocalTime) {
         const QDateTime a = QDateTime::fromMSecsSinceEpoch(t0),
                         b = QDateTime::fromMSecsSinceEpoch(t1);
@@ -119,7 +112,7 @@ QString CurvixWindow::titleLine() const {
            QStringLiteral(" с");
 }
 
-bool CurvixWindow::renderTo(const QString& path, const char* kind) {
+bool ViewExport::renderTo(const QString& path, const char* kind) {
     const int w = plot_->width(), h = plot_->height();
     bool ok = false;
     {
@@ -147,63 +140,36 @@ bool CurvixWindow::renderTo(const QString& path, const char* kind) {
     }
     if (!ok)
         qmt::showMessage(QStringLiteral("Ошибка записи в файл ") + path, QStringLiteral("CURVIX"),
-                         qmt::MsgIcon::Error, this);
+                         qmt::MsgIcon::Error, owner_);
     else
         saved(path);
     return ok;
 }
 
-bool CurvixWindow::savePng(const QString& path) {
+bool ViewExport::savePng(const QString& path) {
     return renderTo(path, "png");
 }
 
-bool CurvixWindow::saveSvg(const QString& path) {
+bool ViewExport::saveSvg(const QString& path) {
     return renderTo(path, "svg");
 }
 
-bool CurvixWindow::savePdf(const QString& path) {
+bool ViewExport::savePdf(const QString& path) {
     return renderTo(path, "pdf");
 }
 
-QImage CurvixWindow::viewImage() {
+QImage ViewExport::viewImage() {
     TitleRow title(plot_, titleLine());
     return plot_->toPixmap(plot_->width(), plot_->height()).toImage();
 }
 
-void CurvixWindow::miCopyClick() {
+void ViewExport::miCopyClick() {
     QGuiApplication::clipboard()->setImage(viewImage());
 }
 
-void CurvixWindow::openFileWindow(const QString& caption, const QString& filter) {
+void ViewExport::miExportAllClick() {
     qmt::FileDialogRequest request;
-    request.owner = this;
-    request.caption = caption;
-    request.filter = filter + QStringLiteral(";;Все файлы (*)");
-    const QString path = qmt::prompts().openFileName(request);
-    if (path.isEmpty()) return;
-    // A file opens beside the live curves, never over them.
-    auto* window = new CurvixWindow(TimeBase::Elapsed);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    // Shown at once with its progress; a file that fails or is cancelled
-    // takes its empty window with it.
-    connect(window, &CurvixWindow::openFinished, window, [window](bool ok) {
-        if (!ok) window->deleteLater();
-    });
-    window->show();
-    window->openLog(path);
-}
-
-void CurvixWindow::miOpenLogClick() {
-    openFileWindow(QStringLiteral("Открыть журнал значений"), QStringLiteral("Log-файлы (*.log)"));
-}
-
-void CurvixWindow::miOpenCsvClick() {
-    openFileWindow(QStringLiteral("Открыть CSV"), QStringLiteral("CSV (*.csv *.txt)"));
-}
-
-void CurvixWindow::miExportAllClick() {
-    qmt::FileDialogRequest request;
-    request.owner = this;
+    request.owner = owner_;
     request.caption = QStringLiteral("Экспорт в CSV");
     request.filter = QStringLiteral("CSV (*.csv);;Все файлы (*)");
     request.defaultSuffix = QStringLiteral("csv");
@@ -211,9 +177,9 @@ void CurvixWindow::miExportAllClick() {
     if (!path.isEmpty()) exportCsv(path, false);
 }
 
-void CurvixWindow::miExportVisibleClick() {
+void ViewExport::miExportVisibleClick() {
     qmt::FileDialogRequest request;
-    request.owner = this;
+    request.owner = owner_;
     request.caption = QStringLiteral("Экспорт видимого диапазона в CSV");
     request.filter = QStringLiteral("CSV (*.csv);;Все файлы (*)");
     request.defaultSuffix = QStringLiteral("csv");
@@ -235,20 +201,20 @@ QString askSavePath(QWidget* owner, const QString& caption, const QString& filte
 
 } // namespace
 
-void CurvixWindow::miSavePngClick() {
-    const QString path = askSavePath(this, QStringLiteral("Сохранить вид в PNG"),
+void ViewExport::miSavePngClick() {
+    const QString path = askSavePath(owner_, QStringLiteral("Сохранить вид в PNG"),
                                      QStringLiteral("PNG (*.png)"), QStringLiteral("png"));
     if (!path.isEmpty()) savePng(path);
 }
 
-void CurvixWindow::miSaveSvgClick() {
-    const QString path = askSavePath(this, QStringLiteral("Сохранить вид в SVG"),
+void ViewExport::miSaveSvgClick() {
+    const QString path = askSavePath(owner_, QStringLiteral("Сохранить вид в SVG"),
                                      QStringLiteral("SVG (*.svg)"), QStringLiteral("svg"));
     if (!path.isEmpty()) saveSvg(path);
 }
 
-void CurvixWindow::miSavePdfClick() {
-    const QString path = askSavePath(this, QStringLiteral("Сохранить вид в PDF"),
+void ViewExport::miSavePdfClick() {
+    const QString path = askSavePath(owner_, QStringLiteral("Сохранить вид в PDF"),
                                      QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf"));
     if (!path.isEmpty()) savePdf(path);
 }
