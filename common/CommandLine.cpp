@@ -34,9 +34,10 @@ void printHelp(const CommandLineInfo& info) {
     std::printf("Usage: %s %s\n%s\n\n"
                 "Options:\n"
                 "  -h, --help     show this help and exit\n"
-                "      --version  show the version and exit\n"
-                "The toolkit's own options (-platform NAME, -style NAME ...) are accepted.\n",
+                "      --version  show the version and exit\n",
                 info.program, info.synopsis, info.summary);
+    if (info.toolkitOptions)
+        std::printf("The toolkit's own options (-platform NAME, -style NAME ...) are accepted.\n");
     if (info.details && *info.details) std::printf("\n%s", info.details);
 }
 
@@ -83,6 +84,29 @@ std::optional<int> HandleCommandLine(int argc, const char* const* argv, const Co
         return refuse(info, "unknown option '" + arg + "'");
     }
     return std::nullopt;
+}
+
+std::optional<int> HandleHelpAndVersion(int argc, const char* const* argv,
+                                        const CommandLineInfo& info,
+                                        std::initializer_list<const char*> valueOptions) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp(info);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("%s %s\n", info.program, info.version);
+            return 0;
+        }
+        if (arg == "--" || arg.size() < 2 || arg[0] != '-') break; // the command
+        if (listed(arg, valueOptions.begin(), valueOptions.end())) ++i;
+    }
+    return std::nullopt;
+}
+
+int RefuseCommandLine(const CommandLineInfo& info, const std::string& what) {
+    return refuse(info, what);
 }
 
 } // namespace qmt

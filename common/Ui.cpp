@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QThread>
 
 #include <stdexcept>
 
@@ -57,32 +56,28 @@ public:
     int execModal(QDialog* dialog) override { return dialog->exec(); }
 };
 
-class SystemClock final : public Clock {
+DesktopPrompts desktopPrompts;
+Prompts* currentPrompts = &desktopPrompts;
+
+// The notices of the display-free code become message boxes through the
+// prompts (so tests answer them as any other box).
+class BoxNotices final : public Notices {
 public:
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void sleepMs(int ms) override {
-        if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    void notice(const QString& text, const QString& caption, MsgIcon icon) override {
+        showMessage(text, caption, icon);
     }
 };
 
-DesktopPrompts desktopPrompts;
-SystemClock systemClock;
-Prompts* currentPrompts = &desktopPrompts;
-Clock* currentClock = &systemClock;
+BoxNotices boxNotices;
+[[maybe_unused]] const bool boxNoticesInstalled = (setNotices(&boxNotices), true);
 
 } // namespace
 
 Prompts& prompts() {
     return *currentPrompts;
 }
-Clock& clock() {
-    return *currentClock;
-}
 void setPrompts(Prompts* replacement) {
     currentPrompts = replacement ? replacement : &desktopPrompts;
-}
-void setClock(Clock* replacement) {
-    currentClock = replacement ? replacement : &systemClock;
 }
 
 QMessageBox::StandardButton showMessage(const QString& text, const QString& caption, MsgIcon icon,

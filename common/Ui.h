@@ -3,6 +3,8 @@
 // file dialogs, modal windows, the clock and blocking waits. Production uses the
 // real thing; tests install fakes that answer prompts and skip the waits.
 
+#include "common/Seams.h"
+
 #include <QDateTime>
 #include <QMessageBox>
 #include <QString>
@@ -15,8 +17,6 @@ class QAbstractButton;
 class QAction;
 
 namespace qmt {
-
-enum class MsgIcon { None, Information, Warning, Error, Question };
 
 struct MessageBoxRequest {
     QWidget* owner = nullptr;
@@ -49,19 +49,11 @@ public:
     virtual int execModal(QDialog* dialog) = 0;
 };
 
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual QDateTime now() = 0;
-    // Blocks the user-interface thread, as the module's timing requires.
-    virtual void sleepMs(int ms) = 0;
-};
-
 Prompts& prompts();
-Clock& clock();
-// Installs a replacement (tests); nullptr restores the real one.
+// Installs a replacement (tests); nullptr restores the real one. The clock
+// (Seams.h) is shared with the code that runs without a display; its notices
+// come here, to message boxes, wherever this file is linked.
 void setPrompts(Prompts* replacement);
-void setClock(Clock* replacement);
 
 // Shorthand for the common boxes.
 QMessageBox::StandardButton showMessage(const QString& text, const QString& caption, MsgIcon icon,

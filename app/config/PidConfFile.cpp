@@ -4,8 +4,6 @@
 #include "config/TPidConf.h"
 
 #include "common/Ui.h"
-#include "link/Errors.h"
-#include "link/IniFile.h"
 #include "link/StatusReport.h"
 
 #include <QFileInfo>
@@ -22,32 +20,12 @@ FileDialogRequest fileRequest(QWidget* owner, const QString& current) {
     return request;
 }
 
-// The model as the file gives it, or an error that leaves everything alone.
 ModuleConfig readConfigFile(const QString& path) {
-    IniFile ini(path);
-    // A file that exists but cannot be read must not pass for an empty one:
-    // the user would get the defaults in place of the configuration.
-    const IniFile::LoadStatus status = ini.load();
-    if (status == IniFile::LoadStatus::Unreadable)
-        throw Exception(QStringLiteral("Невозможно прочитать файл ") + path);
-    // Nor may any other text file: it would load as the defaults, ready to be
-    // written to the module. (A file gone since the dialog gives the defaults.)
-    if (status == IniFile::LoadStatus::Ok && !HasPidConfig(ini))
-        throw Exception(QStringLiteral("Файл ") + path +
-                        QStringLiteral(" не является файлом конфигурации QMT-584"));
-    ModuleConfig loaded = Config; // the module mode is not in the file
-    ReadPidConfig(ini, loaded);
-    return loaded;
+    return LoadPidFile(path, Config); // the module mode is not in the file
 }
 
 void saveConfigFile(const QString& path) {
-    IniFile ini(path);
-    const QString failure = QStringLiteral("Unable to write to ") + path;
-    // Lines we cannot read could not be kept; leave such a file alone.
-    if (ini.load() == IniFile::LoadStatus::Unreadable) throw Exception(failure);
-    WritePidConfig(Config, ini);
-    // The whole file is built in memory and replaces the old one in one step.
-    if (!ini.save()) throw Exception(failure);
+    SavePidFile(path, Config);
 }
 
 void confirmFile(const char* what, const QString& path) {

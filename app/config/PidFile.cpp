@@ -1,6 +1,7 @@
 // Keys and number forms of .pid files, apart from any window.
 #include "config/PidFile.h"
 
+#include "link/Errors.h"
 #include "link/IniFile.h"
 #include "link/RegisterMap.h"
 
@@ -179,6 +180,33 @@ void WritePidConfig(const ModuleConfig& config, IniFile& ini) {
                      static_cast<int16_t>(config.SwOut));
     for (const IoKey& key : IoKeys)
         ini.writeInteger(QLatin1String(key.section), QLatin1String(key.name), config.io[key.word]);
+}
+
+ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base) {
+    IniFile ini(path);
+    // A file that exists but cannot be read must not pass for an empty one:
+    // the user would get the defaults in place of the configuration.
+    const IniFile::LoadStatus status = ini.load();
+    if (status == IniFile::LoadStatus::Unreadable)
+        throw Exception(QStringLiteral("Невозможно прочитать файл ") + path);
+    // Nor may any other text file: it would load as the defaults, ready to be
+    // written to the module. (A file gone since the dialog gives the defaults.)
+    if (status == IniFile::LoadStatus::Ok && !HasPidConfig(ini))
+        throw Exception(QStringLiteral("Файл ") + path +
+                        QStringLiteral(" не является файлом конфигурации QMT-584"));
+    ModuleConfig loaded = base;
+    ReadPidConfig(ini, loaded);
+    return loaded;
+}
+
+void SavePidFile(const QString& path, const ModuleConfig& config) {
+    IniFile ini(path);
+    const QString failure = QStringLiteral("Unable to write to ") + path;
+    // Lines we cannot read could not be kept; leave such a file alone.
+    if (ini.load() == IniFile::LoadStatus::Unreadable) throw Exception(failure);
+    WritePidConfig(config, ini);
+    // The whole file is built in memory and replaces the old one in one step.
+    if (!ini.save()) throw Exception(failure);
 }
 
 } // namespace qmt

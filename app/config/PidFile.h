@@ -4,6 +4,8 @@
 
 #include "config/ModuleConfig.h"
 
+#include <QString>
+
 namespace qmt {
 
 class IniFile;
@@ -15,5 +17,13 @@ bool HasPidConfig(const IniFile& ini);
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config);
 // Every key from the model, keeping the file's other lines.
 void WritePidConfig(const ModuleConfig& config, IniFile& ini);
+
+// The model as the file at path gives it, starting from base (the module
+// mode is not in the file). Raises qmt::Exception, changing nothing, for a
+// file that exists but cannot be read or holds no configuration.
+ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base);
+// Writes config into the file at path, keeping the file's other lines, in
+// one step. Raises qmt::Exception ("Unable to write to PATH") on failure.
+void SavePidFile(const QString& path, const ModuleConfig& config);
 
 } // namespace qmt

@@ -1,6 +1,6 @@
 #include "link/Library.h"
 
-#include "common/Ui.h"
+#include "common/Seams.h"
 
 #include <QFileInfo>
 #include <QString>
@@ -17,7 +17,7 @@ LibraryApi& library() {
 namespace {
 
 void bindingError(const QString& text) {
-    showMessage(text, QStringLiteral("Ошибка!"), MsgIcon::Error);
+    notify(text, QStringLiteral("Ошибка!"), MsgIcon::Error);
 }
 
 } // namespace

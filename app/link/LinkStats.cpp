@@ -1,6 +1,6 @@
 #include "link/LinkStats.h"
 
-#include "common/Ui.h"
+#include "common/Seams.h"
 #include "link/Errors.h"
 #include "link/Library.h"
 

@@ -1,6 +1,6 @@
 #include "link/RegisterAccess.h"
 
-#include "common/Ui.h"
+#include "common/Seams.h"
 #include "link/Errors.h"
 #include "link/Library.h"
 #include "link/LinkStats.h"
@@ -77,7 +77,7 @@ bool OpenPort(const QString& name, int32_t baud, uint8_t parity) {
         QString text = QStringLiteral("Невозможно открыть ") + name;
         const QString hint = PortAccessHint(name);
         if (!hint.isEmpty()) text += QLatin1Char('\n') + hint;
-        showMessage(text, QStringLiteral("Ошибка"), MsgIcon::Error);
+        notify(text, QStringLiteral("Ошибка"), MsgIcon::Error);
         return false;
     }
     if (library().SetTout) library().SetTout(200);

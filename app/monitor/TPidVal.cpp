@@ -8,6 +8,7 @@
 #include "config/ModuleConfig.h"
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"
+#include "monitor/ValuesCycle.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -88,19 +89,8 @@ TPidVal::~TPidVal() {
 }
 
 void TPidVal::setupChannels() {
-    static const char* const names[7] = {"Xs(k)", "Xm(k)", "Y(k)", "STATE", "Dmin", "Dmax", "OV"};
-    for (int n = 0; n < 3; ++n) {
-        for (int r = 0; r < 7; ++r) {
-            MonitorChannel& ch = RegChannels[n][r];
-            ch.id = 7 * n + r + 1;
-            ch.name = QLatin1String(names[r]) + QString::number(n + 1);
-        }
-    }
-    static const char* const modNames[4] = {"АЦП1", "АЦП2", "АЦП3", "ЦАП"};
-    for (int r = 0; r < 4; ++r) {
-        ModChannels[r].id = 31 + r;
-        ModChannels[r].name = QString::fromUtf8(modNames[r]);
-    }
+    RegChannels = qmt::RegulatorChannels();
+    ModChannels = qmt::ModuleChannels();
 }
 
 void TPidVal::buildGrids() {

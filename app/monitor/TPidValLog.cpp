@@ -8,6 +8,7 @@
 #include "link/Errors.h"
 #include "monitor/TrendHandOff.h"
 #include "monitor/ValueLog.h"
+#include "monitor/ValuesCycle.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -139,24 +140,15 @@ void TPidVal::chbLogClick() {
 void TPidVal::LogHeader() {
     LogState& log = logOf(this);
     if (!chbLog->checked() || !log.file.isOpen()) return;
-    QStringList names;
-    for (const auto& regulator : RegChannels)
-        for (const MonitorChannel& ch : regulator)
-            if (ch.selected) names << ch.name;
-    for (const MonitorChannel& ch : ModChannels)
-        if (ch.selected) names << ch.name;
-    if (!log.file.writeHeader(names)) writeFailed(this);
+    if (!log.file.writeHeader(qmt::LogChannelNames(RegChannels, ModChannels))) writeFailed(this);
 }
 
 void TPidVal::LogLine() {
     LogState& log = logOf(this);
     if (!chbLog->checked() || !chbUpdate->checked() || !log.file.isOpen()) return;
-    QStringList texts;
-    for (int p = 1; p <= 3; ++p)
-        for (int row = 1; row <= 7; ++row)
-            if (RegChannels[p - 1][row - 1].selected) texts << stateText(p, row);
-    for (int row = 1; row <= 4; ++row)
-        if (ModChannels[row - 1].selected) texts << modValueText(row);
+    const QStringList texts = qmt::LogCellTexts(
+        RegChannels, ModChannels, [this](int p, int row) { return stateText(p, row); },
+        [this](int row) { return modValueText(row); });
     if (!log.file.writeData(qmt::clock().now().toUTC(), texts)) writeFailed(this);
 }
 

@@ -9,6 +9,7 @@
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"
+#include "monitor/ValuesCycle.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,10 +25,6 @@ namespace reg = qmt::reg;
 namespace {
 
 const QColor Grey(128, 128, 128);
-
-QString signedText(uint16_t word) {
-    return QString::number(static_cast<int16_t>(word));
-}
 
 // The text as a whole decimal integer; nothing for any other text.
 std::optional<long long> wholeNumber(const QString& text) {
@@ -61,29 +58,17 @@ bool TPidVal::selectionFrozen() const {
 // --- Read cycle ---
 
 void TPidVal::readRegulator(int p) {
-    const int n = p - 1;
-    uint16_t w[reg::LiveBlockSize];
-    qmt::ReadRegisters(reg::LiveBlock(n), reg::LiveBlockSize, w);
-    sgSTATE->setCell(p, 1, signedText(w[reg::live::Xs]));
-    sgSTATE->setCell(p, 2, signedText(w[reg::live::Xm]));
-    sgSTATE->setCell(p, 3, signedText(w[reg::live::Y]));
-    const uint16_t state = w[reg::live::State];
-    sgSTATE->setCell(p, 4, qmt::FormatRegisterValue(state, 3));
-    sgSTATE->setCell(p, 5,
-                     (state & reg::live::AtMaximum) ? QStringLiteral("1") : QStringLiteral("0"));
-    sgSTATE->setCell(p, 6,
-                     (state & reg::live::AtMinimum) ? QStringLiteral("1") : QStringLiteral("0"));
-    sgSTATE->setCell(p, 7,
-                     (state & reg::live::Overflow) ? QStringLiteral("1") : QStringLiteral("0"));
-    sgWriteVal->setCell(p, 0, signedText(w[reg::live::Xfo]));
-    sgWriteVal->setCell(p, 1, signedText(w[reg::live::Ival]));
+    const qmt::RegulatorTexts t = qmt::ReadRegulatorTexts(p);
+    for (int row = 1; row <= 7; ++row)
+        sgSTATE->setCell(p, row, t.state[row - 1]);
+    sgWriteVal->setCell(p, 0, t.written[0]);
+    sgWriteVal->setCell(p, 1, t.written[1]);
 }
 
 void TPidVal::readModule() {
-    uint16_t w[4];
-    qmt::ReadRegisters(reg::InputValue(0), 4, w);
+    const std::array<QString, 4> texts = qmt::ReadModuleTexts();
     for (int r = 0; r < 4; ++r)
-        sgModValues->setCell(1, r + 1, signedText(w[r]));
+        sgModValues->setCell(1, r + 1, texts[r]);
 }
 
 void TPidVal::btReadClick() {

@@ -74,7 +74,65 @@ std::vector<uint8_t> moduleReply(Module& module, Faults& faults,
     return module.handleFrame(request.data(), request.size());
 }
 
-std::string runControl(const std::string& line, ControlState& st, std::string* printed) {
+void Line::add(Module& module) {
+    modules_.push_back(&module);
+    silent_.push_back(0);
+}
+
+int Line::find(int address) const {
+    for (size_t i = 0; i < modules_.size(); ++i)
+        if (modules_[i]->address() == address) return static_cast<int>(i);
+    return -1;
+}
+
+std::vector<uint8_t> Line::reply(Faults& faults, const std::vector<uint8_t>& request,
+                                 const std::function<bool(const Module&)>& accepts,
+                                 const Module** replying) {
+    // Every station hears every request (broadcasts included); only the one
+    // addressed answers.
+    std::vector<uint8_t> answer;
+    for (size_t i = 0; i < modules_.size(); ++i) {
+        Module& m = *modules_[i];
+        if (silent_[i] || (accepts && !accepts(m))) continue;
+        std::vector<uint8_t> r = moduleReply(m, faults, request);
+        if (!r.empty() && answer.empty()) {
+            answer = std::move(r);
+            if (replying) *replying = &m;
+        }
+    }
+    return answer;
+}
+
+void Line::advance(double seconds) {
+    for (Module* m : modules_)
+        m->advance(seconds);
+}
+
+namespace {
+
+// "silent N [on|off]": one station of the line cut from it, or back.
+std::string silentStation(const std::vector<std::string>& w, ControlState& st) {
+    long address = 0;
+    const bool on = w.size() == 2 || w[2] == "on";
+    if (!toLong(w[1], 1, 247, address) || (w.size() == 3 && w[2] != "on" && w[2] != "off"))
+        return "usage: silent on|off | silent STATION [on|off]";
+    if (!st.line) {
+        if (address != st.module.address()) return "no station " + w[1];
+        st.silent = on;
+        return {};
+    }
+    const int i = st.line->find(static_cast<int>(address));
+    if (i < 0) return "no station " + w[1];
+    st.line->setSilent(static_cast<size_t>(i), on);
+    return {};
+}
+
+} // namespace
+
+std::string runControl(const std::string& line, ControlState& control, std::string* printed) {
+    // The commands below reach the station "station N" chose.
+    ControlState st{control.line ? control.line->module(control.line->current) : control.module,
+                    control.faults, control.silent, control.line};
     std::istringstream in(line);
     std::vector<std::string> w;
     for (std::string word; in >> word;)
@@ -87,6 +145,12 @@ std::string runControl(const std::string& line, ControlState& st, std::string* p
 
     if (cmd == "silent" && n == 2 && (w[1] == "on" || w[1] == "off")) {
         st.silent = w[1] == "on";
+    } else if (cmd == "silent" && (n == 2 || n == 3)) {
+        return silentStation(w, st);
+    } else if (cmd == "station" && n == 2) {
+        const int i = st.line && toLong(w[1], 1, 247, a) ? st.line->find(static_cast<int>(a)) : -1;
+        if (i < 0) return "usage: station N, one of the line's station addresses";
+        st.line->current = static_cast<size_t>(i);
     } else if (cmd == "set" && n == 3) {
         if (!toLong(w[1], 0, 65535, a) || !toLong(w[2], -32768, 65535, b))
             return "usage: set ADDR VALUE (ADDR 0..65535, VALUE -32768..65535)";

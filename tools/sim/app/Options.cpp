@@ -22,8 +22,8 @@ bool parseUnsigned(const std::string& s, int base, unsigned long max, unsigned l
 } // namespace
 
 const char* usageText() {
-    return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N]\n"
-           "       qmt584-sim --tcp HOST:PORT [--framing rtu|mbap] [--address N]\n"
+    return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N[,N...]]\n"
+           "       qmt584-sim --tcp HOST:PORT [--framing rtu|mbap] [--address N[,N...]]\n"
            "                  [--type N] [--serial L####] [--firmware 0xHHLL] [--trace FILE]\n"
            "                  [--control PATH] [--state FILE] [--no-pace] [--turnaround MS]\n"
            "                  [--seed N]\n";
@@ -100,8 +100,21 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
                 return bad("none, odd or even");
             o.hasParity = true;
         } else if (opt == "--address") {
-            if (!parseUnsigned(v, 10, 247, n) || n == 0) return bad("a station address 1 to 247");
-            o.module.address = static_cast<uint8_t>(n);
+            std::vector<uint8_t> stations;
+            size_t start = 0;
+            for (;;) {
+                const size_t comma = v.find(',', start);
+                const std::string one = v.substr(start, comma - start);
+                if (!parseUnsigned(one, 10, 247, n) || n == 0)
+                    return bad("station addresses 1 to 247, such as 1 or 1,2,3");
+                for (uint8_t s : stations)
+                    if (s == n) return bad("each station once");
+                stations.push_back(static_cast<uint8_t>(n));
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            o.module.address = stations.front();
+            o.moreStations.assign(stations.begin() + 1, stations.end());
             o.hasAddress = true;
         } else if (opt == "--type") {
             if (!parseUnsigned(v, 10, 65535, n)) return bad("a type code 0 to 65535");

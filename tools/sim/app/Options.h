@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Module.h"
 
@@ -13,6 +14,9 @@ struct SimOptions {
     std::string tcp;   // HOST:PORT to serve on instead of a pseudo-terminal
     bool mbap = false; // Modbus TCP framing on tcp, else RTU frames
     ModuleOptions module;
+    // --address 1,2,3: the further stations on the same line, each a module
+    // of its own (module.address is the first).
+    std::vector<uint8_t> moreStations;
     std::string trace, control, state;
     bool pace = true;
     int turnaroundMs = 2;

@@ -21,7 +21,7 @@ constexpr auto kTick = std::chrono::milliseconds(10);
 
 } // namespace
 
-Server::Server(Module& module, const SimOptions& options) : module_(module), opt_(options) {}
+Server::Server(Line& line, const SimOptions& options) : line_(line), opt_(options) {}
 
 Server::~Server() {
     if (trace_) std::fclose(trace_);
@@ -107,13 +107,15 @@ void Server::endOfRequest(Clock::time_point now) {
 
     uint32_t baud = 0;
     uint8_t parity = 0;
-    if (!readLineSettings(slave_, baud, parity) || baud != module_.baud() ||
-        parity != module_.parity())
-        return; // the bytes arrive as noise at other settings
-
-    const uint32_t replyBaud = module_.baud();
-    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
+    if (!readLineSettings(slave_, baud, parity)) return;
+    // At other settings the bytes arrive as noise.
+    const Module* replying = nullptr;
+    std::vector<uint8_t> reply = line_.reply(
+        faults_, request,
+        [baud, parity](const Module& m) { return baud == m.baud() && parity == m.parity(); },
+        &replying);
     if (reply.empty()) return;
+    const uint32_t replyBaud = replying->baud();
     if (faults_.crc > 0) {
         --faults_.crc;
         reply.back() ^= 0x5A;
@@ -154,7 +156,7 @@ void Server::run(volatile std::sig_atomic_t& stop) {
     auto lastTick = Clock::now();
     while (!stop) {
         const auto now = Clock::now();
-        const double charTime = charSeconds(module_.baud());
+        const double charTime = charSeconds(line_.module(0).baud());
         const auto silence = std::max<Clock::duration>(
             std::chrono::milliseconds(2), std::chrono::duration_cast<Clock::duration>(
                                               std::chrono::duration<double>(3.5 * charTime)));
@@ -172,7 +174,7 @@ void Server::run(volatile std::sig_atomic_t& stop) {
         const auto t = Clock::now();
         if (notify_ >= 0 && (fds[2].revents & POLLIN)) clearExclusive();
         if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
-            ControlState st{module_, faults_, silent_};
+            ControlState st{line_.module(0), faults_, silent_, &line_};
             control_.read(st);
         }
         if (fds[0].revents & POLLIN) readMaster(t);
@@ -180,7 +182,7 @@ void Server::run(volatile std::sig_atomic_t& stop) {
         sendDue(Clock::now());
         if (t - lastTick >= kTick) {
             double dt = std::chrono::duration<double>(t - lastTick).count();
-            module_.advance(std::min(dt, 0.5)); // a stalled process does not jump ahead
+            line_.advance(std::min(dt, 0.5)); // a stalled process does not jump ahead
             lastTick = t;
         }
     }

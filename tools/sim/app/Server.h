@@ -16,7 +16,8 @@ namespace qmt::sim {
 
 class Server {
 public:
-    Server(Module& module, const SimOptions& options);
+    // Serves every station of line (at least one).
+    Server(Line& line, const SimOptions& options);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -36,7 +37,7 @@ private:
     void clearExclusive();
     double charSeconds(uint32_t baud) const { return 11.0 / baud; }
 
-    Module& module_;
+    Line& line_;
     const SimOptions& opt_;
     Faults faults_;
     bool silent_ = false;

@@ -54,7 +54,7 @@ bool splitHostPort(const std::string& text, std::string& host, std::string& port
     return std::stoul(port) <= 65535;
 }
 
-TcpServer::TcpServer(Module& module, const SimOptions& options) : module_(module), opt_(options) {}
+TcpServer::TcpServer(Line& line, const SimOptions& options) : line_(line), opt_(options) {}
 
 TcpServer::~TcpServer() {
     if (trace_) std::fclose(trace_);
@@ -163,7 +163,7 @@ void TcpServer::answer(std::vector<uint8_t> request, const uint8_t* mbapHead,
         request.push_back(crc >> 8);
     }
     traceFrame(trace_, '<', request);
-    std::vector<uint8_t> reply = moduleReply(module_, faults_, request);
+    std::vector<uint8_t> reply = line_.reply(faults_, request);
     const bool drop = faults_.drops > 0;
     if (drop) --faults_.drops;
     if (reply.empty()) {
@@ -235,7 +235,7 @@ void TcpServer::run(volatile std::sig_atomic_t& stop) {
         if (r < 0 && errno != EINTR) break;
         const auto t = Clock::now();
         if (control_.fd() >= 0 && (fds[1].revents & POLLIN)) {
-            ControlState st{module_, faults_, silent_};
+            ControlState st{line_.module(0), faults_, silent_, &line_};
             control_.read(st);
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -265,7 +265,7 @@ void TcpServer::run(volatile std::sig_atomic_t& stop) {
         sendDue(Clock::now());
         if (t - lastTick >= kTick) {
             double dt = std::chrono::duration<double>(t - lastTick).count();
-            module_.advance(std::min(dt, 0.5));
+            line_.advance(std::min(dt, 0.5));
             lastTick = t;
         }
     }

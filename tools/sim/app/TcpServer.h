@@ -17,7 +17,8 @@ namespace qmt::sim {
 
 class TcpServer {
 public:
-    TcpServer(Module& module, const SimOptions& options);
+    // Serves every station of line (at least one).
+    TcpServer(Line& line, const SimOptions& options);
     ~TcpServer();
     TcpServer(const TcpServer&) = delete;
     TcpServer& operator=(const TcpServer&) = delete;
@@ -44,7 +45,7 @@ private:
     void answer(std::vector<uint8_t> request, const uint8_t* mbapHead, Clock::time_point now);
     void sendDue(Clock::time_point now);
 
-    Module& module_;
+    Line& line_;
     const SimOptions& opt_;
     Faults faults_;
     bool silent_ = false;

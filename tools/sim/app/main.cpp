@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "app/Options.h"
@@ -73,6 +74,17 @@ int main(int argc, char** argv) {
         if (opt.hasParity) module.setReg(reg::Parity, opt.module.parity);
     }
 
+    // The further stations of the line: the same model, their own registers.
+    std::vector<std::unique_ptr<Module>> more;
+    Line line(module);
+    for (size_t i = 0; i < opt.moreStations.size(); ++i) {
+        ModuleOptions station = opt.module;
+        station.address = opt.moreStations[i];
+        station.seed = opt.module.seed + static_cast<uint32_t>(i) + 1; // noise of its own
+        more.push_back(std::make_unique<Module>(station));
+        line.add(*more.back());
+    }
+
     std::signal(SIGPIPE, SIG_IGN);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -82,7 +94,7 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     if (!opt.tcp.empty()) {
-        TcpServer server(module, opt);
+        TcpServer server(line, opt);
         if (!server.open(error)) {
             std::fprintf(stderr, "qmt584-sim: %s\n", error.c_str());
             return 1;
@@ -91,7 +103,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         server.run(g_stop);
     } else {
-        Server server(module, opt);
+        Server server(line, opt);
         if (!server.open(error)) {
             std::fprintf(stderr, "qmt584-sim: %s\n", error.c_str());
             return 1;

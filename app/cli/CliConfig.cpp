@@ -1,0 +1,105 @@
+// read-config, write-config and diff: the configuration transfer of the main
+// window and its .pid files, for one station.
+#include "cli/CliRun.h"
+
+#include "config/ConfigTransfer.h"
+#include "config/ModuleConfig.h"
+#include "config/PidFile.h"
+#include "link/Errors.h"
+#include "link/PortSettings.h"
+#include "link/RegisterAccess.h"
+#include "link/RegisterMap.h"
+#include "link/StatusReport.h"
+
+namespace qmt::cli {
+namespace {
+
+ModuleConfig newConfig() {
+    ModuleConfig config;
+    ResetConfig(config);
+    return config;
+}
+
+// Whether regulator n may take its set-point from code: never from its own
+// output or its own feedback input (the switches offer no such item).
+bool setPointOffered(int n, int code) {
+    if (code == reg::source::None || code == reg::source::Modbus) return true;
+    if (code >= reg::source::Pid1 && code <= reg::source::Pid3) return code != reg::source::Pid1 + n;
+    if (code >= reg::source::Fb1 && code <= reg::source::Fb3) return code != reg::source::Fb1 + n;
+    return false;
+}
+
+// The file's configuration as the main window would send it after opening
+// the file: a set-point code no switch offers is refused (the window resets
+// it to "Откл." with this message); an output source outside the switch
+// becomes "none", as it does there without a word.
+ModuleConfig configToWrite(const QString& path) {
+    ModuleConfig config = LoadPidFile(path, newConfig());
+    for (int n = 0; n < 3; ++n) {
+        const int code = static_cast<int16_t>(config.pid[n].w[reg::pid::InSw]);
+        if (!setPointOffered(n, code))
+            throw Exception(QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет "
+                                           "некоррекное значение!")
+                                .arg(n + 1));
+    }
+    const int out = static_cast<int16_t>(config.SwOut);
+    if (out < reg::source::None || out > reg::source::Pid3)
+        config.SwOut = static_cast<uint16_t>(reg::source::None);
+    return config;
+}
+
+QString differenceLine(const ConfigDifference& d) {
+    return QStringLiteral("%1 %2: модуль %3, файл %4")
+        .arg(d.address)
+        .arg(d.name)
+        .arg(d.module)
+        .arg(d.wanted);
+}
+
+// The module's configuration and what a write of the file would change.
+std::vector<ConfigDifference> differences(const ModuleConfig& file) {
+    ModuleConfig module = newConfig();
+    const ConfigRead read = ReadConfiguration(module);
+    ModuleConfig wanted = file;
+    wanted.io[io::ModuleMode] = module.io[io::ModuleMode]; // not in the file
+    return CompareConfigurations(module, wanted, read.pwm);
+}
+
+} // namespace
+
+int ReadConfig(const Invocation& inv, const Report& report, bool severalStations) {
+    ModuleConfig config = newConfig();
+    const ConfigRead read = ReadConfiguration(config);
+    const QString path =
+        severalStations ? StationFile(inv.arguments.value(0), PortSettings.address)
+                        : inv.arguments.value(0);
+    SavePidFile(path, config);
+    report.out(QStringLiteral("Конфигурация прочитана: ") + RegisterCount(read.registers) +
+               QStringLiteral(", ") + path);
+    return Success;
+}
+
+int WriteConfig(const Invocation& inv, const Report& report) {
+    ModuleConfig config = configToWrite(inv.arguments.value(0));
+    if (inv.dryRun) {
+        const auto changes = differences(config);
+        for (const ConfigDifference& d : changes)
+            report.out(differenceLine(d));
+        if (changes.empty()) report.out(QStringLiteral("Изменений нет"));
+        return Success;
+    }
+    // The file has no module mode: the module keeps its own.
+    config.io[io::ModuleMode] = ReadRegister(reg::ModuleMode);
+    const int written = WriteConfiguration(config);
+    report.out(QStringLiteral("Конфигурация записана: ") + RegisterCount(written));
+    return Success;
+}
+
+int DiffConfig(const Invocation& inv, const Report& report) {
+    const auto changes = differences(LoadPidFile(inv.arguments.value(0), newConfig()));
+    for (const ConfigDifference& d : changes)
+        report.out(differenceLine(d));
+    return changes.empty() ? Success : Failed;
+}
+
+} // namespace qmt::cli

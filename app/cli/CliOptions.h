@@ -1,0 +1,51 @@
+#pragma once
+// The command line of qmt584-cli: the line settings for this run, the
+// command and its own options. Parsing only; nothing here touches the module.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qmt::cli {
+
+struct Invocation {
+    // Line settings given on the command line; the rest come from the
+    // settings file.
+    std::optional<QString> port;
+    std::optional<int32_t> baud;
+    std::optional<uint8_t> parity;
+    std::vector<uint8_t> stations; // --address; empty: the settings file's
+    QString settingsFile;          // --settings; empty: the program's own
+
+    QString command;
+    QStringList arguments; // the command's arguments that are not options
+    bool dryRun = false;      // write-config
+    int periodMs = 1000;      // values
+    long long count = -1;     // values; -1: until interrupted
+    QString logFile;          // values
+    bool overwrite = false;   // values: an existing log may be replaced
+    bool protectedWrite = false; // set
+    bool clear = false;          // restarts
+    QString moduleVersion;       // search
+    QString serialNumber;        // search
+};
+
+// Fills out from the arguments (without the program name). An empty result
+// is success; otherwise the usage error to report.
+QString ParseInvocation(const QStringList& args, Invocation& out);
+
+// "1,3,5-9" -> 1 3 5 6 7 8 9, each a station 1..247, in the order given and
+// without repeats; nothing for a malformed list.
+std::optional<std::vector<uint8_t>> ParseStations(const QString& text);
+
+// "none" | "odd" | "even" -> 0 | 1 | 2.
+std::optional<uint8_t> ParseParity(const QString& text);
+QString ParityName(uint8_t parity);
+
+// The commands the tool knows.
+const QStringList& Commands();
+
+} // namespace qmt::cli

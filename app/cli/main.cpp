@@ -1,0 +1,67 @@
+// qmt584-cli: the module from a shell, through the program's own code.
+#include "cli/CliOptions.h"
+#include "cli/CliRun.h"
+#include "common/CommandLine.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+
+const char Details[] =
+    "Line settings (default: the program's settings file, which is never changed):\n"
+    "  --port P                 serial device, or tcp://HOST:PORT\n"
+    "  --baud B                 bit/s\n"
+    "  --parity none|odd|even\n"
+    "  --address N              station; read-config, write-config and diff take a\n"
+    "                           list such as 1,3,5-9 and run for each station in turn\n"
+    "  --settings FILE          read the line settings from FILE instead\n"
+    "\n"
+    "Commands:\n"
+    "  read-config FILE.pid     read the configuration and save it as a .pid file\n"
+    "                           (with several stations: FILE-N.pid for station N)\n"
+    "  write-config FILE.pid [--dry-run]\n"
+    "                           write the file's configuration to the module; with\n"
+    "                           --dry-run list what would change, register by register\n"
+    "  diff FILE.pid            compare module and file; exit 1 when they differ\n"
+    "  values [--period MS] [--count N] [--log FILE [--overwrite]]\n"
+    "                           the values window's read cycle, one line per cycle;\n"
+    "                           Ctrl-C ends it after the current cycle\n"
+    "  get ADDR[..ADDR]         read holding registers\n"
+    "  set ADDR VALUE [--protected]\n"
+    "                           write a register (--protected: the write-enable code first)\n"
+    "  search --version QMT-584|QMT-584.1 --serial C0015\n"
+    "                           find the module's baud rate and parity\n"
+    "  restarts [--clear]       the restart counter\n"
+    "\n"
+    "Exit status: 0 success, 1 module or file error (or a difference found by diff),\n"
+    "2 usage error.\n";
+
+qmt::CommandLineInfo commandLine() {
+    qmt::CommandLineInfo info = {"qmt584-cli",
+                                 QMT_VERSION,
+                                 "[LINE SETTINGS] COMMAND [ARGUMENTS]",
+                                 "The QMT-584 module from the command line: configuration, "
+                                 "values, registers.",
+                                 Details,
+                                 0};
+    info.toolkitOptions = false;
+    return info;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const qmt::CommandLineInfo info = commandLine();
+    if (const auto answered = qmt::HandleHelpAndVersion(
+            argc, argv, info, {"--port", "--baud", "--parity", "--address", "--settings"}))
+        return *answered;
+
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    qmt::cli::Invocation invocation;
+    const QString error = qmt::cli::ParseInvocation(args, invocation);
+    if (!error.isEmpty()) return qmt::RefuseCommandLine(info, error.toStdString());
+    return qmt::cli::Run(invocation);
+}
