@@ -1,3 +1,5 @@
+// The legend beside the plot: channel rows, cursor values, statistics, step
+// figures and the level marker's editor.
 #include "ui/ChannelPanel.h"
 
 #include "common/CheckBox.h"

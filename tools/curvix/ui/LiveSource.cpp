@@ -1,3 +1,4 @@
+// The pipe from the program, read and acknowledged on a thread of its own.
 #include "ui/LiveSource.h"
 
 #include <QMetaObject>

@@ -1,3 +1,4 @@
+// The viewer's start-up: the protocol's output kept apart, the application prepared.
 #include "ui/Startup.h"
 
 #include "common/Ui.h"

@@ -1,4 +1,6 @@
 #pragma once
+// What the viewer sets up before its window: the protocol's own output and
+// the application's font and Russian texts.
 
 class QApplication;
 

@@ -1,3 +1,4 @@
+// Curve colours and how a value is written, shared by the window's rooms.
 #include "ui/WindowCommon.h"
 
 namespace curvix {
