@@ -7,6 +7,7 @@
 #include "link/Errors.h"
 #include "link/IniFile.h"
 #include "link/Library.h"
+#include "link/ModuleSearch.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
@@ -102,13 +103,12 @@ int search(const Invocation& inv, const Report& report) {
         reg::SerialCode(serial[0].unicode() - 'A', static_cast<int>(number));
     const uint16_t version =
         inv.moduleVersion == QLatin1String("QMT-584") ? reg::TypeQmt584 : reg::TypeQmt5841;
-    const QByteArray port = PortSettings.portName.toLocal8Bit();
-    uint32_t baud = 0;
-    uint8_t parity = 0;
-    const EnumParametersFn enumerate = library().EnumParameters;
-    const int32_t status = enumerate ? enumerate(port.constData(), version, code,
-                                                 PortSettings.address, &baud, &parity)
-                                     : 11;
+    // The port dialog's search, one combination at a time.
+    LineSetting found;
+    const int32_t status =
+        SearchModule({PortSettings.portName, version, code, PortSettings.address}, found);
+    const uint32_t baud = found.baud;
+    const uint8_t parity = found.parity;
     switch (status) {
     case 0:
         report.out(QStringLiteral("%1 %2").arg(baud).arg(ParityName(parity)));
