@@ -1,3 +1,5 @@
+// The calibration wizard's run: line settings, the step loop over the table of
+// the module's type, the checks of each value and the blocks computed from them.
 #include "calib/Calibration.h"
 
 #include "calib/CalibrationSteps.h"
