@@ -62,9 +62,9 @@ TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
     TParCOM dialog;
     Controls ui{dialog};
     dialog.show();
-    ui.choose("cbType", QStringLiteral("QMT-584"));
-    ui.choose("cbSerNumAlpha", QStringLiteral("C"));
-    ui.type("edNumber", QStringLiteral("15"));
+    ui.fill({{"cbType", QStringLiteral("QMT-584")},
+             {"cbSerNumAlpha", QStringLiteral("C")},
+             {"edNumber", QStringLiteral("15")}});
     ui.click("btAuto");
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.shown[0].text,

@@ -128,10 +128,10 @@ TEST_F(PortDialog, OkOpensThePortStoresTheSettingsAndWritesTheFile) {
     TParCOM dialog;
     Controls ui{dialog};
     dialog.show();
-    ui.type("cbPort", QStringLiteral("/dev/ttyACM3"));
-    ui.choose("cbSpeed", QStringLiteral("9600"));
-    ui.choose("cbParity", QStringLiteral("None"));
-    ui.type("edAddress", QStringLiteral("247"));
+    ui.fill({{"cbPort", QStringLiteral("/dev/ttyACM3")},
+             {"cbSpeed", QStringLiteral("9600")},
+             {"cbParity", QStringLiteral("None")},
+             {"edAddress", QStringLiteral("247")}});
     ui.click("btOk");
 
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();

@@ -75,9 +75,9 @@ TEST_F(ServiceSettingsOnSimulator, NewAddressAndSpeedReachedAfterRestartAndPortC
     run(window, "miPortPar", qmt::test::answer<TParCOM>([&](TParCOM& dialog) {
             Controls ui{dialog};
             dialog.show();
-            ui.choose("cbSpeed", QStringLiteral("9600"));
-            ui.choose("cbParity", QStringLiteral("None"));
-            ui.type("edAddress", QStringLiteral("7"));
+            ui.fill({{"cbSpeed", QStringLiteral("9600")},
+                     {"cbParity", QStringLiteral("None")},
+                     {"edAddress", QStringLiteral("7")}});
             ui.click("btOk");
             return dialog.result();
         }));

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 namespace qmt::test {
 
@@ -90,6 +92,17 @@ struct Controls {
     void choose(const char* group, int item) const { test::choose(&window, group, item); }
     void choose(const char* combo, const QString& item) const {
         test::choose(&window, combo, item);
+    }
+    // Sets each control in turn as the user does: an item chosen in a fixed
+    // combo box, the text typed into an edit or an editable combo box.
+    void fill(std::initializer_list<std::pair<const char*, QString>> values) const {
+        for (const auto& [name, value] : values) {
+            auto* box = window.findChild<QComboBox*>(QString::fromLatin1(name));
+            if (box && !box->isEditable())
+                choose(name, value);
+            else
+                type(name, value);
+        }
     }
 };
 
