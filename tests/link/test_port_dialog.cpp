@@ -18,9 +18,7 @@
 
 namespace {
 
-using qmt::test::Controls;
-using qmt::test::FakeModule;
-using qmt::test::FakePrompts;
+using namespace qmt::test;
 
 class PortDialog : public ::testing::Test {
 protected:

@@ -18,9 +18,7 @@
 
 namespace {
 
-using qmt::test::Controls;
-using qmt::test::FakeModule;
-using qmt::test::FakePrompts;
+using namespace qmt::test;
 
 class Search : public ::testing::Test {
 protected:
