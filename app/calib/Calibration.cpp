@@ -1,3 +1,5 @@
+// The calibration wizard's run: line settings, the step loop over the table of
+// the module's type, the checks of each value and the blocks computed from them.
 #include "calib/Calibration.h"
 
 #include "calib/CalibrationSteps.h"
@@ -18,9 +20,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -38,18 +42,6 @@ constexpr int GapMs = 10;
 constexpr int InputsOnlyGapMs = 100;
 constexpr int SettleMs = 2000; // the output and the inputs' integration settle
 
-constexpr int TypedTolerance = 200;
-constexpr int ReadingTolerance = 80;
-
-// Output-and-inputs sequence: the raw output codes of the four measured steps.
-const uint16_t MeasuredOutputCodes[] = {328, 15599, 328, 16056};
-constexpr int FirstVoltageStep = 4, FirstCurrentStep = 7;
-constexpr int16_t VoltageLowMv = -9980, VoltageHighMv = 9980, CurrentUa = 19960;
-// What is typed at the measured steps, and read back at the voltage and current steps.
-constexpr int TypedExpected[] = {421, 20000, 9830, 9830};
-constexpr int VoltageLowReading = 272, VoltageHighReading = 3824;
-constexpr int CurrentPositiveReading = 3587, CurrentNegativeReading = 509;
-
 // Raised for a typed value that is not an integer; answered by a message of its own.
 struct NotAnInteger {};
 
@@ -57,18 +49,19 @@ void wait(int ms) {
     qmt::clock().sleepMs(ms);
 }
 
-// |v - expected| <= tolerance, or the value is refused.
-void check(long value, long expected, long tolerance) {
-    if (std::labs(value - expected) > tolerance) throw qmt::ECalibError(value);
-}
-
-void checkMagnitude(long value, long expected, long tolerance) {
-    if (std::labs(std::labs(value) - expected) > tolerance) throw qmt::ECalibError(value);
+// The value of one point, or ECalibError when it is out of tolerance.
+int checked(const Step& step, const Point& point, int value) {
+    const long off = step.eitherSign ? std::labs(std::labs(value) - std::labs(point.expected))
+                                     : std::labs(long(value) - point.expected);
+    if (off > step.tolerance) throw qmt::ECalibError(value);
+    if (!step.eitherSign) return value;
+    return point.expected < 0 ? -std::abs(value) : std::abs(value);
 }
 
 class Wizard {
 public:
-    Wizard(QWidget* owner, bool withOutput) : owner_(owner), withOutput_(withOutput) {}
+    Wizard(QWidget* owner, const Sequence& sequence)
+        : owner_(owner), seq_(sequence), value_(std::size_t(sequence.count)) {}
 
     void run() {
         const uint8_t saved = qmt::PortSettings.address;
@@ -86,13 +79,7 @@ public:
     }
 
 private:
-    int stepCount() const { return withOutput_ ? 14 : 13; }
-    QString blocksWritten() const {
-        return QString::fromUtf8(withOutput_ ? OutputAndInputBlocks : InputBlocks);
-    }
-    const StepText& text(int m) const {
-        return withOutput_ ? OutputAndInputSteps[m] : InputOnlySteps[m];
-    }
+    QString blocksWritten() const { return QString::fromUtf8(seq_.blocks); }
 
     void steps() {
         {
@@ -102,15 +89,15 @@ private:
                 qmt::WriteProtectedRegister(InputIntegrationTime(i), CalibrationIntegrationMs);
                 wait(GapMs);
             }
-            if (withOutput_) qmt::WriteProtectedRegister(OutputSlewRate, 0);
+            if (seq_.withOutput) qmt::WriteProtectedRegister(OutputSlewRate, 0);
             wait(GapMs);
         }
         dialog_ = new TCalibr1(owner_);
         Calibr1 = dialog_;
-        if (!withOutput_) dialog_->Edit1->hide();
+        if (!seq_.withOutput) dialog_->Edit1->hide();
 
         int m = 0;
-        while (m < stepCount()) {
+        while (m < seq_.count) {
             prepare(m);
             const int result = qmt::prompts().execModal(dialog_);
             if (!dialog_) return;
@@ -132,29 +119,32 @@ private:
         qmt::OpenPort(settings.portName, settings.baud, settings.parity);
     }
 
+    // Every block neutral and the inputs in current mode: the first step
+    // measures through no coefficients at all.
+    void startOver() {
+        const int gap = seq_.withOutput ? GapMs : InputsOnlyGapMs;
+        for (int k = 0; k < CoefficientBlockCount; ++k) {
+            qmt::WriteProtectedRegisters(CoefficientBlock(k), CoefficientBlockSize,
+                                         IdentityCoefficients);
+            wait(gap);
+        }
+        if (seq_.withOutput) {
+            qmt::WriteProtectedRegister(InputMode(0), ModeCurrent);
+        } else {
+            const uint16_t modes[3] = {ModeCurrent, ModeCurrent, ModeCurrent};
+            qmt::WriteProtectedRegisters(InputMode(0), 3, modes);
+        }
+        wait(gap);
+    }
+
     // What is written and shown before step m waits for the engineer.
     void prepare(int m) {
         qmt::BusyCursor busy;
-        if (m == 0) {
-            const int gap = withOutput_ ? GapMs : InputsOnlyGapMs;
-            for (int k = 0; k < CoefficientBlockCount; ++k) {
-                qmt::WriteProtectedRegisters(CoefficientBlock(k), CoefficientBlockSize,
-                                             IdentityCoefficients);
-                wait(gap);
-            }
-            if (withOutput_) {
-                qmt::WriteProtectedRegister(InputMode(0), ModeCurrent);
-            } else {
-                const uint16_t modes[3] = {ModeCurrent, ModeCurrent, ModeCurrent};
-                qmt::WriteProtectedRegisters(InputMode(0), 3, modes);
-            }
-            wait(gap);
-            dialog_->btPrev->hide();
-        } else {
-            dialog_->btPrev->show();
-        }
-        const bool typing = withOutput_ && m < FirstVoltageStep;
-        if (withOutput_) {
+        const Step& step = seq_.steps[m];
+        if (m == 0) startOver();
+        dialog_->btPrev->setVisible(m > 0);
+        const bool typing = step.source == Source::Typed;
+        if (seq_.withOutput) {
             dialog_->Edit1->clear();
             dialog_->Edit1->setVisible(typing);
         }
@@ -164,14 +154,16 @@ private:
             dialog_->Edit1->setFocus();
         else
             dialog_->btNext->setFocus();
-        dialog_->setLastStep(m == stepCount() - 1);
+        const bool last = m == seq_.count - 1;
+        dialog_->setLastStep(last);
         dialog_->setWindowTitle(QStringLiteral("Калибровка - шаг ") + QString::number(m + 1));
-        const bool last = m == stepCount() - 1;
         completed_ = last;
         dialog_->lbTip->setText(last ? QStringLiteral("Записаны коэффициенты: ") + blocksWritten()
-                                     : QString::fromUtf8(text(m).tip));
-        dialog_->lbInstr->setText(QString::fromUtf8(last ? FinishedText : text(m).instruction));
-        if (typing) qmt::WriteRegister(OutputValue, MeasuredOutputCodes[m]);
+                                     : QString::fromUtf8(step.tip));
+        dialog_->lbInstr->setText(QString::fromUtf8(last ? FinishedText : step.instruction));
+        // The engineer measures the output while it puts out the raw code.
+        if (typing && step.points[0].output != NoOutput)
+            qmt::WriteRegister(OutputValue, static_cast<uint16_t>(step.points[0].output));
     }
 
     // Runs the action of step m; false when the value was refused and the step
@@ -179,10 +171,7 @@ private:
     bool perform(int m) {
         try {
             qmt::BusyCursor busy;
-            if (withOutput_)
-                actWithOutput(m);
-            else
-                actInputsOnly(m);
+            act(m);
             qmt::WriteRegister(CalibrationDate, qmt::PackDate(qmt::clock().now().date()));
             return true;
         } catch (const qmt::ECalibError& error) {
@@ -201,123 +190,75 @@ private:
         return text.trimmed().toInt();
     }
 
-    static int reading(int input) {
-        return static_cast<int16_t>(qmt::ReadRegister(InputValue(input)));
-    }
-
-    static int readAt(int16_t output, int input) {
-        qmt::WriteRegister(OutputValue, static_cast<uint16_t>(output));
-        const qmt::ProgressNote note(
-            QStringLiteral("Калибровка: ожидание %1 с").arg(SettleMs / 1000));
-        wait(SettleMs);
-        return reading(input);
-    }
-
-    static void writeBlock(Address block, const std::array<uint16_t, 3>& words) {
-        qmt::WriteProtectedRegisters(block, CoefficientBlockSize, words.data());
-        wait(GapMs);
-    }
-
-    void actWithOutput(int m) {
-        int* v = value_[m];
-        switch (m) {
-        case 0:
-            v[0] = typed();
-            check(v[0], TypedExpected[0], TypedTolerance);
-            return;
-        case 1:
-            v[0] = typed();
-            check(v[0], TypedExpected[1], TypedTolerance);
-            return;
-        case 2:
-            v[0] = typed();
-            checkMagnitude(v[0], TypedExpected[2], TypedTolerance);
-            return;
-        case 3: {
-            v[0] = typed();
-            checkMagnitude(v[0], TypedExpected[3], TypedTolerance);
-            // Both blocks first: a refused pair must leave the output as it was
-            // measured, so that the step can be repeated.
-            const auto current = qmt::CalibrationBlock(328, value_[0][0], 15599, value_[1][0]);
-            // The meter may be wired either way round: code 328 is the negative
-            // end of the output and code 16056 the positive one, whatever the
-            // signs typed (the checks took the magnitudes).
-            int& u1 = value_[2][0];
-            int& u2 = v[0];
-            u1 = -std::abs(u1);
-            u2 = std::abs(u2);
-            const auto voltage = qmt::CalibrationBlock(328, u1, 16056, u2);
-            writeBlock(OutputCurrentCoefficients, current);
-            writeBlock(OutputVoltageCoefficients, voltage);
-            qmt::WriteProtectedRegister(OutputMode, ModeVoltage);
-            return;
+    // The raw reading of the step's input, after the output's value has
+    // settled where the point drives it.
+    static int reading(const Step& step, const Point& point) {
+        if (point.output != NoOutput) {
+            qmt::WriteRegister(OutputValue, static_cast<uint16_t>(point.output));
+            const qmt::ProgressNote note(
+                QStringLiteral("Калибровка: ожидание %1 с").arg(SettleMs / 1000));
+            wait(SettleMs);
         }
-        case 4:
-        case 5:
-        case 6: {
-            const int input = m - FirstVoltageStep;
-            v[0] = readAt(VoltageLowMv, input);
-            check(v[0], VoltageLowReading, ReadingTolerance);
-            v[1] = readAt(VoltageHighMv, input);
-            check(v[1], VoltageHighReading, ReadingTolerance);
-            return;
-        }
-        default: {
-            const bool positive = (m - FirstCurrentStep) % 2 == 0;
-            const int input = (m - FirstCurrentStep) / 2;
-            qmt::WriteProtectedRegister(OutputMode, ModeCurrent);
+        return static_cast<int16_t>(qmt::ReadRegister(InputValue(step.input)));
+    }
+
+    void act(int m) {
+        const Step& step = seq_.steps[m];
+        if (step.modeBefore != NoMode) {
+            qmt::WriteProtectedRegister(OutputMode, step.modeBefore);
             wait(GapMs);
-            v[0] = readAt(CurrentUa, input);
-            check(v[0], positive ? CurrentPositiveReading : CurrentNegativeReading,
-                  ReadingTolerance);
-            if (m == 12) writeInputBlocksWithOutput();
-            return;
         }
+        for (int k = 0; k < step.pointCount; ++k) {
+            const Point& point = step.points[k];
+            const int value = step.source == Source::Typed ? typed() : reading(step, point);
+            value_[m][k] = checked(step, point, value);
         }
+        if (!step.writesBlocks) return;
+        writeBlocks(m);
+        if (step.modeAfter != NoMode) qmt::WriteProtectedRegister(OutputMode, step.modeAfter);
     }
 
-    void writeInputBlocksWithOutput() {
-        std::array<uint16_t, 3> blocks[6];
-        for (int i = 0; i < 3; ++i) {
-            const int* volts = value_[FirstVoltageStep + i];
-            blocks[i] = qmt::CalibrationBlock(VoltageLowMv, volts[0], VoltageHighMv, volts[1]);
-            blocks[3 + i] =
-                qmt::CalibrationBlock(CurrentUa, value_[FirstCurrentStep + 2 * i][0], -CurrentUa,
-                                      value_[FirstCurrentStep + 2 * i + 1][0]);
+    // The blocks fed by the steps since the last that wrote any, in the order
+    // the steps first name them. All are computed before the first is written:
+    // a refused pair leaves the module as it was, so the step can be repeated.
+    void writeBlocks(int m) {
+        struct Pair {
+            Address block;
+            int n;
+            double x[2], y[2];
+        };
+        Pair pairs[CoefficientBlockCount] = {};
+        int count = 0;
+        int first = m;
+        while (first > 0 && !seq_.steps[first - 1].writesBlocks)
+            --first;
+        for (int s = first; s <= m; ++s) {
+            const Step& step = seq_.steps[s];
+            if (step.block == NoBlock) continue;
+            int i = 0;
+            while (i < count && pairs[i].block != step.block)
+                ++i;
+            if (i == count) pairs[count++].block = step.block;
+            for (int k = 0; k < step.pointCount && pairs[i].n < 2; ++k, ++pairs[i].n) {
+                pairs[i].x[pairs[i].n] = step.points[k].x;
+                pairs[i].y[pairs[i].n] = value_[s][k];
+            }
         }
-        for (int i = 0; i < 3; ++i)
-            writeBlock(InputVoltageCoefficients(i), blocks[i]);
-        for (int i = 0; i < 3; ++i)
-            writeBlock(InputCurrentCoefficients(i), blocks[3 + i]);
-    }
-
-    void actInputsOnly(int m) {
-        // Steps 0-5 voltages, 6-11 currents; each input gets a positive then a negative step.
-        const bool current = m >= 6;
-        const bool positive = m % 2 == 0;
-        const int input = (m % 6) / 2;
-        int& v = value_[m][0];
-        v = reading(input);
-        check(v, current ? (positive ? 3590 : 506) : (positive ? 3827 : 269), ReadingTolerance);
-        if (m != 11) return;
-        std::array<uint16_t, 3> blocks[6];
-        for (int i = 0; i < 3; ++i) {
-            blocks[i] =
-                qmt::CalibrationBlock(10000, value_[2 * i][0], -10000, value_[2 * i + 1][0]);
-            blocks[3 + i] =
-                qmt::CalibrationBlock(20000, value_[6 + 2 * i][0], -20000, value_[7 + 2 * i][0]);
+        std::array<uint16_t, 3> words[CoefficientBlockCount];
+        for (int i = 0; i < count; ++i)
+            words[i] =
+                qmt::CalibrationBlock(pairs[i].x[0], pairs[i].y[0], pairs[i].x[1], pairs[i].y[1]);
+        for (int i = 0; i < count; ++i) {
+            qmt::WriteProtectedRegisters(pairs[i].block, CoefficientBlockSize, words[i].data());
+            wait(GapMs);
         }
-        for (int i = 0; i < 3; ++i)
-            writeBlock(InputVoltageCoefficients(i), blocks[i]);
-        for (int i = 0; i < 3; ++i)
-            writeBlock(InputCurrentCoefficients(i), blocks[3 + i]);
     }
 
     QWidget* owner_;
-    bool withOutput_;
+    const Sequence& seq_;
     QPointer<TCalibr1> dialog_;
-    int value_[14][2] = {};  // what was typed or read at each step
-    bool completed_ = false; // the last step was reached: every block is written
+    std::vector<std::array<int, 2>> value_; // what was typed or read at each step
+    bool completed_ = false;                // the last step was reached: every block is written
 };
 
 } // namespace
@@ -350,7 +291,7 @@ void RunCalibration(QWidget* owner) {
                     MsgIcon::Error, owner);
         return;
     }
-    Wizard(owner, type == reg::TypeQmt584).run();
+    Wizard(owner, type == reg::TypeQmt584 ? OutputAndInputs : InputsOnly).run();
 }
 
 } // namespace qmt

@@ -2,6 +2,7 @@
 // The service settings dialog on the fake module, with the helpers its tests share.
 #include "ServiceFixture.h"
 
+#include "Controls.h"
 #include "TextFit.h"
 
 #include "dialogs/PackedDate.h"
@@ -39,24 +40,20 @@ protected:
         module.clearLog();
         clock.sleeps.clear();
     }
-    QLineEdit* edit(const char* name) const {
-        auto* w = dialog->findChild<QLineEdit*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    QComboBox* combo(const char* name) const {
-        auto* w = dialog->findChild<QComboBox*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    QPushButton* button(const char* name) const {
-        auto* w = dialog->findChild<QPushButton*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
+    QLineEdit* edit(const char* name) const { return control<QLineEdit>(dialog.get(), name); }
+    QComboBox* combo(const char* name) const { return control<QComboBox>(dialog.get(), name); }
+    QPushButton* button(const char* name) const { return control<QPushButton>(dialog.get(), name); }
     // As the user presses it: through the guard, errors shown in a box.
     void press(const char* name) { button(name)->click(); }
     QString error() const { return prompts.lastText(); }
+    // "Записать" with one field's text changed, on a fresh log: the writes it sent.
+    Writes writeWith(const char* field, const char* text) {
+        module.clearLog();
+        prompts.shown.clear();
+        edit(field)->setText(QString::fromUtf8(text));
+        press("btWrite");
+        return module.writes();
+    }
 
     // A module whose every service register holds something to show.
     void fillModule() {

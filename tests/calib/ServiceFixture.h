@@ -2,8 +2,8 @@
 // The service functions on the in-process fake module, with scripted prompts
 // and clock, and the start-up password dialog in its window object.
 
-#include "FakeModule.h"
-#include "FakeUi.h"
+#include "Controls.h"
+#include "FakeModuleFixture.h"
 
 #include "dialogs/TPassword.h"
 #include "link/Forms.h"
@@ -24,20 +24,17 @@ inline const QString ServicePassword = QStringLiteral("ключ");
 
 // A modal script that types the text into the password dialog and presses "ОК".
 inline std::function<int(QDialog*)> typePassword(const QString& text) {
-    return [text](QDialog* dialog) {
-        auto* password = qobject_cast<TPassword*>(dialog);
-        EXPECT_NE(password, nullptr) << "not the password dialog";
-        if (!password) return int(QDialog::Rejected);
-        password->setResult(QDialog::Rejected); // as a fresh modal run starts
-        password->edPass->setText(text);
-        password->btOK->click();
-        return password->result();
-    };
+    return answer<TPassword>([text](TPassword& password) {
+        password.setResult(QDialog::Rejected); // as a fresh modal run starts
+        password.edPass->setText(text);
+        password.btOK->click();
+        return password.result();
+    });
 }
 
-class ServiceTest : public ::testing::Test {
+class ServiceTest : public OnFakeModule<> {
 protected:
-    explicit ServiceTest(const sim::ModuleOptions& options = {}) : module(options) {}
+    explicit ServiceTest(const sim::ModuleOptions& options = {}) : OnFakeModule(options) {}
 
     void SetUp() override {
         PortSettings = TPortSettings{};
@@ -56,10 +53,6 @@ protected:
             return 0;
         };
     }
-
-    FakePrompts prompts;
-    FakeClock clock;
-    FakeModule module;
 };
 
 } // namespace qmt::test

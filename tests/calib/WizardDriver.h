@@ -31,40 +31,24 @@ struct WizardDriver {
     }
     // One step: act on the dialog (type, rewire, look), then press the button.
     void step(std::function<void(TCalibr1*)> act = {}, const char* button = "btNext") {
-        prompts.modalScripts.push_back([this, act, button](QDialog* d) {
-            auto* dialog = qobject_cast<TCalibr1*>(d);
-            EXPECT_NE(dialog, nullptr) << "not a calibration step";
-            if (!dialog) return int(QDialog::Rejected);
-            captions.push_back(dialog->windowTitle());
-            nextTexts.push_back(dialog->btNext->text());
-            if (act) act(dialog);
-            auto* pressed = dialog->findChild<QPushButton*>(QLatin1String(button));
+        onStep(act, [button](TCalibr1& dialog) {
+            auto* pressed = dialog.findChild<QPushButton*>(QLatin1String(button));
             EXPECT_NE(pressed, nullptr) << button;
             EXPECT_FALSE(pressed->isHidden()) << button;
-            dialog->setResult(-1);
             if (pressed) pressed->click();
-            return dialog->result();
         });
     }
     // One step answered with Enter on whatever has the focus when the step
     // shows, as the engineer answers it; the focused control's name is kept.
     void pressEnter(std::function<void(TCalibr1*)> act = {}) {
-        prompts.modalScripts.push_back([this, act](QDialog* d) {
-            auto* dialog = qobject_cast<TCalibr1*>(d);
-            EXPECT_NE(dialog, nullptr) << "not a calibration step";
-            if (!dialog) return int(QDialog::Rejected);
-            captions.push_back(dialog->windowTitle());
-            nextTexts.push_back(dialog->btNext->text());
-            if (act) act(dialog);
-            dialog->setResult(-1);
-            dialog->show();
-            dialog->activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        onStep(act, [this](TCalibr1& dialog) {
+            dialog.show();
+            dialog.activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
             QWidget* focus = QApplication::focusWidget();
             focused.push_back(focus ? focus->objectName() : QString());
-            QTest::keyClick(focus ? focus : dialog, Qt::Key_Return);
-            dialog->hide();
-            return dialog->result();
+            QTest::keyClick(focus ? focus : &dialog, Qt::Key_Return);
+            dialog.hide();
         });
     }
     std::vector<QString> focused; // by pressEnter, step by step
@@ -82,6 +66,18 @@ struct WizardDriver {
     }
     void cancel() { step({}, "btCancel"); }
     void back() { step({}, "btPrev"); }
+
+    // Keeps the step's caption and button text, acts, then answers the step.
+    void onStep(std::function<void(TCalibr1*)> act, std::function<void(TCalibr1&)> answerIt) {
+        prompts.modalScripts.push_back(answer<TCalibr1>([this, act, answerIt](TCalibr1& dialog) {
+            captions.push_back(dialog.windowTitle());
+            nextTexts.push_back(dialog.btNext->text());
+            if (act) act(&dialog);
+            dialog.setResult(-1);
+            answerIt(dialog);
+            return dialog.result();
+        }));
+    }
 
     // The menu command as the user starts it: errors end in the error display.
     bool run(QWidget* owner) {

@@ -77,6 +77,15 @@ protected:
             connect(input, wired(InputConnection::CurrentOutput, polarity));
         });
     }
+    // Steps 4 to 12: the output into each input, voltage, then current both ways.
+    void wireInputs() {
+        for (int i = 0; i < 3; ++i)
+            wireVoltage(i);
+        for (int i = 0; i < 3; ++i) {
+            wireCurrent(i, 1);
+            wireCurrent(i, -1);
+        }
+    }
     void checkPortRestored() const {
         ASSERT_GE(module.opens.size(), 2u);
         EXPECT_EQ(module.opens.front().baud, 19200u);

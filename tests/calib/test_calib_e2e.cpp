@@ -2,14 +2,11 @@
 // test plays the engineer, reading the output off the simulator as a meter
 // would, rewiring its inputs between steps, and at the end checks the eight
 // coefficient blocks the simulator holds.
+#include "SimulatorFixture.h"
 #include "WizardDriver.h"
 
 #include "dialogs/PackedDate.h"
-#include "link/Library.h"
 #include "link/RegisterAccess.h"
-#include "testing/SimProcess.h"
-
-#include <QTemporaryDir>
 
 #include <map>
 
@@ -18,25 +15,17 @@ namespace {
 
 using Block = std::array<uint16_t, 3>;
 
-class CalibrationOnSimulator : public ::testing::Test {
+class CalibrationOnSimulator : public OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(BindLibrary(VORNLINK_FILE));
-    }
     void start(const char* type) {
-        link = QString::fromStdString(
-            sim.start({"--baud", "19200", "--parity", "even", "--type", type}));
-        ASSERT_FALSE(link.isEmpty()) << sim.error();
-        PortSettings = TPortSettings{};
-        PortSettings.portName = link;
-        ASSERT_TRUE(OpenPort(link, 19200, 2));
+        ASSERT_FALSE(startEven({"--type", type}).isEmpty());
+        ASSERT_TRUE(openEven());
         Password = new TPassword;
     }
     void TearDown() override {
         delete Password;
-        sim.stop();
-        PortSettings = TPortSettings{};
+        Password = nullptr;
+        OnSimulator::TearDown();
     }
 
     Block block(std::map<std::string, double>& image, int first) {
@@ -68,11 +57,7 @@ protected:
         EXPECT_TRUE(guarded([] { ReadRegister(0); }));
     }
 
-    FakePrompts prompts;
     FakeClock clock;
-    QTemporaryDir dir;
-    sim::SimProcess sim;
-    QString link;
     QWidget owner;
     WizardDriver wizard{prompts};
 };

@@ -25,10 +25,7 @@ TEST_F(ModParsTest, AddressIsCheckedBeforeAnythingIsSent) {
     answerAnyStation();
     dialog->btDefClick();
     for (const auto& c : cases) {
-        module.clearLog();
-        prompts.shown.clear();
-        edit("edAdress")->setText(QString::fromUtf8(c.text));
-        press("btWrite");
+        writeWith("edAdress", c.text);
         EXPECT_EQ(error(), QString::fromUtf8(c.error)) << c.text;
         if (c.sent) {
             ASSERT_FALSE(module.writes().empty()) << c.text;
@@ -76,11 +73,7 @@ TEST_F(ModParsTest, RegistrationNumberMustFitItsElevenBits) {
     answerAnyStation();
     fillFields();
     for (const auto& c : cases) {
-        module.clearLog();
-        prompts.shown.clear();
-        edit("edNumber")->setText(QLatin1String(c.number));
-        press("btWrite");
-        const Writes w = module.writes();
+        const Writes w = writeWith("edNumber", c.number);
         ASSERT_GE(w.size(), 3u) << c.number; // 257..259 go first in any case
         if (c.error) {
             EXPECT_EQ(error(), QString::fromUtf8(c.error)) << c.number;
@@ -121,11 +114,7 @@ TEST_F(ModParsTest, ManufactureDateIsCheckedAfterTheNumber) {
     answerAnyStation();
     fillFields();
     for (const auto& c : cases) {
-        module.clearLog();
-        prompts.shown.clear();
-        edit("edManuf")->setText(QLatin1String(c.text));
-        press("btWrite");
-        const Writes w = module.writes();
+        const Writes w = writeWith("edManuf", c.text);
         if (c.error) {
             EXPECT_EQ(error(), QString::fromUtf8(c.error)) << c.text;
             EXPECT_EQ(w.size(), 5u) << c.text; // the number is already written

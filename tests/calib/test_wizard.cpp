@@ -17,12 +17,7 @@ namespace {
 TEST_F(WizardTest, FullRunCalibratesOutputAndInputs) {
     wizard.password();
     measureOutput();
-    for (int i = 0; i < 3; ++i)
-        wireVoltage(i);
-    for (int i = 0; i < 3; ++i) {
-        wireCurrent(i, 1);
-        wireCurrent(i, -1);
-    }
+    wireInputs();
     FakeStatus status;
     wizard.step([&status](TCalibr1* d) {
         // The last step says the run is complete and what it wrote.
@@ -216,12 +211,7 @@ TEST_F(WizardTest, BackToTheFirstStepWritesTheNeutralBlocksAgain) {
 TEST_F(WizardTest, BackFromTheLastStepRepeatsTheOneBefore) {
     wizard.password();
     measureOutput();
-    for (int i = 0; i < 3; ++i)
-        wireVoltage(i);
-    for (int i = 0; i < 3; ++i) {
-        wireCurrent(i, 1);
-        wireCurrent(i, -1);
-    }
+    wireInputs();
     wizard.back();
     wizard.step([this](TCalibr1* d) {
         EXPECT_EQ(d->btNext->text(), QStringLiteral("Далее >>"));

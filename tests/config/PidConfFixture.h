@@ -2,8 +2,8 @@
 // A main window on the in-process fake module, with scripted prompts and clock,
 // and a settings path of its own that does not exist (all defaults).
 
-#include "FakeModule.h"
-#include "FakeUi.h"
+#include "Controls.h"
+#include "FakeModuleFixture.h"
 
 #include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
@@ -11,9 +11,7 @@
 #include "link/PortSettings.h"
 
 #include <QLabel>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -24,9 +22,9 @@
 
 namespace qmt::test {
 
-class PidConfTest : public ::testing::Test {
+class PidConfTest : public OnFakeModule<> {
 protected:
-    explicit PidConfTest(const sim::ModuleOptions& options = {}) : module(options) {}
+    explicit PidConfTest(const sim::ModuleOptions& options = {}) : OnFakeModule(options) {}
 
     void SetUp() override {
         Config = ModuleConfig{};
@@ -44,36 +42,13 @@ protected:
     }
 
     RadioGroup* group(const char* name) const {
-        auto* g = window->findChild<RadioGroup*>(QLatin1String(name));
-        EXPECT_NE(g, nullptr) << name;
-        return g;
+        return test::control<RadioGroup>(window.get(), name);
     }
-    QWidget* control(const char* name) const {
-        auto* w = window->findChild<QWidget*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
+    QWidget* control(const char* name) const { return test::control<QWidget>(window.get(), name); }
     bool shown(const char* name) const { return !control(name)->isHidden(); }
-
     // As the user does it: a mouse click on the item's indicator.
-    void click(const char* name, int item) const {
-        QRadioButton* b = group(name)->button(item);
-        ASSERT_NE(b, nullptr);
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
-    }
+    void click(const char* name, int item) const { choose(group(name), item); }
 
-    // (function, address, count) of every request, in order.
-    std::vector<std::string> requests() const {
-        std::vector<std::string> out;
-        for (const Request& r : module.log)
-            out.push_back(std::to_string(r.function) + ":" + std::to_string(r.address) + ":" +
-                          std::to_string(r.count));
-        return out;
-    }
-
-    FakePrompts prompts;
-    FakeClock clock;
-    FakeModule module;
     QTemporaryDir dir;
     std::unique_ptr<TPidConf> window;
 };

@@ -1,19 +1,13 @@
 // The main window with the real library and the simulator: the supervision
 // reads the configuration by itself, again after a silence, and a switch
 // reaches the module's registers.
-#include "FakeUi.h"
-#include "LinkSettings.h"
+#include "Controls.h"
+#include "SimulatorFixture.h"
 
 #include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
-#include "link/Library.h"
-#include "link/PortSettings.h"
-#include "testing/SimProcess.h"
 
-#include <QFile>
-#include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,33 +16,24 @@
 
 namespace {
 
-using qmt::test::FakePrompts;
-
 // The request that reads the first half of ПИД1's block: every configuration read.
 constexpr const char* ConfigRead = "< 01 03 01 08 00 07";
 
-class PidConfOnSimulator : public ::testing::Test {
+class PidConfOnSimulator : public qmt::test::OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
     void SetUp() override {
+        OnSimulator::SetUp();
         qmt::Config = {};
-        qmt::LinkUp = false;
-        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-        ASSERT_FALSE(link.isEmpty()) << sim.error();
+        ASSERT_FALSE(startEven().isEmpty());
         ASSERT_TRUE(sim.sendControl("set 264 3"));
         ASSERT_TRUE(sim.sendControl("set 312 1"));
-        const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+        const QString ini = settingsFile();
         ASSERT_FALSE(ini.isEmpty());
         window = std::make_unique<TPidConf>(nullptr, ini);
     }
     void TearDown() override {
         window.reset();
-        sim.stop();
-        qmt::LinkUp = false;
-        qmt::PortSettings = {};
+        OnSimulator::TearDown();
     }
 
     int configReads() const {
@@ -58,13 +43,9 @@ protected:
         return n;
     }
     qmt::RadioGroup* group(const char* name) {
-        return window->findChild<qmt::RadioGroup*>(QLatin1String(name));
+        return qmt::test::control<qmt::RadioGroup>(window.get(), name);
     }
 
-    FakePrompts prompts;
-    QTemporaryDir dir;
-    qmt::sim::SimProcess sim;
-    QString link;
     std::unique_ptr<TPidConf> window;
 };
 
@@ -87,8 +68,7 @@ TEST_F(PidConfOnSimulator, ReadsTheConfigurationByItselfAndAfterASilence) {
 
 TEST_F(PidConfOnSimulator, SwitchReachesTheModule) {
     QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
-    QRadioButton* fb2 = group("swpid1")->button(3);
-    QTest::mouseClick(fb2, Qt::LeftButton, {}, QPoint(6, fb2->height() / 2));
+    qmt::test::choose(group("swpid1"), 3); // FB2
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     EXPECT_EQ(sim.registerValue(264), 5);
     EXPECT_EQ(sim.registerValue(280), 0xFFFF);

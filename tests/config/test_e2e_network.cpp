@@ -1,26 +1,22 @@
 // The program behind an Ethernet gateway: the port dialog opens a Modbus TCP
 // address of the simulator, the supervision reads the configuration over it,
 // and the values window updates periodically; the link's counts follow.
-#include "DialogDriver.h"
-#include "FakeUi.h"
-#include "LinkSettings.h"
+#include "Controls.h"
 #include "SimulatorFixture.h"
+#include "link/TParCOM.h"
 
 #include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
-#include "link/Library.h"
 #include "link/LinkStats.h"
 #include "link/PortSettings.h"
 #include "link/Settings.h"
 #include "monitor/TPidVal.h"
-#include "testing/SimProcess.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -31,30 +27,20 @@
 
 namespace {
 
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using qmt::test::Controls;
 
-class ProgramOverTcp : public qmt::test::OnSimulator<::testing::TestWithParam<const char*>> {
-protected:
-    void TearDown() override {
-        OnSimulator::TearDown();
-        sim.stop();
-        qmt::LinkUp = false;
-    }
-};
+using ProgramOverTcp = qmt::test::OnSimulator<::testing::TestWithParam<const char*>>;
 
 } // namespace
 
 TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     const std::string framing = GetParam();
-    const QString hostPort =
-        QString::fromStdString(sim.start({"--tcp", "127.0.0.1:0", "--framing", framing}));
-    ASSERT_FALSE(hostPort.isEmpty()) << sim.error();
+    const QString hostPort = start({"--tcp", "127.0.0.1:0", "--framing", framing});
+    ASSERT_FALSE(hostPort.isEmpty());
     ASSERT_TRUE(sim.sendControl("set 264 3"));
     const QString address = (framing == "mbap" ? "tcp://" : "rtu+tcp://") + hostPort;
 
     qmt::Config = {};
-    qmt::LinkUp = false;
     const QString ini =
         qmt::test::writeLinkSettings(dir, QStringLiteral("/dev/ttyQMT-missing"), 19200);
     ASSERT_FALSE(ini.isEmpty());
@@ -62,16 +48,14 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     auto window = std::make_unique<TPidConf>(nullptr, ini);
     prompts.shown.clear();
 
-    prompts.modalScripts.push_back([&](QDialog* shown) {
-        auto* dialog = qobject_cast<TParCOM*>(shown);
-        if (!dialog) return int(QDialog::Rejected);
-        ParComDriver ui{*dialog};
-        dialog->show();
+    prompts.modalScripts.push_back(qmt::test::answer<TParCOM>([&](TParCOM& dialog) {
+        Controls ui{dialog};
+        dialog.show();
         ui.type("cbPort", address);
         EXPECT_FALSE(ui.combo("cbSpeed")->isEnabled());
         ui.click("btOk");
-        return dialog->result();
-    });
+        return dialog.result();
+    }));
     qmt::test::control<QAction>(window.get(), "miPortPar")->trigger();
     ASSERT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     auto* status = qmt::test::control<QLabel>(window.get(), "PortStatusText");

@@ -19,7 +19,7 @@ namespace {
 using AboutBoxTest = DialogTest;
 
 QString label(QWidget* box, const char* name) {
-    return find<QLabel>(box, name)->text();
+    return control<QLabel>(box, name)->text();
 }
 
 // Pixels that are not transparent: the picture was drawn, not left empty.
@@ -55,9 +55,9 @@ TEST_F(AboutBoxTest, TheIconIsDrawnForTheBoxAndAnySize) {
         EXPECT_GT(drawnPixels(image), size * size / 2) << size;
     }
     TAboutBox box;
-    auto* picture = find<QLabel>(&box, "ProgramIcon");
+    auto* picture = control<QLabel>(&box, "ProgramIcon");
     EXPECT_GT(drawnPixels(picture->pixmap().toImage()), 64 * 64 / 2);
-    EXPECT_LT(picture->x(), find<QLabel>(&box, "ProductName")->x()); // top left of the panel
+    EXPECT_LT(picture->x(), control<QLabel>(&box, "ProductName")->x()); // top left of the panel
 }
 
 TEST_F(AboutBoxTest, FixedCentredOnTheScreenClosedByOk) {
@@ -66,7 +66,7 @@ TEST_F(AboutBoxTest, FixedCentredOnTheScreenClosedByOk) {
     TAboutBox box(&owner);
     EXPECT_EQ(box.size(), QSize(298, 228));
     EXPECT_EQ(box.minimumSize(), box.maximumSize());
-    auto* ok = find<QPushButton>(&box, "OKButton");
+    auto* ok = control<QPushButton>(&box, "OKButton");
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->text(), QStringLiteral("OK"));
     box.show();

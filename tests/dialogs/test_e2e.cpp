@@ -1,18 +1,14 @@
 // The parameter dialogs opened from the main window, with the real library
 // against the simulator: what "Записать" sends lands in the module's registers.
 #include "DialogFixture.h"
-#include "LinkSettings.h"
+#include "SimulatorFixture.h"
 
 #include "config/TPidConf.h"
 #include "dialogs/TInParam.h"
 #include "dialogs/TPidParam.h"
 #include "dialogs/TfOutParam.h"
 #include "link/Forms.h"
-#include "link/Library.h"
-#include "testing/SimProcess.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -20,18 +16,13 @@
 namespace qmt::test {
 namespace {
 
-class DialogsOnSimulator : public ::testing::Test {
+class DialogsOnSimulator : public OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(BindLibrary(VORNLINK_FILE));
-    }
     void SetUp() override {
+        OnSimulator::SetUp();
         Config = {};
-        LinkUp = false;
-        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-        ASSERT_FALSE(link.isEmpty()) << sim.error();
-        const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+        ASSERT_FALSE(startEven().isEmpty());
+        const QString ini = settingsFile();
         ASSERT_FALSE(ini.isEmpty());
         window = std::make_unique<TPidConf>(nullptr, ini);
         PidParam = new TPidParam;
@@ -49,9 +40,7 @@ protected:
         InParam = nullptr;
         fOutParam = nullptr;
         window.reset();
-        sim.stop();
-        LinkUp = false;
-        PortSettings = {};
+        OnSimulator::TearDown();
     }
 
     // Clicks a block of the diagram; script works the dialog it opens.
@@ -62,15 +51,11 @@ protected:
             script(d);
             return int(QDialog::Rejected);
         });
-        QTest::mouseClick(find<QWidget>(window.get(), block), Qt::LeftButton);
+        QTest::mouseClick(control<QWidget>(window.get(), block), Qt::LeftButton);
         EXPECT_TRUE(ran) << block;
     }
 
-    FakePrompts prompts;
     FakeClock clock; // the 100 ms waits between PID writes
-    QTemporaryDir dir;
-    sim::SimProcess sim;
-    QString link;
     std::unique_ptr<TPidConf> window;
 };
 

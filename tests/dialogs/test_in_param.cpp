@@ -121,7 +121,7 @@ TEST_F(InParamTest, ReadShowsTimeAndModeAndLeavesTheModelAlone) {
 TEST_F(InParamTest, WindowLayout) {
     EXPECT_EQ(dialog->size(), QSize(211, 104));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-    auto* group = find<RadioGroup>(dialog.get(), "rgMode");
+    auto* group = control<RadioGroup>(dialog.get(), "rgMode");
     EXPECT_EQ(group->title(), QStringLiteral("Режим"));
     EXPECT_EQ(group->itemText(0), QStringLiteral("По току"));
     EXPECT_EQ(group->itemText(1), QStringLiteral("По напряжению"));

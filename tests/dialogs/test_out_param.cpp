@@ -17,7 +17,7 @@ protected:
         dialog->LoadFromConfig();
         module.clearLog();
     }
-    QString label(const char* name) const { return find<QLabel>(dialog.get(), name)->text(); }
+    QString label(const char* name) const { return control<QLabel>(dialog.get(), name)->text(); }
     std::vector<uint16_t> pwmWords() const {
         return {Config.io.begin() + 9, Config.io.begin() + 19};
     }
@@ -229,12 +229,12 @@ TEST_F(OutParamTest, WindowLayout) {
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     // Outer 624 x 306 with a dialog frame and caption.
     EXPECT_EQ(dialog->size(), QSize(616, 278));
-    EXPECT_EQ(find<QGroupBox>(dialog.get(), "gbDAC")->title(), QStringLiteral("ЦАП"));
-    EXPECT_EQ(find<QGroupBox>(dialog.get(), "gbPWM")->title(), QStringLiteral("ШИМ"));
-    EXPECT_LT(find<QGroupBox>(dialog.get(), "gbDAC")->x(),
-              find<QGroupBox>(dialog.get(), "gbPWM")->x());
-    EXPECT_LT(find<QGroupBox>(dialog.get(), "gbChannel1")->y(),
-              find<QGroupBox>(dialog.get(), "gbChannel2")->y());
+    EXPECT_EQ(control<QGroupBox>(dialog.get(), "gbDAC")->title(), QStringLiteral("ЦАП"));
+    EXPECT_EQ(control<QGroupBox>(dialog.get(), "gbPWM")->title(), QStringLiteral("ШИМ"));
+    EXPECT_LT(control<QGroupBox>(dialog.get(), "gbDAC")->x(),
+              control<QGroupBox>(dialog.get(), "gbPWM")->x());
+    EXPECT_LT(control<QGroupBox>(dialog.get(), "gbChannel1")->y(),
+              control<QGroupBox>(dialog.get(), "gbChannel2")->y());
     EXPECT_EQ(TfOutParam().findChild<RadioGroup*>(QStringLiteral("rgMode"))->itemIndex(), 0);
     for (uint16_t mode : {1, 2}) {
         Config.io[8] = mode;

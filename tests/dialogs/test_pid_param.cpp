@@ -36,8 +36,8 @@ protected:
         for (const auto& t : texts)
             type(dialog.get(), t[0], QString::fromUtf8(t[1]));
         choose(dialog.get(), "rgType", 1);
-        find<CheckBox>(dialog.get(), "chbXfo")->setChecked(false);
-        find<CheckBox>(dialog.get(), "chbMz")->setChecked(true);
+        control<CheckBox>(dialog.get(), "chbXfo")->setChecked(false);
+        control<CheckBox>(dialog.get(), "chbMz")->setChecked(true);
     }
     // Offsets 0..12 of fillAll() in register encoding.
     const std::vector<uint16_t> filled = {65535, 300, 150, 3,  25,    12,   1000,
@@ -102,8 +102,8 @@ TEST_F(PidParamTest, WithTheLinkDownSendOnlyStoresSaysSoAndTheNextOpeningShowsIt
     for (const auto& s : shown)
         EXPECT_EQ(text(dialog.get(), s[0]), QString::fromUtf8(s[1])) << s[0];
     EXPECT_EQ(item(dialog.get(), "rgType"), 1);
-    EXPECT_FALSE(find<CheckBox>(dialog.get(), "chbXfo")->checked());
-    EXPECT_TRUE(find<CheckBox>(dialog.get(), "chbMz")->checked());
+    EXPECT_FALSE(control<CheckBox>(dialog.get(), "chbXfo")->checked());
+    EXPECT_TRUE(control<CheckBox>(dialog.get(), "chbMz")->checked());
 }
 
 TEST_F(PidParamTest, ConfirmingWithoutEditsWritesBackWhatWasShown) {
@@ -196,7 +196,7 @@ TEST_F(PidParamTest, ABadFieldEndsTheSendBeforeAnythingIsWrittenOrStored) {
     EXPECT_EQ(shownText(), QStringLiteral("\" b \" не является целым числом"));
 
     dialog->LoadFromConfig();
-    find<RadioGroup>(dialog.get(), "rgType")->clearSelection();
+    control<RadioGroup>(dialog.get(), "rgType")->clearSelection();
     click(dialog.get(), "btSend");
     EXPECT_EQ(shownText(), QStringLiteral("Выберите тип регулятора!"));
     EXPECT_TRUE(module.log.empty());
@@ -282,8 +282,8 @@ TEST_F(PidParamTest, ReadShowsTwoBlocksAndLeavesTheModelAlone) {
     for (const auto& s : shown)
         EXPECT_EQ(text(dialog.get(), s[0]), QString::fromUtf8(s[1])) << s[0];
     EXPECT_EQ(item(dialog.get(), "rgType"), 1);
-    EXPECT_FALSE(find<CheckBox>(dialog.get(), "chbXfo")->checked());
-    EXPECT_TRUE(find<CheckBox>(dialog.get(), "chbMz")->checked());
+    EXPECT_FALSE(control<CheckBox>(dialog.get(), "chbXfo")->checked());
+    EXPECT_TRUE(control<CheckBox>(dialog.get(), "chbMz")->checked());
     EXPECT_EQ(block(1), before);
 
     // Control word 6 written back as read.
@@ -336,15 +336,15 @@ TEST_F(PidParamTest, WindowLayout) {
     EXPECT_EQ(nextTab(edit(dialog.get(), "ed2")), edit(dialog.get(), "ed11"));
     EXPECT_EQ(nextTab(edit(dialog.get(), "ed11")), edit(dialog.get(), "ed3"));
     EXPECT_EQ(nextTab(edit(dialog.get(), "ed10")),
-              find<RadioGroup>(dialog.get(), "rgType")->button(0));
+              control<RadioGroup>(dialog.get(), "rgType")->button(0));
 
-    auto* group = find<QGroupBox>(dialog.get(), "gbPIDCon");
+    auto* group = control<QGroupBox>(dialog.get(), "gbPIDCon");
     EXPECT_EQ(group->title(), QStringLiteral("Регистр управления"));
     for (const char* name : {"rgType", "chbXfo", "edXfo", "chbMz"})
-        EXPECT_EQ(find<QWidget>(dialog.get(), name)->parentWidget(), group) << name;
-    EXPECT_EQ(find<QPushButton>(dialog.get(), "btRead")->text(), QStringLiteral("Считать"));
-    EXPECT_EQ(find<QPushButton>(dialog.get(), "btSend")->text(), QStringLiteral("Записать"));
-    EXPECT_EQ(find<QPushButton>(dialog.get(), "btCancel")->text(), QStringLiteral("Отмена"));
+        EXPECT_EQ(control<QWidget>(dialog.get(), name)->parentWidget(), group) << name;
+    EXPECT_EQ(control<QPushButton>(dialog.get(), "btRead")->text(), QStringLiteral("Считать"));
+    EXPECT_EQ(control<QPushButton>(dialog.get(), "btSend")->text(), QStringLiteral("Записать"));
+    EXPECT_EQ(control<QPushButton>(dialog.get(), "btCancel")->text(), QStringLiteral("Отмена"));
 
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");

@@ -18,29 +18,19 @@
 #include <sched.h>
 #include <sys/resource.h>
 
-extern "C" {
-#include "vornlink_int.h"
-}
-
 #include "frame_crc.h"
 #include "function_codes.h"
+#include "scripted_port.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using vltest::bufferBytes;
-using vltest::kFunctions;
+using namespace vltest;
 
 struct Script {
-    std::vector<Bytes> sent;
     std::vector<Bytes> replies; // one per read; a missing one is silence
     std::vector<bool> fails;
     size_t next = 0;
 } port;
-
-bool libraryCode(int32_t s) {
-    return s == 0 || (s >= 14 && s <= 23) || s == 25;
-}
 
 void check(bool ok) {
     if (!ok) abort();
@@ -80,13 +70,13 @@ void transaction(const uint8_t* in, size_t n, uint8_t call) {
     const bool supported =
         std::find(std::begin(kFunctions), std::end(kFunctions), function) != std::end(kFunctions);
     if (!supported) {
-        check(status == VL_E_FUNCTION && port.sent.empty());
-    } else if (port.sent.empty()) {
+        check(status == VL_E_FUNCTION && sent.empty());
+    } else if (sent.empty()) {
         check(status == VL_E_BUFFER && (function == 15 || function == 16));
     } else {
-        check(port.sent.size() == 1);
-        checkRequest(port.sent[0]);
-        check(port.sent[0][0] == station && port.sent[0][1] == function);
+        check(sent.size() == 1);
+        checkRequest(sent[0]);
+        check(sent[0][0] == station && sent[0][1] == function);
     }
 }
 
@@ -110,8 +100,8 @@ void search(const uint8_t* in, size_t n) {
     const int32_t status =
         EnumParameters("/dev/fuzz", version, serial, address, baud.get(), parity.get());
     check(status == VL_OK || status == VL_E_NO_ANSWER || status == VL_E_CRC);
-    check(port.sent.size() >= 1 && port.sent.size() <= 24);
-    for (const Bytes& probe : port.sent) {
+    check(sent.size() >= 1 && sent.size() <= 24);
+    for (const Bytes& probe : sent) {
         check(probe.size() == 9);
         checkRequest(probe);
     }
@@ -136,20 +126,6 @@ extern "C" int setpriority(int, id_t, int) {
 }
 
 extern "C" {
-int32_t vl_port_configure(const char*, uint32_t, uint8_t) {
-    return 0;
-}
-void vl_port_close(void) {}
-int vl_port_is_open(void) {
-    return 1;
-}
-void vl_port_set_read_timeout(uint32_t) {}
-uint32_t vl_port_pause_us(void) {
-    return 0;
-}
-void vl_port_send(const uint8_t* frame, size_t len) {
-    port.sent.emplace_back(frame, frame + len);
-}
 int vl_port_recv(uint8_t* buf, size_t max) {
     const size_t k = port.next++;
     if (k < port.fails.size() && port.fails[k]) return -1;
@@ -163,6 +139,7 @@ int vl_port_recv(uint8_t* buf, size_t max) {
 int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     port = Script{};
+    sent.clear();
     const uint8_t call = data[0] & 0x0F;
     if (call == 9) {
         search(data + 1, size - 1);

@@ -8,22 +8,16 @@
 #include <cstring>
 #include <vector>
 
-extern "C" {
-#include "vornlink_int.h"
-}
-
 #include "frame_crc.h"
 #include "function_codes.h"
+#include "scripted_port.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using vltest::bufferBytes;
-using vltest::kFunctions;
+using namespace vltest;
 
 // The scripted port: one reply per request, nothing timed.
 struct FakePort {
-    std::vector<Bytes> sent;
     Bytes reply;
     bool readFails = false;
 } port;
@@ -83,27 +77,9 @@ Bytes randomReply(Random& rnd, uint8_t station, uint8_t function, uint16_t count
     return f;
 }
 
-bool libraryCode(int32_t s) {
-    return s == 0 || (s >= 14 && s <= 23) || s == 25;
-}
-
 } // namespace
 
 extern "C" {
-int32_t vl_port_configure(const char*, uint32_t, uint8_t) {
-    return 0;
-}
-void vl_port_close(void) {}
-int vl_port_is_open(void) {
-    return 1;
-}
-void vl_port_set_read_timeout(uint32_t) {}
-uint32_t vl_port_pause_us(void) {
-    return 0;
-}
-void vl_port_send(const uint8_t* frame, size_t len) {
-    port.sent.emplace_back(frame, frame + len);
-}
 int vl_port_recv(uint8_t* buf, size_t max) {
     if (port.readFails) return -1;
     size_t n = std::min(port.reply.size(), max);
@@ -144,7 +120,7 @@ TEST(ReplyFuzz, AnyReplyGivesAKnownStatusAndStaysInsideTheBuffer) {
             data[i] = rnd.byte();
         std::vector<uint8_t> before(arena);
 
-        port.sent.clear();
+        sent.clear();
         port.readFails = rnd.below(30) == 0;
         port.reply = randomReply(rnd, station, function, count);
 
@@ -173,16 +149,16 @@ TEST(ReplyFuzz, AnyReplyGivesAKnownStatusAndStaysInsideTheBuffer) {
                          std::end(kFunctions);
         if (!supported) {
             ASSERT_EQ(status, 15);
-            ASSERT_TRUE(port.sent.empty());
-        } else if (port.sent.empty()) {
+            ASSERT_TRUE(sent.empty());
+        } else if (sent.empty()) {
             // Only a block too big for one frame stays unsent.
             ASSERT_EQ(status, 16);
             ASSERT_TRUE(function == 15 || function == 16);
             ASSERT_GT(9 + bytes, 256u);
         } else {
             // One request, whose CRC (over at most 255 bytes) is right.
-            ASSERT_EQ(port.sent.size(), 1u);
-            const Bytes& req = port.sent[0];
+            ASSERT_EQ(sent.size(), 1u);
+            const Bytes& req = sent[0];
             ASSERT_GE(req.size(), 8u);
             ASSERT_LE(req.size(), 256u);
             uint16_t c = vltest::crc16(req.data(), req.size() - 2);

@@ -55,17 +55,23 @@ protected:
     }
     bool mbap() const { return GetParam(); }
     int32_t readTwo(uint16_t* regs) { return invoke_modb(1, 3, 10, 2, regs); }
+    // A peer that answers the first request with two registers, then keeps
+    // quiet; the request lands in seen.
+    TcpPeer::Script answersTwo(Bytes& seen, uint16_t a, uint16_t b) const {
+        const bool framing = mbap();
+        return [&seen, framing, a, b](TcpPeer& p, int conn) {
+            seen = p.request(conn);
+            p.send(conn, replyTo(framing, seen, 1, twoRegisters(a, b)));
+            p.stayQuiet(conn);
+        };
+    }
 };
 
 } // namespace
 
 TEST_P(NetworkPort, RequestsTravelInTheirFraming) {
     Bytes seen;
-    TcpPeer peer([&](TcpPeer& p, int conn) {
-        seen = p.request(conn);
-        p.send(conn, replyTo(mbap(), seen, 1, twoRegisters(0x1234, 0xBEEF)));
-        p.stayQuiet(conn);
-    });
+    TcpPeer peer(answersTwo(seen, 0x1234, 0xBEEF));
     ASSERT_EQ(init_comm(address(mbap(), peer.port()).c_str(), 19200, 2), 0);
     uint16_t regs[2] = {};
     ASSERT_EQ(readTwo(regs), 0);
@@ -223,11 +229,7 @@ TEST_P(NetworkPort, IPv6Loopback) {
 // The raw exchange carries an RTU frame both ways, whatever travels between.
 TEST_P(NetworkPort, RawExchangeSpeaksRtuFrames) {
     Bytes seen;
-    TcpPeer peer([&](TcpPeer& p, int conn) {
-        seen = p.request(conn);
-        p.send(conn, replyTo(mbap(), seen, 1, twoRegisters(0x0A0B, 0x0C0D)));
-        p.stayQuiet(conn);
-    });
+    TcpPeer peer(answersTwo(seen, 0x0A0B, 0x0C0D));
     ASSERT_EQ(init_comm(address(mbap(), peer.port()).c_str(), 9600, 0), 0);
     const Bytes request = withCrc({1, 3, 0, 10, 0, 2});
     uint8_t response[256] = {};

@@ -1,49 +1,29 @@
 // The program's link pieces with the real libvornlink.so against qmt584-sim on
 // a pseudo-terminal: opening the port, the status line, register reads, and
 // the automatic search finding a module at settings nobody told the program.
-#include "DialogDriver.h"
+#include "Controls.h"
 #include "FakeUi.h"
+#include "SimulatorFixture.h"
 #include "link/Errors.h"
 #include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/PortStatus.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
-#include "link/Settings.h"
-#include "testing/SimProcess.h"
-
-#include <QTemporaryDir>
+#include "link/TParCOM.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using qmt::test::Controls;
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public qmt::test::OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
+        OnSimulator::SetUp();
         qmt::setSettingsFilePath(dir.filePath(QStringLiteral("QMT584_View.ini")));
     }
-    void TearDown() override {
-        qmt::setSettingsFilePath(QString());
-        qmt::PortSettings = {};
-    }
-    QString start(const std::vector<std::string>& args) {
-        const std::string link = sim.start(args);
-        EXPECT_FALSE(link.empty()) << sim.error();
-        return QString::fromStdString(link);
-    }
-
-    QTemporaryDir dir;
-    FakePrompts prompts;
-    qmt::sim::SimProcess sim;
 };
 
 TEST_F(EndToEnd, OpenPortReadsTheModuleAndTheStatusLineFollows) {
@@ -81,11 +61,11 @@ TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
     // The program still believes in its defaults.
     qmt::PortSettings = {link, 19200, 2, 1};
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
-    ui.choose("cbType", QStringLiteral("QMT-584"));
-    ui.choose("cbSerNumAlpha", QStringLiteral("C"));
-    ui.type("edNumber", QStringLiteral("15"));
+    ui.fill({{"cbType", QStringLiteral("QMT-584")},
+             {"cbSerNumAlpha", QStringLiteral("C")},
+             {"edNumber", QStringLiteral("15")}});
     // The real library searches one combination per call, and the status bar
     // names each: 9600 baud without parity is the 16th.
     ASSERT_NE(qmt::library().EnumParametersAt, nullptr);

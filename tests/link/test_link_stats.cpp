@@ -1,7 +1,7 @@
 // Link statistics: what each status counts as, the register access layer's
 // attempts, zeroing at a port's opening and by the button, and the window.
 // Network ports in the port dialog: speed, parity and the search give way.
-#include "DialogDriver.h"
+#include "Controls.h"
 #include "FakeModule.h"
 #include "FakeUi.h"
 #include "TextFit.h"
@@ -11,6 +11,7 @@
 #include "link/RegisterAccess.h"
 #include "link/Settings.h"
 #include "link/TLinkStats.h"
+#include "link/TParCOM.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,10 +24,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using qmt::test::Controls;
 using qmt::test::FakeClock;
 using qmt::test::FakeModule;
 using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
 
 class LinkStats : public ::testing::Test {
 protected:
@@ -155,7 +156,7 @@ protected:
 
 TEST_F(NetworkPortDialog, LineControlsGiveWayToTheGateway) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     const char* lineControls[] = {"cbSpeed", "cbParity"};
     for (const char* address : {"tcp://127.0.0.1:502", "rtu+tcp://[::1]:4001"}) {
         SCOPED_TRACE(address);
@@ -182,7 +183,7 @@ TEST_F(NetworkPortDialog, LineControlsGiveWayToTheGateway) {
 TEST_F(NetworkPortDialog, ANetworkAddressIsOpenedAndKeptAsThePortName) {
     qmt::PortSettings.portName = QStringLiteral("tcp://127.0.0.1:1502");
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     // Shown as stored, the line controls already off, the list still rebuilt.
     EXPECT_FALSE(ui.combo("cbSpeed")->isEnabled());
     dialog.cbPortDropDown();

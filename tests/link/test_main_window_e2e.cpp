@@ -1,38 +1,31 @@
 // The main window's port status with the real library and the simulator: at
 // start from the settings file, and after the port dialog of "Настройки...".
-#include "DialogDriver.h"
+#include "Controls.h"
 #include "FakeUi.h"
+#include "SimulatorFixture.h"
 #include "config/TPidConf.h"
-#include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/PortStatus.h"
 #include "link/Settings.h"
-#include "testing/SimProcess.h"
+#include "link/TParCOM.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using qmt::test::Controls;
 
-class MainWindowPort : public ::testing::Test {
+class MainWindowPort : public qmt::test::OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
+        OnSimulator::SetUp();
         iniPath = dir.filePath(QStringLiteral("QMT584_View.ini"));
     }
-    void TearDown() override { qmt::PortSettings = {}; }
 
     void writeSettings(const QString& port, int baud, int parity) {
         QFile f(iniPath);
@@ -52,15 +45,11 @@ protected:
         return glyph && glyph->pixmap().toImage() == qmt::PortStatusImage(lamp).toImage();
     }
 
-    QTemporaryDir dir;
     QString iniPath;
-    FakePrompts prompts;
-    qmt::sim::SimProcess sim;
 };
 
 TEST_F(MainWindowPort, StartsWithThePortOfTheSettingsFileOpen) {
-    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    ASSERT_FALSE(startEven().isEmpty());
     writeSettings(link, 19200, 2);
     TPidConf window(nullptr, iniPath);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
@@ -78,25 +67,21 @@ TEST_F(MainWindowPort, StartsWithAMissingPortShownClosed) {
 }
 
 TEST_F(MainWindowPort, PortSettingsCommandReopensAndUpdatesTheStatus) {
-    const QString link = QString::fromStdString(sim.start({"--baud", "9600", "--parity", "none"}));
-    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    ASSERT_FALSE(start({"--baud", "9600", "--parity", "none"}).isEmpty());
     writeSettings(QStringLiteral("/dev/ttyQMT-missing"), 19200, 2);
     qmt::setSettingsFilePath(iniPath); // where OK writes
     TPidConf window(nullptr, iniPath);
     prompts.shown.clear();
 
-    prompts.modalScripts.push_back([&](QDialog* shown) {
-        auto* dialog = qobject_cast<TParCOM*>(shown);
-        EXPECT_NE(dialog, nullptr);
-        if (!dialog) return int(QDialog::Rejected);
-        ParComDriver ui{*dialog};
-        dialog->show();
+    prompts.modalScripts.push_back(qmt::test::answer<TParCOM>([&](TParCOM& dialog) {
+        Controls ui{dialog};
+        dialog.show();
         ui.type("cbPort", link);
         ui.choose("cbSpeed", QStringLiteral("9600"));
         ui.choose("cbParity", QStringLiteral("None"));
         ui.click("btOk");
-        return dialog->result();
-    });
+        return dialog.result();
+    }));
     QAction* command = qmt::test::control<QAction>(&window, "miPortPar");
     ASSERT_NE(command, nullptr);
     command->trigger();
@@ -115,25 +100,21 @@ TEST_F(MainWindowPort, PortSettingsCommandReopensAndUpdatesTheStatus) {
 // A port that cannot be opened at OK, then "Отмена": the library had closed the
 // old port already, so the window opens it again and shows what became of it.
 TEST_F(MainWindowPort, CancelAfterAFailedOkReopensTheLastGoodPort) {
-    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-    ASSERT_FALSE(link.isEmpty()) << sim.error();
+    ASSERT_FALSE(startEven().isEmpty());
     writeSettings(link, 19200, 2);
     TPidConf window(nullptr, iniPath);
     QAction* portCommand = qmt::test::control<QAction>(&window, "miPortPar");
     QAction* readCounter = qmt::test::control<QAction>(&window, "miReadResCount");
     ASSERT_TRUE(portCommand && readCounter);
-    auto failThenCancel = [&](QDialog* shown) {
-        auto* dialog = qobject_cast<TParCOM*>(shown);
-        EXPECT_NE(dialog, nullptr);
-        if (!dialog) return int(QDialog::Rejected);
-        ParComDriver ui{*dialog};
-        dialog->show();
+    auto failThenCancel = qmt::test::answer<TParCOM>([&](TParCOM& dialog) {
+        Controls ui{dialog};
+        dialog.show();
         ui.type("cbPort", QStringLiteral("/dev/ttyQMT-missing"));
         ui.click("btOk");
-        EXPECT_TRUE(dialog->isVisible()); // a failed OK keeps the dialog open
+        EXPECT_TRUE(dialog.isVisible()); // a failed OK keeps the dialog open
         ui.click("btCancel");
-        return dialog->result();
-    };
+        return dialog.result();
+    });
 
     struct Case {
         const char* what;

@@ -1,10 +1,12 @@
 // The port settings dialog: what it shows, the address field, OK, defaults
 // and Cancel, and the port list.
-#include "DialogDriver.h"
+#include "Controls.h"
 #include "FakeModule.h"
 #include "FakeUi.h"
+#include "LinkSettings.h"
 #include "link/PortSettings.h"
 #include "link/Settings.h"
+#include "link/TParCOM.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,22 +18,11 @@
 
 namespace {
 
-using qmt::test::FakeModule;
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using namespace qmt::test;
 
 class PortDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        iniPath = dir.filePath(QStringLiteral("QMT584_View.ini"));
-        qmt::setSettingsFilePath(iniPath);
-        qmt::PortSettings = {QStringLiteral("/dev/ttyUSB0"), 57600, 1, 17};
-    }
-    void TearDown() override {
-        qmt::setSettingsFilePath(QString());
-        qmt::PortSettings = {};
-    }
+    void SetUp() override { ASSERT_TRUE(settings.dir.isValid()); }
     bool settingsUnchanged() const {
         const qmt::TPortSettings& s = qmt::PortSettings;
         return s.portName == QLatin1String("/dev/ttyUSB0") && s.baud == 57600 && s.parity == 1 &&
@@ -42,15 +33,15 @@ protected:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    QTemporaryDir dir;
-    QString iniPath;
+    qmt::test::ScratchSettings settings{{QStringLiteral("/dev/ttyUSB0"), 57600, 1, 17}};
+    const QString iniPath = settings.path;
     FakeModule module;
     FakePrompts prompts;
 };
 
 TEST_F(PortDialog, ShowsPortSettingsWithTheDesignedControls) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     EXPECT_EQ(dialog.objectName(), QStringLiteral("ParCOM"));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Параметры порта"));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -96,14 +87,14 @@ TEST_F(PortDialog, RatesAndParitiesOutsideTheListsSelectNothing) {
     qmt::PortSettings.baud = 14400;
     qmt::PortSettings.parity = 7;
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     EXPECT_EQ(ui.combo("cbSpeed")->currentIndex(), -1);
     EXPECT_EQ(ui.combo("cbParity")->currentIndex(), -1);
 }
 
 TEST_F(PortDialog, AddressFieldTakesDigitsAndControlKeysOnly) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     QLineEdit* address = ui.edit("edAddress");
     ui.type("edAddress", QStringLiteral("1a -2.x"));
     EXPECT_EQ(address->text(), QStringLiteral("12"));
@@ -133,12 +124,12 @@ TEST_F(PortDialog, OkOpensThePortStoresTheSettingsAndWritesTheFile) {
     seed.close();
 
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
-    ui.type("cbPort", QStringLiteral("/dev/ttyACM3"));
-    ui.choose("cbSpeed", QStringLiteral("9600"));
-    ui.choose("cbParity", QStringLiteral("None"));
-    ui.type("edAddress", QStringLiteral("247"));
+    ui.fill({{"cbPort", QStringLiteral("/dev/ttyACM3")},
+             {"cbSpeed", QStringLiteral("9600")},
+             {"cbParity", QStringLiteral("None")},
+             {"edAddress", QStringLiteral("247")}});
     ui.click("btOk");
 
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
@@ -161,7 +152,7 @@ TEST_F(PortDialog, OkOpensThePortStoresTheSettingsAndWritesTheFile) {
 TEST_F(PortDialog, OkThatCannotOpenThePortKeepsEverything) {
     module.initCommResult = 11;
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
     ui.type("cbPort", QStringLiteral("/dev/ttyUSB7"));
     EXPECT_FALSE(dialog.portDisturbed());
@@ -178,9 +169,9 @@ TEST_F(PortDialog, OkThatCannotOpenThePortKeepsEverything) {
 
 TEST_F(PortDialog, OkWhoseFileCannotBeWrittenStillAppliesTheOpenedSettings) {
     // A folder where the file should be: the save fails, the port is open anyway.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("QMT584_View.ini")));
+    ASSERT_TRUE(QDir(settings.dir.path()).mkdir(QStringLiteral("QMT584_View.ini")));
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
     ui.type("cbPort", QStringLiteral("/dev/ttyACM3"));
     ui.choose("cbSpeed", QStringLiteral("9600"));
@@ -197,7 +188,7 @@ TEST_F(PortDialog, OkWhoseFileCannotBeWrittenStillAppliesTheOpenedSettings) {
 
 TEST_F(PortDialog, PortFieldShowsALongPathWholeOnHover) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
     const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_USB_RS485-if00-port0");
     ui.type("cbPort", path);
@@ -220,7 +211,7 @@ TEST_F(PortDialog, OkRefusesAMissingSpeedOrABadAddressBeforeTouchingThePort) {
         SCOPED_TRACE(c.address);
         prompts.shown.clear();
         TParCOM dialog;
-        ParComDriver ui{dialog};
+        Controls ui{dialog};
         dialog.show();
         ui.combo("cbSpeed")->setCurrentIndex(c.speedIndex);
         ui.edit("edAddress")->setText(QString::fromUtf8(c.address));
@@ -238,7 +229,7 @@ TEST_F(PortDialog, OkRefusesAMissingSpeedOrABadAddressBeforeTouchingThePort) {
 
 TEST_F(PortDialog, DefaultsThenCancelChangeNothing) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
     ui.click("btDefault");
     EXPECT_EQ(ui.combo("cbPort")->currentText(), QStringLiteral("/dev/ttyS0"));
@@ -256,7 +247,7 @@ TEST_F(PortDialog, DefaultsThenCancelChangeNothing) {
 
 TEST_F(PortDialog, DroppingDownListsTheSystemPortsSortedAndKeepsTheTypedName) {
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
     dialog.show();
     QComboBox* port = ui.combo("cbPort");
     ASSERT_EQ(port->count(), 1);

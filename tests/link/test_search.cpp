@@ -1,13 +1,15 @@
 // The automatic search of the port dialog: what it asks the library for, the
 // wait window, what it selects, and every message.
-#include "DialogDriver.h"
+#include "Controls.h"
 #include "FakeModule.h"
 #include "FakeUi.h"
+#include "LinkSettings.h"
 #include "link/Forms.h"
 #include "link/Library.h"
 #include "link/ModuleSearch.h"
 #include "link/PortSettings.h"
 #include "link/Settings.h"
+#include "link/TParCOM.h"
 #include "link/TfMess.h"
 
 #include <QFile>
@@ -18,22 +20,14 @@
 
 namespace {
 
-using qmt::test::FakeModule;
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using namespace qmt::test;
 
 class Search : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        qmt::setSettingsFilePath(dir.filePath(QStringLiteral("QMT584_View.ini")));
-        qmt::PortSettings = {QStringLiteral("/dev/ttyUSB0"), 19200, 2, 3};
+        ASSERT_TRUE(settings.dir.isValid());
         dialog.show();
         ui.type("cbPort", QStringLiteral("/dev/ttyUSB1"));
-    }
-    void TearDown() override {
-        qmt::setSettingsFilePath(QString());
-        qmt::PortSettings = {};
     }
     // A complete identification: letter, number and version.
     void identify(const char* letter, const char* number, const char* type) {
@@ -42,11 +36,11 @@ protected:
         ui.choose("cbType", QString::fromLatin1(type));
     }
 
-    QTemporaryDir dir;
+    qmt::test::ScratchSettings settings{{QStringLiteral("/dev/ttyUSB0"), 19200, 2, 3}};
     FakeModule module;
     FakePrompts prompts;
     TParCOM dialog;
-    ParComDriver ui{dialog};
+    Controls ui{dialog};
 };
 
 TEST_F(Search, IncompleteIdentificationIsRefusedBeforeAnySearch) {

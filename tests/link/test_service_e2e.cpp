@@ -2,21 +2,17 @@
 // with the real library against the simulator: all three go out at the old
 // settings, the module takes them at its restart, and the program reaches it
 // again once the port dialog has the new ones.
-#include "DialogDriver.h"
-#include "FakeUi.h"
-#include "LinkSettings.h"
+#include "Controls.h"
 #include "SimulatorFixture.h"
 #include "config/TPidConf.h"
 #include "dialogs/TModPars.h"
-#include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/Settings.h"
-#include "testing/SimProcess.h"
+#include "link/TParCOM.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -25,8 +21,7 @@
 namespace {
 
 using qmt::test::control;
-using qmt::test::FakePrompts;
-using qmt::test::ParComDriver;
+using qmt::test::Controls;
 
 class ServiceSettingsOnSimulator : public qmt::test::OnSimulator<> {
 protected:
@@ -44,30 +39,26 @@ protected:
 };
 
 TEST_F(ServiceSettingsOnSimulator, NewAddressAndSpeedReachedAfterRestartAndPortChange) {
-    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-    ASSERT_FALSE(link.isEmpty()) << sim.error();
-    const QString ini = qmt::test::writeLinkSettings(dir, link, 19200);
+    ASSERT_FALSE(startEven().isEmpty());
+    const QString ini = settingsFile();
     ASSERT_FALSE(ini.isEmpty());
     qmt::setSettingsFilePath(ini); // where the port dialog's OK writes
     TPidConf window(nullptr, ini);
 
     // Read, change address, speed and parity, write; the password is refused,
     // so only the line settings are written.
-    run(window, "miComServPar", [](QDialog* shown) {
-        auto* dialog = qobject_cast<TModPars*>(shown);
-        EXPECT_NE(dialog, nullptr);
-        if (!dialog) return int(QDialog::Rejected);
-        dialog->show();
-        QTest::mouseClick(dialog->btRead, Qt::LeftButton);
-        EXPECT_EQ(dialog->edAdress->text(), QStringLiteral("1"));
-        EXPECT_EQ(dialog->cbSpeed->currentText(), QStringLiteral("19200"));
-        EXPECT_EQ(dialog->cbParity->currentText(), QStringLiteral("Even"));
-        dialog->edAdress->setText(QStringLiteral("7"));
-        dialog->cbSpeed->setCurrentIndex(dialog->cbSpeed->findText(QStringLiteral("9600")));
-        dialog->cbParity->setCurrentIndex(dialog->cbParity->findText(QStringLiteral("None")));
-        QTest::mouseClick(dialog->btWrite, Qt::LeftButton);
-        return int(QDialog::Rejected);
-    });
+    run(window, "miComServPar", qmt::test::answer<TModPars>([](TModPars& dialog) {
+            dialog.show();
+            QTest::mouseClick(dialog.btRead, Qt::LeftButton);
+            EXPECT_EQ(dialog.edAdress->text(), QStringLiteral("1"));
+            EXPECT_EQ(dialog.cbSpeed->currentText(), QStringLiteral("19200"));
+            EXPECT_EQ(dialog.cbParity->currentText(), QStringLiteral("Even"));
+            dialog.edAdress->setText(QStringLiteral("7"));
+            dialog.cbSpeed->setCurrentIndex(dialog.cbSpeed->findText(QStringLiteral("9600")));
+            dialog.cbParity->setCurrentIndex(dialog.cbParity->findText(QStringLiteral("None")));
+            QTest::mouseClick(dialog.btWrite, Qt::LeftButton);
+            return int(QDialog::Rejected);
+        }));
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     EXPECT_EQ(sim.registerValue(257), 7);
     EXPECT_EQ(sim.registerValue(258), 96);
@@ -81,18 +72,15 @@ TEST_F(ServiceSettingsOnSimulator, NewAddressAndSpeedReachedAfterRestartAndPortC
     run(window, "miReadResCount", nullptr);
     EXPECT_EQ(prompts.lastText(), QStringLiteral("Нет ответа!"));
 
-    run(window, "miPortPar", [&](QDialog* shown) {
-        auto* dialog = qobject_cast<TParCOM*>(shown);
-        EXPECT_NE(dialog, nullptr);
-        if (!dialog) return int(QDialog::Rejected);
-        ParComDriver ui{*dialog};
-        dialog->show();
-        ui.choose("cbSpeed", QStringLiteral("9600"));
-        ui.choose("cbParity", QStringLiteral("None"));
-        ui.type("edAddress", QStringLiteral("7"));
-        ui.click("btOk");
-        return dialog->result();
-    });
+    run(window, "miPortPar", qmt::test::answer<TParCOM>([&](TParCOM& dialog) {
+            Controls ui{dialog};
+            dialog.show();
+            ui.fill({{"cbSpeed", QStringLiteral("9600")},
+                     {"cbParity", QStringLiteral("None")},
+                     {"edAddress", QStringLiteral("7")}});
+            ui.click("btOk");
+            return dialog.result();
+        }));
     EXPECT_EQ(statusText(window), QStringLiteral("Открыт: ") + link + "  9600 бод   None");
     EXPECT_EQ(qmt::PortSettings.address, 7);
     prompts.shown.clear();

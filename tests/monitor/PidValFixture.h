@@ -3,8 +3,8 @@
 // clock, the configuration model as the program has it at start, and a folder
 // for log files and test viewers.
 
-#include "FakeModule.h"
-#include "FakeUi.h"
+#include "Controls.h"
+#include "FakeModuleFixture.h"
 
 #include "common/CheckBox.h"
 #include "common/RadioGroup.h"
@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,7 +30,7 @@
 
 namespace qmt::test {
 
-class PidValTest : public ::testing::Test {
+class PidValTest : public OnFakeModule<> {
 protected:
     void SetUp() override {
         Config = ModuleConfig{};
@@ -48,29 +47,10 @@ protected:
             module.setReg(static_cast<uint16_t>(1040 + 8 * (p - 1) + k), words[k]);
     }
 
-    // (function:address:count) of every request, in order.
-    std::vector<std::string> requests() const {
-        std::vector<std::string> out;
-        for (const Request& r : module.log)
-            out.push_back(std::to_string(r.function) + ":" + std::to_string(r.address) + ":" +
-                          std::to_string(r.count));
-        return out;
-    }
-
-    template <class W> W* find(const char* name) const {
-        auto* w = window->findChild<W*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-
-    void clickButton(QPushButton* b) const { QTest::mouseClick(b, Qt::LeftButton); }
-
+    template <class W> W* find(const char* name) const { return control<W>(window.get(), name); }
+    void clickButton(QPushButton* b) const { click(b); }
     // As the user does it: a mouse click on a radio item's indicator.
-    void clickItem(RadioGroup* g, int item) const {
-        QRadioButton* b = g->button(item);
-        ASSERT_NE(b, nullptr);
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
-    }
+    void clickItem(RadioGroup* g, int item) const { choose(g, item); }
 
     // A mouse click on a grid cell (column first).
     static void clickCell(MonitorGrid* grid, int col, int row,
@@ -121,9 +101,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    FakePrompts prompts;
-    FakeClock clock;
-    FakeModule module;
     std::unique_ptr<TPidVal> window;
 };
 

@@ -1,16 +1,14 @@
 // The values window with the real library and the simulator: live values
 // change under periodic update, a regulator reset reaches the module, and an
 // unplugged module stops periodic update with one message.
-#include "FakeUi.h"
+#include "SimulatorFixture.h"
 
 #include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
-#include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "monitor/MonitorGrid.h"
 #include "monitor/TPidVal.h"
-#include "testing/SimProcess.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,27 +22,19 @@
 
 namespace {
 
-using qmt::test::FakePrompts;
-
-class PidValOnSimulator : public ::testing::Test {
+class PidValOnSimulator : public qmt::test::OnSimulator<> {
 protected:
-    static void SetUpTestSuite() {
-        FakePrompts quiet;
-        ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    }
     void SetUp() override {
+        OnSimulator::SetUp();
         qmt::Config = {};
         qmt::ResetConfig();
-        link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-        ASSERT_FALSE(link.isEmpty()) << sim.error();
-        qmt::PortSettings = {link, 19200, 2, 1};
-        ASSERT_TRUE(qmt::OpenPort(link, 19200, 2));
+        ASSERT_FALSE(startEven().isEmpty());
+        ASSERT_TRUE(openEven());
         window = std::make_unique<TPidVal>();
     }
     void TearDown() override {
         window.reset();
-        sim.stop();
-        qmt::PortSettings = {};
+        OnSimulator::TearDown();
     }
 
     // Every value cell of the window as one text.
@@ -64,9 +54,6 @@ protected:
         window->chbUpdate->userClick();
     }
 
-    FakePrompts prompts;
-    qmt::sim::SimProcess sim;
-    QString link;
     std::unique_ptr<TPidVal> window;
 };
 

@@ -1,19 +1,17 @@
 // The values window with the real library against the simulator: periodic
 // update at 200 ms with the log and the hand-off on for 20 s. Every read cycle
 // gives one log line and the viewer the same values.
-#include "FakeUi.h"
 #include "PeerDir.h"
+#include "SimulatorFixture.h"
 
 #include "common/CheckBox.h"
 #include "common/Cp1251.h"
 #include "config/ModuleConfig.h"
-#include "link/Library.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "monitor/TPidVal.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/TrendHandOff.h"
-#include "testing/SimProcess.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -29,18 +27,14 @@ namespace {
 using qmt::test::PeerDir;
 using qmt::test::u32At;
 
-TEST(PidValOnSimulator, LogAndViewerGetEveryCycle) {
-    qmt::test::FakePrompts prompts;
-    ASSERT_TRUE(qmt::BindLibrary(VORNLINK_FILE));
-    qmt::sim::SimProcess sim;
-    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
-    ASSERT_FALSE(link.isEmpty()) << sim.error();
+using PidValOnSimulator = qmt::test::OnSimulator<>;
+
+TEST_F(PidValOnSimulator, LogAndViewerGetEveryCycle) {
+    ASSERT_FALSE(startEven().isEmpty());
     qmt::Config = {};
-    qmt::PortSettings = {};
     ASSERT_TRUE(qmt::OpenPort(link, 19200, 2));
 
     PeerDir peers;
-    QTemporaryDir dir;
     const QString log = dir.filePath("night.log");
     auto window = std::make_unique<TPidVal>();
     qmt::TrendHandOff& handOff = TrendOf(*window);
@@ -103,7 +97,6 @@ TEST(PidValOnSimulator, LogAndViewerGetEveryCycle) {
         }
     }
     window.reset();
-    qmt::PortSettings = {};
 }
 
 } // namespace

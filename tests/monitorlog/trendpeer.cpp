@@ -20,10 +20,10 @@ namespace {
 
 int logFd = -1;
 
-bool readAll(void* data, size_t size) {
-    char* p = static_cast<char*>(data);
+// read or write until every byte has gone, through interruptions.
+template <class Byte, class Io> bool whole(Io io, int fd, Byte* p, size_t size) {
     while (size > 0) {
-        const ssize_t n = read(STDIN_FILENO, p, size);
+        const ssize_t n = io(fd, p, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -32,16 +32,12 @@ bool readAll(void* data, size_t size) {
     return true;
 }
 
+bool readAll(void* data, size_t size) {
+    return whole(::read, STDIN_FILENO, static_cast<char*>(data), size);
+}
+
 bool writeAll(const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(STDOUT_FILENO, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return whole(::write, STDOUT_FILENO, static_cast<const char*>(data), size);
 }
 
 void putU32(unsigned char* p, uint32_t v) {

@@ -41,6 +41,14 @@ std::vector<std::string> FakeModule::writes() const {
     return out;
 }
 
+std::vector<std::string> FakeModule::requests() const {
+    std::vector<std::string> out;
+    for (const Request& r : log)
+        out.push_back(std::to_string(r.function) + ":" + std::to_string(r.address) + ":" +
+                      std::to_string(r.count));
+    return out;
+}
+
 void FakeModule::failNext(int32_t status, int times) {
     for (int i = 0; i < times; ++i)
         scriptedFailures_.push_back(status);

@@ -49,6 +49,8 @@ public:
     void clearLog() { log.clear(); }
     // Only the write requests (function 16), as "address=value" texts; handy in assertions.
     std::vector<std::string> writes() const;
+    // Every request as "function:address:count", in order.
+    std::vector<std::string> requests() const;
 
     // Failure scripting. A call that fails returns the status without reaching the module.
     void failNext(int32_t status, int times = 1);

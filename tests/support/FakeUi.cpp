@@ -18,20 +18,26 @@ QMessageBox::StandardButton FakePrompts::message(const MessageBoxRequest& reques
     return QMessageBox::Ok;
 }
 
+namespace {
+
+// The next scripted file name; none left is a cancelled dialog.
+QString next(std::deque<QString>& answers) {
+    if (answers.empty()) return {};
+    QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 QString FakePrompts::openFileName(const FileDialogRequest& request) {
     openRequests.push_back(request);
-    if (openAnswers.empty()) return {};
-    QString answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return next(openAnswers);
 }
 
 QString FakePrompts::saveFileName(const FileDialogRequest& request) {
     saveRequests.push_back(request);
-    if (saveAnswers.empty()) return {};
-    QString answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return next(saveAnswers);
 }
 
 int FakePrompts::execModal(QDialog* dialog) {

@@ -1,6 +1,9 @@
 #pragma once
 // The settings file beside a test's program: the port on a simulator's link,
-// even parity, station 1.
+// even parity, station 1; or a folder of its own where the program keeps it.
+
+#include "link/PortSettings.h"
+#include "link/Settings.h"
 
 #include <QFile>
 #include <QString>
@@ -20,5 +23,23 @@ inline QString writeLinkSettings(const QTemporaryDir& dir, const QString& link, 
             .toUtf8();
     return f.write(text) == text.size() ? ini : QString();
 }
+
+// The program's settings file in a fresh folder for one test, with the port
+// settings given; both are put back when it goes.
+struct ScratchSettings {
+    explicit ScratchSettings(const TPortSettings& port) {
+        setSettingsFilePath(path);
+        PortSettings = port;
+    }
+    ~ScratchSettings() {
+        setSettingsFilePath(QString());
+        PortSettings = {};
+    }
+    ScratchSettings(const ScratchSettings&) = delete;
+    ScratchSettings& operator=(const ScratchSettings&) = delete;
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("QMT584_View.ini"));
+};
 
 } // namespace qmt::test
