@@ -16,7 +16,7 @@
 
 #include <optional>
 
-TInParam::TInParam(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
+TInParam::TInParam(QWidget* parent) : qmt::ItemDialog(parent, qmt::form::Closable) {
     using namespace qmt::form;
     setUp(this, "InParam", QStringLiteral("Параметры входа 1"), {211, 104});
 

@@ -64,6 +64,13 @@ constexpr int ConversionOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 
 constexpr int WriteWaitMs = 100;
 
+// Offsets of the fields the dialog treats apart: the sampling period ("ed6"),
+// whose leaving checks the maximum ("ed7"), and the forced output ("edXfo"),
+// in the control group and not written by Enter.
+constexpr int SamplePeriodField = qmt::reg::pid::Ts - qmt::reg::pid::XsDef;
+constexpr int MaximumField = qmt::reg::pid::Ymax - qmt::reg::pid::XsDef;
+constexpr int ForcedOutputField = qmt::reg::pid::XfoDef - qmt::reg::pid::XsDef;
+
 uint16_t firstRegister(int n) {
     return qmt::reg::PidWord(n, qmt::reg::pid::XsDef);
 }
@@ -106,7 +113,7 @@ uint16_t takeValue(Conv conv, const QString& text) {
 
 } // namespace
 
-TPidParam::TPidParam(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
+TPidParam::TPidParam(QWidget* parent) : qmt::ItemDialog(parent, qmt::form::Closable) {
     using namespace qmt::form;
     setUp(this, "PidParam", QStringLiteral("Параметры - ПИД1"), {548, 373});
 
@@ -125,20 +132,20 @@ TPidParam::TPidParam(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
         row.edit->installEventFilter(this);
         fields_[offset] = row.edit;
     }
-    ed6 = fields_[5];
-    ed7 = fields_[6];
 
-    gbPIDCon = group(this, "gbPIDCon", QStringLiteral("Регистр управления"), {292, 8, 248, 182});
+    QGroupBox* gbPIDCon =
+        group(this, "gbPIDCon", QStringLiteral("Регистр управления"), {292, 8, 248, 182});
     rgType = radioGroup(gbPIDCon, "rgType", QStringLiteral("Тип регулятора"), {8, 20, 232, 62},
                         {QStringLiteral("Прямой"), QStringLiteral("Реверсивный")});
     rgType->setItemIndex(0);
     chbXfo = new qmt::CheckBox(QStringLiteral("Принудительная установка выхода"), gbPIDCon);
     chbXfo->setObjectName(QStringLiteral("chbXfo"));
     chbXfo->setGeometry(8, 90, 236, 20);
-    edXfo = labelledEdit(gbPIDCon, QStringLiteral("lbXfo"), QString::fromUtf8(Params[10].label),
-                         {26, 118, 136, 22}, QStringLiteral("edXfo"), {166, 118, 60, 22})
-                .edit;
-    fields_[10] = edXfo;
+    QLineEdit* edXfo = labelledEdit(gbPIDCon, QStringLiteral("lbXfo"),
+                                    QString::fromUtf8(Params[ForcedOutputField].label),
+                                    {26, 118, 136, 22}, QStringLiteral("edXfo"), {166, 118, 60, 22})
+                           .edit;
+    fields_[ForcedOutputField] = edXfo;
     chbMz = new qmt::CheckBox(QStringLiteral("Реализация зоны нечувствительности "), gbPIDCon);
     chbMz->setObjectName(QStringLiteral("chbMz"));
     chbMz->setGeometry(8, 150, 236, 20);
@@ -167,12 +174,12 @@ TPidParam::TPidParam(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
 }
 
 bool TPidParam::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != edXfo && event->type() == QEvent::KeyPress) {
+    if (watched != fields_[ForcedOutputField] && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             qmt::guarded([this] { edKeyPress(QChar(13)); });
         }
-    } else if (watched == ed6 && event->type() == QEvent::FocusOut) {
+    } else if (watched == fields_[SamplePeriodField] && event->type() == QEvent::FocusOut) {
         // Leaving the field for another control of the dialog; not the window
         // losing focus to a message box or another program.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -217,6 +224,7 @@ uint16_t TPidParam::controlWord() const {
 void TPidParam::ed7Exit() {
     // Read as the conversion of the field reads it, so the floor holds for the
     // value written (a text like "0x1F" is 0 to both).
+    QLineEdit* ed7 = fields_[MaximumField];
     if (qmt::ParseInteger(ed7->text(), -32768, 32767) < 2) ed7->setText(QStringLiteral("2"));
 }
 

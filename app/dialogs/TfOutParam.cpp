@@ -57,7 +57,7 @@ uint16_t initialValue(const QString& text, bool current) {
 
 } // namespace
 
-TfOutParam::TfOutParam(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
+TfOutParam::TfOutParam(QWidget* parent) : qmt::ModelDialog(parent, qmt::form::Closable) {
     using namespace qmt::form;
     setUp(this, "fOutParam", QStringLiteral("Параметры выхода"), {ClientWidth, ClientHeight});
 
