@@ -14,10 +14,12 @@ class TCalibr1 : public QDialog {
 public:
     // Modal results. The dialog has no close box; Escape rejects it, which
     // counts as "Отмена".
-    static constexpr int ResultCancel = QDialog::Rejected;
-    static constexpr int ResultOk = QDialog::Accepted;
-    static constexpr int ResultAbort = 3; // "Финиш"
-    static constexpr int ResultRetry = 4; // "<< Назад"
+    enum Result : int {
+        ResultCancel = QDialog::Rejected,
+        ResultOk = QDialog::Accepted,
+        ResultAbort = 3, // "Финиш"
+        ResultRetry = 4, // "<< Назад"
+    };
 
     explicit TCalibr1(QWidget* parent = nullptr);
     ~TCalibr1() override;

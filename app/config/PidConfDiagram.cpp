@@ -7,6 +7,7 @@
 
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
+#include "link/ModeItems.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -151,7 +152,7 @@ void TPidConf::buildDiagram() {
     // At start every set-point switch stands at "Откл."; no handler is attached yet,
     // so nothing runs.
     for (qmt::RadioGroup* sw : swpid_)
-        sw->setItemIndex(5);
+        sw->setItemIndex(qmt::modes::SetpointOff);
 
     imInOut = image(d, "imInOut", {630, 155, 14, 10}, false, false);
     swout = radioGroup(d, "swout", {643, 107, 80, 89},

@@ -6,39 +6,36 @@
 
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
+#include "link/ModeItems.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 
 #include <QLabel>
 
+#include <optional>
+
 namespace {
 
 using namespace qmt;
 
-constexpr int ItemOff = 5; // "Откл." on every set-point switch
 constexpr int FirstItemOffset = 25;
 constexpr int SetpointPitch = 18;
 constexpr int OutputPitch = SetpointPitch - 1;
 
-// Source code of each item of the set-point switch of regulator n.
-constexpr int16_t ItemCodes[3][6] = {{reg::source::Modbus, reg::source::Pid2, reg::source::Pid3,
-                                      reg::source::Fb2, reg::source::Fb3, reg::source::None},
-                                     {reg::source::Modbus, reg::source::Pid1, reg::source::Pid3,
-                                      reg::source::Fb1, reg::source::Fb3, reg::source::None},
-                                     {reg::source::Modbus, reg::source::Pid1, reg::source::Pid2,
-                                      reg::source::Fb1, reg::source::Fb2, reg::source::None}};
+// The source code item i of the set-point switch of regulator n offers.
+uint16_t codeOfItem(int n, int item) {
+    return *modes::Setpoint[n].valueOf(item);
+}
 
 // The regulator whose input item 3 or 4 of switch n stands for.
 int inputOfItem(int n, int item) {
-    return ItemCodes[n][item] - reg::source::Fb1;
+    return static_cast<int16_t>(codeOfItem(n, item)) - reg::source::Fb1;
 }
 
 // The item of switch n that offers code, or -1 when it offers none.
 int itemOfCode(int n, int code) {
-    for (int i = 0; i < 6; ++i)
-        if (ItemCodes[n][i] == code) return i;
-    return -1;
+    return modes::Setpoint[n].itemOf(static_cast<uint16_t>(code));
 }
 
 uint16_t& inSw(int n) {
@@ -81,11 +78,11 @@ void TPidConf::swpidClick(int n) {
     }
 
     if (i <= 2) {
-        inSw(n) = static_cast<uint16_t>(ItemCodes[n][i]);
+        inSw(n) = codeOfItem(n, i);
     } else if (i <= 4) {
         // Taking input m as the set-point puts regulator m out of service.
         const int m = inputOfItem(n, i);
-        inSw(n) = static_cast<uint16_t>(ItemCodes[n][i]);
+        inSw(n) = codeOfItem(n, i);
         fbImage_[m]->hide();
         imInPid_[m]->hide();
         imFBOut_[m]->show();
@@ -95,7 +92,7 @@ void TPidConf::swpidClick(int n) {
         // Regulator m may hold n's own input: n takes it back as m goes out of service.
         if (swpid_[m]->itemIndex() == itemOfCode(m, reg::source::Fb1 + n)) releaseInput(n);
         swpid_[m]->setEnabled(false);
-        swpid_[m]->setItemIndex(ItemOff);
+        swpid_[m]->setItemIndex(modes::SetpointOff);
     } else {
         inSw(n) = static_cast<uint16_t>(reg::source::None);
         marker->hide();
@@ -108,7 +105,7 @@ void TPidConf::swpidClick(int n) {
 
 void TPidConf::swoutClick() {
     const int i = swout->itemIndex();
-    Config.SwOut = static_cast<uint16_t>(i < 0 ? reg::source::None : i);
+    Config.SwOut = modes::OutputSource.valueOf(i).value_or(uint16_t(reg::source::None));
     imInOut->move(imInOut->x(),
                   swout->y() + FirstItemOffset + OutputPitch * i - imInOut->width() / 2 + 3);
     imInOut->setVisible(i >= 0);
@@ -117,11 +114,10 @@ void TPidConf::swoutClick() {
 }
 
 void TPidConf::rgModeClick() {
-    const int i = rgMode->itemIndex();
-    if (i < 0) return;
-    const auto value = static_cast<uint16_t>(i + 1);
-    if (LinkUp) WriteProtectedRegister(reg::ModuleMode, value);
-    Config.io[io::ModuleMode] = value;
+    const std::optional<uint16_t> value = modes::Module.valueOf(rgMode->itemIndex());
+    if (!value) return;
+    if (LinkUp) WriteProtectedRegister(reg::ModuleMode, *value);
+    Config.io[io::ModuleMode] = *value;
 }
 
 void TPidConf::ShowConfig() {
@@ -133,15 +129,15 @@ void TPidConf::ShowConfig() {
             swpid_[n]->setItemIndex(item);
             continue;
         }
-        swpid_[n]->setItemIndex(ItemOff);
+        swpid_[n]->setItemIndex(modes::SetpointOff);
         inSw(n) = static_cast<uint16_t>(reg::source::None);
         showMessage(QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет некоррекное "
                                    "значение!")
                         .arg(n + 1),
                     QStringLiteral("Ошибка!"), MsgIcon::None, this);
     }
-    const int out = static_cast<int16_t>(Config.SwOut);
-    if (out >= 0 && out <= 3) {
+    const int out = modes::OutputSource.itemOf(Config.SwOut);
+    if (out >= 0) {
         swout->setItemIndex(out);
     } else {
         // Clearing the selection runs no handler; the marker must not point at nothing.

@@ -62,10 +62,19 @@ int runFresh(Dialog*& windowObject, QWidget* owner, AfterRun afterRun) {
     return result;
 }
 
-QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
+struct Command {
+    const char* name;
+    QString caption;
+    void (TPidConf::*run)();
+};
+
+// Menu commands in their order, each an action named as its command is.
+void addCommands(QMenu* menu, TPidConf* window, std::initializer_list<Command> commands) {
+    for (const Command& c : commands) {
+        QAction* action = menu->addAction(c.caption);
+        action->setObjectName(QLatin1String(c.name));
+        qmt::onTriggered(action, qmt::handler(window, c.run));
+    }
 }
 
 } // namespace
@@ -97,51 +106,46 @@ TPidConf::TPidConf(QWidget* parent, const QString& settingsPath) : QMainWindow(p
 }
 
 void TPidConf::buildMenu() {
-    using qmt::handler;
-    using qmt::onTriggered;
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
     bar->setNativeMenuBar(false);
 
     QMenu* file = bar->addMenu(QStringLiteral("Файл"));
     file->setObjectName(QStringLiteral("mmFile"));
-    onTriggered(addItem(file, "miFileNew", QStringLiteral("Новый")),
-                handler(this, &TPidConf::miFileNewClick));
-    onTriggered(addItem(file, "miFileOpen", QStringLiteral("Открыть...")),
-                handler(this, &TPidConf::miFileOpenClick));
-    onTriggered(addItem(file, "miFileSave", QStringLiteral("Сохранить")),
-                handler(this, &TPidConf::miFileSaveClick));
-    onTriggered(addItem(file, "miFileSaveAs", QStringLiteral("Сохранить как...")),
-                handler(this, &TPidConf::miFileSaveAsClick));
+    addCommands(
+        file, this,
+        {{"miFileNew", QStringLiteral("Новый"), &TPidConf::miFileNewClick},
+         {"miFileOpen", QStringLiteral("Открыть..."), &TPidConf::miFileOpenClick},
+         {"miFileSave", QStringLiteral("Сохранить"), &TPidConf::miFileSaveClick},
+         {"miFileSaveAs", QStringLiteral("Сохранить как..."), &TPidConf::miFileSaveAsClick}});
 
     QMenu* commands = bar->addMenu(QStringLiteral("Команды"));
     commands->setObjectName(QStringLiteral("mmCommands"));
-    onTriggered(addItem(commands, "miComServPar", QStringLiteral("Служебные настройки модуля...")),
-                handler(this, &TPidConf::miComServParClick));
-    onTriggered(addItem(commands, "miComCalib", QStringLiteral("Калибровка...")),
-                handler(this, &TPidConf::miComCalibClick));
-    onTriggered(addItem(commands, "miComModVar", QStringLiteral("Переменные модуля...")),
-                handler(this, &TPidConf::miComModVarClick));
-    onTriggered(addItem(commands, "miReadConf", QStringLiteral("Прочитать конфигурацию модуля")),
-                handler(this, &TPidConf::miReadConfClick));
-    onTriggered(addItem(commands, "miWriteConf", QStringLiteral("Записать конфигурацию ПИД")),
-                handler(this, &TPidConf::miWriteConfClick));
-    onTriggered(addItem(commands, "miReadResCount", QStringLiteral("Считать счетчик рестартов")),
-                handler(this, &TPidConf::miReadResCountClick));
-    onTriggered(addItem(commands, "miNullResCount", QStringLiteral("Обнулить счетчик рестартов")),
-                handler(this, &TPidConf::miNullResCountClick));
+    addCommands(
+        commands, this,
+        {{"miComServPar", QStringLiteral("Служебные настройки модуля..."),
+          &TPidConf::miComServParClick},
+         {"miComCalib", QStringLiteral("Калибровка..."), &TPidConf::miComCalibClick},
+         {"miComModVar", QStringLiteral("Переменные модуля..."), &TPidConf::miComModVarClick},
+         {"miReadConf", QStringLiteral("Прочитать конфигурацию модуля"),
+          &TPidConf::miReadConfClick},
+         {"miWriteConf", QStringLiteral("Записать конфигурацию ПИД"), &TPidConf::miWriteConfClick},
+         {"miReadResCount", QStringLiteral("Считать счетчик рестартов"),
+          &TPidConf::miReadResCountClick},
+         {"miNullResCount", QStringLiteral("Обнулить счетчик рестартов"),
+          &TPidConf::miNullResCountClick}});
 
     QMenu* port = bar->addMenu(QStringLiteral("Порт"));
     port->setObjectName(QStringLiteral("mmPort"));
-    onTriggered(addItem(port, "miPortPar", QStringLiteral("Настройки...")),
-                handler(this, &TPidConf::miPortParClick));
-    onTriggered(addItem(port, "miLinkStats", QStringLiteral("Статистика связи...")),
-                handler(this, &TPidConf::miLinkStatsClick));
+    addCommands(
+        port, this,
+        {{"miPortPar", QStringLiteral("Настройки..."), &TPidConf::miPortParClick},
+         {"miLinkStats", QStringLiteral("Статистика связи..."), &TPidConf::miLinkStatsClick}});
 
     // A top-level command without a submenu; the "!" is part of its caption.
     QAction* about = bar->addAction(QStringLiteral("!О программе"));
     about->setObjectName(QStringLiteral("mmAbout"));
-    onTriggered(about, handler(this, &TPidConf::mmAboutClick));
+    qmt::onTriggered(about, qmt::handler(this, &TPidConf::mmAboutClick));
 }
 
 void TPidConf::buildStatusBar() {
@@ -228,21 +232,13 @@ void TPidConf::miComModVarClick() {
 }
 
 void TPidConf::pidClick(qmt::ClickablePanel* sender) {
-    if (!PidParam) return;
-    PidParam->Tag = sender->Tag;
-    PidParam->LoadFromConfig();
-    qmt::prompts().execModal(PidParam);
+    qmt::OpenFromConfig(PidParam, sender->Tag);
 }
 
 void TPidConf::paFBClick(qmt::ClickablePanel* sender) {
-    if (!InParam) return;
-    InParam->Tag = sender->Tag;
-    InParam->LoadFromConfig();
-    qmt::prompts().execModal(InParam);
+    qmt::OpenFromConfig(InParam, sender->Tag);
 }
 
 void TPidConf::OutClick() {
-    if (!fOutParam) return;
-    fOutParam->LoadFromConfig();
-    qmt::prompts().execModal(fOutParam);
+    qmt::OpenFromConfig(fOutParam);
 }

@@ -3,59 +3,43 @@
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
 #include "config/ModuleConfig.h"
-#include "dialogs/FramedItems.h"
+#include "dialogs/DialogForm.h"
 #include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
+#include "link/ModeItems.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-TInParam::TInParam(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("InParam"));
-    setWindowTitle(QStringLiteral("Параметры входа 1"));
-    setFixedSize(211, 104);
+#include <optional>
 
-    auto* lbTime = new QLabel(QStringLiteral("Время интегрирования (мс)"), this);
-    lbTime->setObjectName(QStringLiteral("lbTime"));
-    lbTime->setGeometry(6, 6, 156, 22);
-    edTime = new QLineEdit(this);
-    edTime->setObjectName(QStringLiteral("edTime"));
-    edTime->setGeometry(163, 6, 44, 22);
-    lbTime->setBuddy(edTime);
+TInParam::TInParam(QWidget* parent) : qmt::ItemDialog(parent, qmt::form::Closable) {
+    using namespace qmt::form;
+    setUp(this, "InParam", QStringLiteral("Параметры входа 1"), {211, 104});
 
-    rgMode = new qmt::RadioGroup(this);
-    rgMode->setObjectName(QStringLiteral("rgMode"));
-    rgMode->setTitle(QStringLiteral("Режим"));
-    rgMode->setGeometry(6, 32, 124, 66);
-    rgMode->setItems({QStringLiteral("По току"), QStringLiteral("По напряжению")});
-    qmt::PlaceItemsInFrame(rgMode);
+    edTime =
+        labelledEdit(this, QStringLiteral("lbTime"), QStringLiteral("Время интегрирования (мс)"),
+                     {6, 6, 156, 22}, QStringLiteral("edTime"), {163, 6, 44, 22})
+            .edit;
+    rgMode = radioGroup(this, "rgMode", QStringLiteral("Режим"), {6, 32, 124, 66},
+                        {QStringLiteral("По току"), QStringLiteral("По напряжению")});
     rgMode->setItemIndex(1);
 
-    btSend = new QPushButton(QStringLiteral("Записать"), this);
-    btSend->setObjectName(QStringLiteral("btSend"));
-    btSend->setGeometry(137, 42, 70, 25);
-    btRead = new QPushButton(QStringLiteral("Считать"), this);
-    btRead->setObjectName(QStringLiteral("btRead"));
-    btRead->setGeometry(137, 73, 70, 25);
     // Nothing happens on Enter, as nothing is bound to it.
-    btSend->setAutoDefault(false);
-    btRead->setAutoDefault(false);
+    ButtonRow buttons(this, {137, 42, 70, 25}, {0, 31});
+    btSend = buttons.add("btSend", QStringLiteral("Записать"));
+    btRead = buttons.add("btRead", QStringLiteral("Считать"));
 
     qmt::onClicked(btSend, qmt::handler(this, &TInParam::btSendClick));
     qmt::onClicked(btRead, qmt::handler(this, &TInParam::btReadClick));
 }
 
 void TInParam::showMode(uint16_t mode) {
-    // 1 current, 2 voltage; any other code selects nothing.
-    rgMode->setItemIndex(mode == qmt::reg::ModeCurrent   ? 0
-                         : mode == qmt::reg::ModeVoltage ? 1
-                                                         : -1);
+    // Any code but current and voltage selects nothing.
+    rgMode->setItemIndex(qmt::modes::Signal.itemOf(mode));
 }
 
 void TInParam::LoadFromConfig() {
@@ -66,11 +50,11 @@ void TInParam::LoadFromConfig() {
 }
 
 void TInParam::btSendClick() {
-    const int item = rgMode->itemIndex();
-    if (item < 0) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
+    const std::optional<uint16_t> chosen = qmt::modes::Signal.valueOf(rgMode->itemIndex());
+    if (!chosen) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
     const int c = Tag;
     const uint16_t time = qmt::ParseRegisterValue(edTime->text(), 1);
-    const uint16_t mode = uint16_t(item + 1);
+    const uint16_t mode = *chosen;
     if (qmt::LinkUp) {
         qmt::WriteProtectedRegister(qmt::reg::InputIntegrationTime(c), time);
         qmt::WriteProtectedRegister(qmt::reg::InputMode(c), mode);

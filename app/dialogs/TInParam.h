@@ -1,7 +1,7 @@
 #pragma once
 // Parameters of one analog input: integration time and current or voltage mode.
 
-#include <QDialog>
+#include "dialogs/ModelDialog.h"
 
 #include <cstdint>
 
@@ -12,15 +12,13 @@ namespace qmt {
 class RadioGroup;
 }
 
-class TInParam : public QDialog {
+// Tag: the input channel.
+class TInParam : public qmt::ItemDialog {
     Q_OBJECT
 public:
     explicit TInParam(QWidget* parent = nullptr);
 
-    // Input channel index (0..2), set by the main window before LoadFromConfig.
-    int Tag = 0;
-    // Fills the fields from the configuration model before each showing.
-    void LoadFromConfig();
+    void LoadFromConfig() override;
 
     // Handlers.
     void btSendClick();

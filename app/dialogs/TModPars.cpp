@@ -1,6 +1,7 @@
 #include "dialogs/TModPars.h"
 
 #include "common/Ui.h"
+#include "dialogs/DialogForm.h"
 #include "dialogs/PackedDate.h"
 #include "dialogs/TPassword.h"
 #include "link/Errors.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -38,32 +38,19 @@ bool blank(const QString& text) {
     return text.trimmed().isEmpty();
 }
 
-QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(x, y, w, 24);
-    return l;
+// Captions, fields and combo boxes of the dialog are one row high.
+constexpr int RowHeight = 24;
+
+void label(const QString& text, const char* name, QWidget* parent, int x, int y, int w) {
+    qmt::form::label(parent, name, text, {x, y, w, RowHeight});
 }
 
 QLineEdit* edit(const char* name, QWidget* parent, int x, int y, int w) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setGeometry(x, y, w, 24);
-    return e;
+    return qmt::form::edit(parent, name, {x, y, w, RowHeight});
 }
 
 QComboBox* combo(const char* name, QWidget* parent, int x, int y, int w) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QLatin1String(name));
-    c->setGeometry(x, y, w, 24);
-    return c;
-}
-
-QPushButton* button(const QString& text, const char* name, QWidget* parent, int x) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(x, 252, 108, 26);
-    return b;
+    return qmt::form::combo(parent, name, {x, y, w, RowHeight});
 }
 
 // Shows a packed date, or raises the error when it is not a calendar date.
@@ -86,17 +73,13 @@ QString ModuleTypeName(uint16_t code) {
 
 } // namespace qmt
 
-TModPars::TModPars(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+TModPars::TModPars(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
     using qmt::handler;
-    setObjectName(QStringLiteral("ModPars"));
-    setWindowTitle(QStringLiteral("Служебные параметры модуля"));
-    setFixedSize(356, 288);
+    using namespace qmt::form;
+    setUp(this, "ModPars", QStringLiteral("Служебные параметры модуля"), {356, 288});
 
-    auto* modbus = new QGroupBox(QStringLiteral("Параметры Modbus"), this);
-    modbus->setObjectName(QStringLiteral("gbModbus"));
-    modbus->setGeometry(8, 4, 340, 76);
+    QGroupBox* modbus =
+        group(this, "gbModbus", QStringLiteral("Параметры Modbus"), {8, 4, 340, 76});
     label(QStringLiteral("Адрес"), "lbAdress", modbus, 12, 18, 70);
     edAdress = edit("edAdress", modbus, 12, 42, 60);
     // Three digits; a read value is shown whole whatever its width.
@@ -110,9 +93,7 @@ TModPars::TModPars(QWidget* parent)
     cbParity = combo("cbParity", modbus, 218, 42, 110);
     cbParity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
 
-    auto* passport = new QGroupBox(QStringLiteral("Паспорт"), this);
-    passport->setObjectName(QStringLiteral("gbPassport"));
-    passport->setGeometry(8, 86, 340, 156);
+    QGroupBox* passport = group(this, "gbPassport", QStringLiteral("Паспорт"), {8, 86, 340, 156});
     label(QStringLiteral("Тип модуля"), "lbName", passport, 12, 20, 140);
     edName = edit("edName", passport, 160, 20, 110);
     edName->setReadOnly(true);
@@ -134,10 +115,10 @@ TModPars::TModPars(QWidget* parent)
     edVer = edit("edVer", passport, 160, 124, 80);
     edVer->setEnabled(false);
 
-    btWrite = button(QStringLiteral("Записать"), "btWrite", this, 8);
-    btWrite->setDefault(true);
-    btRead = button(QStringLiteral("Прочитать"), "btRead", this, 124);
-    btDef = button(QStringLiteral("По умолчанию"), "btDef", this, 240);
+    ButtonRow buttons(this, {8, 252, 108, 26}, {116, 0});
+    btWrite = buttons.add("btWrite", QStringLiteral("Записать"), Enter::Default);
+    btRead = buttons.add("btRead", QStringLiteral("Прочитать"), Enter::WhenFocused);
+    btDef = buttons.add("btDef", QStringLiteral("По умолчанию"), Enter::WhenFocused);
     qmt::onClicked(btWrite, handler(this, &TModPars::btWriteClick));
     qmt::onClicked(btRead, handler(this, &TModPars::btReadClick));
     qmt::onClicked(btDef, handler(this, &TModPars::btDefClick));

@@ -1,6 +1,7 @@
 #include "dialogs/TPassword.h"
 
 #include "common/Ui.h"
+#include "dialogs/DialogForm.h"
 #include "link/Errors.h"
 #include "link/Forms.h"
 
@@ -51,29 +52,18 @@ public:
 
 } // namespace
 
-TPassword::TPassword(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName(QStringLiteral("Password"));
-    setWindowTitle(QStringLiteral("Ввод пароля"));
-    setFixedSize(220, 104);
+TPassword::TPassword(QWidget* parent) : QDialog(parent, qmt::form::TitleOnly) {
+    using namespace qmt::form;
+    setUp(this, "Password", QStringLiteral("Ввод пароля"), {220, 104});
 
-    lbPass = new QLabel(QStringLiteral("Введите пароль"), this);
-    lbPass->setObjectName(QStringLiteral("lbPass"));
-    lbPass->setGeometry(12, 10, 196, 20);
-
-    edPass = new QLineEdit(this);
-    edPass->setObjectName(QStringLiteral("edPass"));
-    edPass->setGeometry(12, 32, 196, 24);
+    lbPass = label(this, "lbPass", QStringLiteral("Введите пароль"), {12, 10, 196, 20});
+    edPass = edit(this, "edPass", {12, 32, 196, 24});
     edPass->setEchoMode(QLineEdit::Password);
     auto* stars = new StarStyle;
     stars->setParent(edPass);
     edPass->setStyle(stars);
 
-    btOK = new QPushButton(QStringLiteral("ОК"), this);
-    btOK->setObjectName(QStringLiteral("btOK"));
-    btOK->setGeometry(66, 68, 88, 26);
-    btOK->setDefault(true);
-    btOK->setAutoDefault(true);
+    btOK = ButtonRow(this, {66, 68, 88, 26}, {}).add("btOK", QStringLiteral("ОК"), Enter::Default);
     qmt::onClicked(btOK, qmt::handler(this, &TPassword::btOKClick));
 
     setFocusProxy(edPass);

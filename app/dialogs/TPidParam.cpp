@@ -4,10 +4,11 @@
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
 #include "config/ModuleConfig.h"
+#include "dialogs/DialogForm.h"
 #include "dialogs/FixedPoint.h"
-#include "dialogs/FramedItems.h"
 #include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
+#include "link/ModeItems.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
@@ -63,6 +64,13 @@ constexpr int ConversionOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 
 constexpr int WriteWaitMs = 100;
 
+// Offsets of the fields the dialog treats apart: the sampling period ("ed6"),
+// whose leaving checks the maximum ("ed7"), and the forced output ("edXfo"),
+// in the control group and not written by Enter.
+constexpr int SamplePeriodField = qmt::reg::pid::Ts - qmt::reg::pid::XsDef;
+constexpr int MaximumField = qmt::reg::pid::Ymax - qmt::reg::pid::XsDef;
+constexpr int ForcedOutputField = qmt::reg::pid::XfoDef - qmt::reg::pid::XsDef;
+
 uint16_t firstRegister(int n) {
     return qmt::reg::PidWord(n, qmt::reg::pid::XsDef);
 }
@@ -103,23 +111,11 @@ uint16_t takeValue(Conv conv, const QString& text) {
     return 0;
 }
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent, int x, int y) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(x, y, 76, 25);
-    // Enter belongs to the fields (edKeyPress), not to a default button.
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
-TPidParam::TPidParam(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("PidParam"));
-    setWindowTitle(QStringLiteral("Параметры - ПИД1"));
-    setFixedSize(548, 373);
+TPidParam::TPidParam(QWidget* parent) : qmt::ItemDialog(parent, qmt::form::Closable) {
+    using namespace qmt::form;
+    setUp(this, "PidParam", QStringLiteral("Параметры - ПИД1"), {548, 373});
 
     // The longest labels take two lines so the group box beside the column has
     // room for its check boxes.
@@ -128,49 +124,37 @@ TPidParam::TPidParam(QWidget* parent)
     for (int offset : ColumnOrder) {
         const Param& p = Params[offset];
         const int y = Top + Pitch * row++;
-        auto* label = new QLabel(QString::fromUtf8(p.label), this);
-        label->setObjectName(QStringLiteral("lb") + QLatin1String(p.field).mid(2));
-        label->setWordWrap(true);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setGeometry(8, y - 4, LabelWidth, 30);
-        auto* field = new QLineEdit(this);
-        field->setObjectName(QLatin1String(p.field));
-        field->setGeometry(FieldX, y, FieldWidth, 22);
-        label->setBuddy(field);
-        field->installEventFilter(this);
-        fields_[offset] = field;
+        const LabelledEdit row = labelledEdit(
+            this, QStringLiteral("lb") + QLatin1String(p.field).mid(2), QString::fromUtf8(p.label),
+            {8, y - 4, LabelWidth, 30}, QLatin1String(p.field), {FieldX, y, FieldWidth, 22});
+        row.label->setWordWrap(true);
+        row.label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        row.edit->installEventFilter(this);
+        fields_[offset] = row.edit;
     }
-    ed6 = fields_[5];
-    ed7 = fields_[6];
 
-    gbPIDCon = new QGroupBox(QStringLiteral("Регистр управления"), this);
-    gbPIDCon->setObjectName(QStringLiteral("gbPIDCon"));
-    gbPIDCon->setGeometry(292, 8, 248, 182);
-    rgType = new qmt::RadioGroup(gbPIDCon);
-    rgType->setObjectName(QStringLiteral("rgType"));
-    rgType->setTitle(QStringLiteral("Тип регулятора"));
-    rgType->setGeometry(8, 20, 232, 62);
-    rgType->setItems({QStringLiteral("Прямой"), QStringLiteral("Реверсивный")});
-    qmt::PlaceItemsInFrame(rgType);
+    QGroupBox* gbPIDCon =
+        group(this, "gbPIDCon", QStringLiteral("Регистр управления"), {292, 8, 248, 182});
+    rgType = radioGroup(gbPIDCon, "rgType", QStringLiteral("Тип регулятора"), {8, 20, 232, 62},
+                        {QStringLiteral("Прямой"), QStringLiteral("Реверсивный")});
     rgType->setItemIndex(0);
     chbXfo = new qmt::CheckBox(QStringLiteral("Принудительная установка выхода"), gbPIDCon);
     chbXfo->setObjectName(QStringLiteral("chbXfo"));
     chbXfo->setGeometry(8, 90, 236, 20);
-    auto* lbXfo = new QLabel(QString::fromUtf8(Params[10].label), gbPIDCon);
-    lbXfo->setObjectName(QStringLiteral("lbXfo"));
-    lbXfo->setGeometry(26, 118, 136, 22);
-    edXfo = new QLineEdit(gbPIDCon);
-    edXfo->setObjectName(QStringLiteral("edXfo"));
-    edXfo->setGeometry(166, 118, 60, 22);
-    lbXfo->setBuddy(edXfo);
-    fields_[10] = edXfo;
+    QLineEdit* edXfo = labelledEdit(gbPIDCon, QStringLiteral("lbXfo"),
+                                    QString::fromUtf8(Params[ForcedOutputField].label),
+                                    {26, 118, 136, 22}, QStringLiteral("edXfo"), {166, 118, 60, 22})
+                           .edit;
+    fields_[ForcedOutputField] = edXfo;
     chbMz = new qmt::CheckBox(QStringLiteral("Реализация зоны нечувствительности "), gbPIDCon);
     chbMz->setObjectName(QStringLiteral("chbMz"));
     chbMz->setGeometry(8, 150, 236, 20);
 
-    btRead = button(QStringLiteral("Считать"), "btRead", this, 292, 332);
-    btSend = button(QStringLiteral("Записать"), "btSend", this, 378, 332);
-    btCancel = button(QStringLiteral("Отмена"), "btCancel", this, 464, 332);
+    // Enter belongs to the fields (edKeyPress), not to a default button.
+    ButtonRow buttons(this, {292, 332, 76, 25}, {86, 0});
+    btRead = buttons.add("btRead", QStringLiteral("Считать"));
+    btSend = buttons.add("btSend", QStringLiteral("Записать"));
+    btCancel = buttons.add("btCancel", QStringLiteral("Отмена"));
 
     QWidget* previous = nullptr;
     for (int offset : TabOrder) {
@@ -190,12 +174,12 @@ TPidParam::TPidParam(QWidget* parent)
 }
 
 bool TPidParam::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != edXfo && event->type() == QEvent::KeyPress) {
+    if (watched != fields_[ForcedOutputField] && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             qmt::guarded([this] { edKeyPress(QChar(13)); });
         }
-    } else if (watched == ed6 && event->type() == QEvent::FocusOut) {
+    } else if (watched == fields_[SamplePeriodField] && event->type() == QEvent::FocusOut) {
         // Leaving the field for another control of the dialog; not the window
         // losing focus to a message box or another program.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -220,7 +204,7 @@ void TPidParam::showValues(int first, int count, const uint16_t* values) {
         const int offset = first + k;
         const uint16_t r = values[k];
         if (offset == ControlOffset) {
-            rgType->setItemIndex(r & qmt::reg::pid::ReverseAction ? 1 : 0);
+            rgType->setItemIndex(qmt::modes::PidAction.itemOf(r));
             chbXfo->setChecked(r & qmt::reg::pid::ForcedOutput);
             chbMz->setChecked(r & qmt::reg::pid::DeadZoneActive);
         } else {
@@ -232,7 +216,7 @@ void TPidParam::showValues(int first, int count, const uint16_t* values) {
 uint16_t TPidParam::controlWord() const {
     uint16_t word = 0;
     if (chbXfo->checked()) word |= qmt::reg::pid::ForcedOutput;
-    if (rgType->itemIndex() == 1) word |= qmt::reg::pid::ReverseAction;
+    word = qmt::modes::PidAction.merged(word, rgType->itemIndex());
     if (chbMz->checked()) word |= qmt::reg::pid::DeadZoneActive;
     return word;
 }
@@ -240,6 +224,7 @@ uint16_t TPidParam::controlWord() const {
 void TPidParam::ed7Exit() {
     // Read as the conversion of the field reads it, so the floor holds for the
     // value written (a text like "0x1F" is 0 to both).
+    QLineEdit* ed7 = fields_[MaximumField];
     if (qmt::ParseInteger(ed7->text(), -32768, 32767) < 2) ed7->setText(QStringLiteral("2"));
 }
 

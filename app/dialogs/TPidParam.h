@@ -2,12 +2,11 @@
 // Parameters of one PID regulator: the thirteen registers after its set-point
 // switch, read from and written to the module and kept in the configuration model.
 
-#include <QDialog>
+#include "dialogs/ModelDialog.h"
 
 #include <array>
 #include <cstdint>
 
-class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -16,15 +15,14 @@ class CheckBox;
 class RadioGroup;
 } // namespace qmt
 
-class TPidParam : public QDialog {
+// Tag: the regulator.
+class TPidParam : public qmt::ItemDialog {
     Q_OBJECT
 public:
     explicit TPidParam(QWidget* parent = nullptr);
 
-    // Regulator index (0..2), set by the main window before LoadFromConfig.
-    int Tag = 0;
-    // Fills the fields from the regulator's block of the configuration model.
-    void LoadFromConfig();
+    // From the regulator's block of the configuration model.
+    void LoadFromConfig() override;
 
     // Handlers.
     void btSendClick();
@@ -47,10 +45,6 @@ private:
 
     // The edit field of each offset; none for the control register.
     std::array<QLineEdit*, ParamCount> fields_{};
-    QLineEdit* ed6 = nullptr;
-    QLineEdit* ed7 = nullptr;
-    QLineEdit* edXfo = nullptr;
-    QGroupBox* gbPIDCon = nullptr;
     qmt::RadioGroup* rgType = nullptr;
     qmt::CheckBox* chbXfo = nullptr;
     qmt::CheckBox* chbMz = nullptr;

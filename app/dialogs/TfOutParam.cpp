@@ -3,9 +3,10 @@
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
 #include "config/ModuleConfig.h"
-#include "dialogs/FramedItems.h"
+#include "dialogs/DialogForm.h"
 #include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
+#include "link/ModeItems.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
@@ -46,14 +47,6 @@ size_t pwmWord(int channel, int offset) {
     return size_t((channel == 0 ? qmt::io::Pwm1 : qmt::io::Pwm2) + offset);
 }
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent, int x, int y) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(x, y, 100, 24);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // Microamperes are unsigned. Millivolts are signed, and the words 32768 to
 // 65535 are taken as well: the dialog shows a negative value read from the
 // module as that image, which must write back unedited.
@@ -62,48 +55,31 @@ uint16_t initialValue(const QString& text, bool current) {
     return static_cast<uint16_t>(qmt::ParseInteger(text, -32768, 65535) & 0xFFFF);
 }
 
-QLabel* label(const QString& text, const char* name, QWidget* parent, int x, int y, int w, int h) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
 } // namespace
 
-TfOutParam::TfOutParam(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("fOutParam"));
-    setWindowTitle(QStringLiteral("Параметры выхода"));
-    setFixedSize(ClientWidth, ClientHeight);
+TfOutParam::TfOutParam(QWidget* parent) : qmt::ModelDialog(parent, qmt::form::Closable) {
+    using namespace qmt::form;
+    setUp(this, "fOutParam", QStringLiteral("Параметры выхода"), {ClientWidth, ClientHeight});
 
-    auto* dac = new QGroupBox(QStringLiteral("ЦАП"), this);
-    dac->setObjectName(QStringLiteral("gbDAC"));
-    dac->setGeometry(6, 2, 246, 274);
-    lbTime = label(QString(), "lbTime", dac, 8, 22, 178, 22);
-    edTime = new QLineEdit(dac);
-    edTime->setObjectName(QStringLiteral("edTime"));
-    edTime->setGeometry(188, 22, 50, 22);
-    lbBegVal = label(QString(), "lbBegVal", dac, 8, 52, 178, 22);
-    edBegVal = new QLineEdit(dac);
-    edBegVal->setObjectName(QStringLiteral("edBegVal"));
-    edBegVal->setGeometry(188, 52, 50, 22);
-    lbTime->setBuddy(edTime);
-    lbBegVal->setBuddy(edBegVal);
-    rgMode = new qmt::RadioGroup(dac);
-    rgMode->setObjectName(QStringLiteral("rgMode"));
-    rgMode->setTitle(QStringLiteral("Режим"));
-    rgMode->setGeometry(8, 86, 230, 66);
-    rgMode->setItems({QStringLiteral("По току"), QStringLiteral("По напряжению")});
+    QGroupBox* dac = group(this, "gbDAC", QStringLiteral("ЦАП"), {6, 2, 246, 274});
+    const LabelledEdit time =
+        labelledEdit(dac, QStringLiteral("lbTime"), QString(), {8, 22, 178, 22},
+                     QStringLiteral("edTime"), {188, 22, 50, 22});
+    lbTime = time.label;
+    edTime = time.edit;
+    const LabelledEdit initial =
+        labelledEdit(dac, QStringLiteral("lbBegVal"), QString(), {8, 52, 178, 22},
+                     QStringLiteral("edBegVal"), {188, 52, 50, 22});
+    lbBegVal = initial.label;
+    edBegVal = initial.edit;
+    rgMode = radioGroup(dac, "rgMode", QStringLiteral("Режим"), {8, 86, 230, 66},
+                        {QStringLiteral("По току"), QStringLiteral("По напряжению")});
     rgMode->setOnClick(qmt::handler(this, &TfOutParam::rgModeClick));
-    qmt::PlaceItemsInFrame(rgMode);
-    btSendDAC = button(QStringLiteral("Записать"), "btSendDAC", dac, 12, 242);
-    btReadDAC = button(QStringLiteral("Считать"), "btReadDAC", dac, 134, 242);
+    ButtonRow dacButtons(dac, {12, 242, 100, 24}, {122, 0});
+    btSendDAC = dacButtons.add("btSendDAC", QStringLiteral("Записать"));
+    btReadDAC = dacButtons.add("btReadDAC", QStringLiteral("Считать"));
 
-    auto* pwm = new QGroupBox(QStringLiteral("ШИМ"), this);
-    pwm->setObjectName(QStringLiteral("gbPWM"));
-    pwm->setGeometry(258, 2, 354, 274);
+    QGroupBox* pwm = group(this, "gbPWM", QStringLiteral("ШИМ"), {258, 2, 354, 274});
     constexpr int Pitch = 19, FieldX = 284, FieldWidth = 48;
     for (int ch = 0; ch < PwmChannels; ++ch) {
         auto* box = new QGroupBox(QStringLiteral("Канал %1").arg(ch + 1), pwm);
@@ -113,18 +89,16 @@ TfOutParam::TfOutParam(QWidget* parent)
             const PwmField& f = PwmFieldsTable[k];
             const QString suffix = QString::number(ch + 1);
             const int y = 17 + Pitch * k;
-            auto* l = new QLabel(QString::fromUtf8(f.label), box);
-            l->setObjectName(QStringLiteral("lb") + QLatin1String(f.name) + suffix);
-            l->setGeometry(8, y, 274, Pitch);
-            auto* e = new QLineEdit(box);
-            e->setObjectName(QLatin1String(f.name) + suffix);
-            e->setGeometry(FieldX, y, FieldWidth, Pitch);
-            l->setBuddy(e);
-            pwm_[size_t(ch)][size_t(k)] = e;
+            pwm_[size_t(ch)][size_t(k)] =
+                labelledEdit(box, QStringLiteral("lb") + QLatin1String(f.name) + suffix,
+                             QString::fromUtf8(f.label), {8, y, 274, Pitch},
+                             QLatin1String(f.name) + suffix, {FieldX, y, FieldWidth, Pitch})
+                    .edit;
         }
     }
-    btWritePWM = button(QStringLiteral("Записать"), "btWritePWM", pwm, 68, 249);
-    btReadPWM = button(QStringLiteral("Считать"), "btReadPWM", pwm, 186, 249);
+    ButtonRow pwmButtons(pwm, {68, 249, 100, 24}, {118, 0});
+    btWritePWM = pwmButtons.add("btWritePWM", QStringLiteral("Записать"));
+    btReadPWM = pwmButtons.add("btReadPWM", QStringLiteral("Считать"));
     btWritePWM->setFixedHeight(Pitch + 2);
     btReadPWM->setFixedHeight(Pitch + 2);
 
@@ -137,7 +111,7 @@ TfOutParam::TfOutParam(QWidget* parent)
 }
 
 void TfOutParam::rgModeClick() {
-    const bool current = rgMode->itemIndex() == 0;
+    const bool current = qmt::modes::Signal.valueOf(rgMode->itemIndex()) == qmt::reg::ModeCurrent;
     lbTime->setText(current ? QStringLiteral("Скорость нарастания  (мкА/мс)")
                             : QStringLiteral("Скорость нарастания  (мВ/мс)"));
     lbBegVal->setText(current ? QStringLiteral("Начальное значение (мкА)")
@@ -145,9 +119,7 @@ void TfOutParam::rgModeClick() {
 }
 
 void TfOutParam::showMode(uint16_t mode) {
-    rgMode->setItemIndex(mode == qmt::reg::ModeCurrent   ? 0
-                         : mode == qmt::reg::ModeVoltage ? 1
-                                                         : -1);
+    rgMode->setItemIndex(qmt::modes::Signal.itemOf(mode));
     // The handler does not run for the item already selected or for no item.
     rgModeClick();
 }
@@ -171,18 +143,18 @@ void TfOutParam::LoadFromConfig() {
 void TfOutParam::btSendDACClick() {
     // Every field of the group is checked before the first write, so a refused
     // field leaves the module and the model as they were.
+    const bool current = qmt::modes::Signal.valueOf(rgMode->itemIndex()) == qmt::reg::ModeCurrent;
     const QString timeText = edTime->text();
     const QString initialText = edBegVal->text();
     const std::optional<uint16_t> slew =
         timeText.isEmpty() ? std::nullopt
                            : std::optional<uint16_t>(qmt::ParseRegisterValue(timeText, 1));
     const std::optional<uint16_t> initial =
-        initialText.isEmpty()
-            ? std::nullopt
-            : std::optional<uint16_t>(initialValue(initialText, rgMode->itemIndex() == 0));
-    const int item = rgMode->itemIndex();
-    if (item < 0) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
-    const uint16_t mode = uint16_t(item + 1);
+        initialText.isEmpty() ? std::nullopt
+                              : std::optional<uint16_t>(initialValue(initialText, current));
+    const std::optional<uint16_t> chosen = qmt::modes::Signal.valueOf(rgMode->itemIndex());
+    if (!chosen) throw qmt::Exception(QStringLiteral("Не выбран режим!"));
+    const uint16_t mode = *chosen;
 
     auto& io = qmt::Config.io;
     if (slew) {

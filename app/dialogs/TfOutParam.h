@@ -2,7 +2,7 @@
 // Parameters of the analog output (slew rate, initial value, mode) and of the
 // two PWM channels. The two groups have their own buttons and work apart.
 
-#include <QDialog>
+#include "dialogs/ModelDialog.h"
 
 #include <array>
 #include <cstdint>
@@ -15,13 +15,12 @@ namespace qmt {
 class RadioGroup;
 }
 
-class TfOutParam : public QDialog {
+class TfOutParam : public qmt::ModelDialog {
     Q_OBJECT
 public:
     explicit TfOutParam(QWidget* parent = nullptr);
 
-    // Fills the fields from the configuration model before each showing.
-    void LoadFromConfig();
+    void LoadFromConfig() override;
 
     // Handlers.
     void btSendDACClick();

@@ -4,6 +4,7 @@
 #include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
 #include "link/Errors.h"
+#include "link/ModeItems.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"
@@ -46,6 +47,13 @@ std::optional<uint16_t> hexWord(const QString& text) {
     for (QChar c : text)
         if (!(c.unicode() < 128 && isxdigit(c.toLatin1()))) return std::nullopt;
     return static_cast<uint16_t>(text.toUInt(nullptr, 16));
+}
+
+// Sets the bits of the PWM state register that the group stands for to the
+// item's value, keeping the others as the module holds them.
+void writePwmItem(const qmt::ModeItems& items, int item) {
+    const uint16_t v = qmt::ReadRegister(reg::PwmState);
+    qmt::WriteRegister(reg::PwmState, items.merged(v, item));
 }
 
 } // namespace
@@ -111,21 +119,18 @@ void TPidVal::btReadStatusClick() {
 // --- PWM state register ---
 
 void TPidVal::rgModePWMClick() {
-    uint16_t v = qmt::ReadRegister(reg::PwmState);
+    const int item = rgModePWM->itemIndex();
+    const uint16_t v = qmt::ReadRegister(reg::PwmState);
     rgOut1->setEnabled(true);
     rgOut2->setEnabled(true);
-    const bool normal = rgModePWM->itemIndex() == 0;
+    const bool normal = qmt::modes::PwmMode.valueOf(item) == 0;
     const QString first = normal ? QStringLiteral("Прямой") : QStringLiteral("0");
     const QString second = normal ? QStringLiteral("Инверсный") : QStringLiteral("1");
     for (qmt::RadioGroup* g : {rgOut1, rgOut2}) {
         g->setItemText(0, first);
         g->setItemText(1, second);
     }
-    if (normal)
-        v &= static_cast<uint16_t>(~reg::pwmstate::Discrete);
-    else
-        v |= reg::pwmstate::Discrete;
-    qmt::WriteRegister(reg::PwmState, v);
+    qmt::WriteRegister(reg::PwmState, qmt::modes::PwmMode.merged(v, item));
 }
 
 void TPidVal::setPwmBit(uint16_t bit, bool on) {
@@ -135,20 +140,20 @@ void TPidVal::setPwmBit(uint16_t bit, bool on) {
 }
 
 void TPidVal::rgOut1Click() {
-    setPwmBit(reg::pwmstate::Output1, rgOut1->itemIndex() == 1);
+    writePwmItem(qmt::modes::PwmOutput1, rgOut1->itemIndex());
 }
 
 void TPidVal::rgOut2Click() {
-    setPwmBit(reg::pwmstate::Output2, rgOut2->itemIndex() == 1);
+    writePwmItem(qmt::modes::PwmOutput2, rgOut2->itemIndex());
 }
 
 void TPidVal::btReadPWMClick() {
     const uint16_t v = qmt::ReadRegister(reg::PwmState);
     // Each change runs its group's action, which reads the register again and
     // writes back the bits just read.
-    rgModePWM->setItemIndex((v & reg::pwmstate::Discrete) ? 1 : 0);
-    rgOut1->setItemIndex((v & reg::pwmstate::Output1) ? 1 : 0);
-    rgOut2->setItemIndex((v & reg::pwmstate::Output2) ? 1 : 0);
+    rgModePWM->setItemIndex(qmt::modes::PwmMode.itemOf(v));
+    rgOut1->setItemIndex(qmt::modes::PwmOutput1.itemOf(v));
+    rgOut2->setItemIndex(qmt::modes::PwmOutput2.itemOf(v));
 }
 
 void TPidVal::btSetResPWMClick() {
@@ -163,7 +168,8 @@ void TPidVal::btClearResPWMClick() {
 
 void TPidVal::writeOutputCode(uint16_t address, const qmt::RadioGroup* group) {
     if (outClicksSuspended_) return;
-    qmt::WriteRegister(address, group->itemIndex() == 1 ? reg::OutputOn : reg::OutputOff);
+    qmt::WriteRegister(
+        address, qmt::modes::OutputCommand.valueOf(group->itemIndex()).value_or(reg::OutputOff));
 }
 
 void TPidVal::rgContrOut1Click() {
@@ -183,6 +189,6 @@ void TPidVal::btReadOutClick() {
         explicit Suspend(bool& f) : flag(f) { flag = true; }
         ~Suspend() { flag = false; }
     } suspend(outClicksSuspended_);
-    rgContrOut1->setItemIndex(w[0] != 0 ? 1 : 0);
-    rgContrOut2->setItemIndex(w[1] != 0 ? 1 : 0);
+    rgContrOut1->setItemIndex(qmt::modes::OutputState.itemOf(w[0]));
+    rgContrOut2->setItemIndex(qmt::modes::OutputState.itemOf(w[1]));
 }
