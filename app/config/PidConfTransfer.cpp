@@ -7,6 +7,7 @@
 
 #include "common/RadioGroup.h"
 #include "common/Ui.h"
+#include "link/ModeItems.h"
 #include "link/StatusReport.h"
 
 #include <optional>
@@ -20,8 +21,9 @@ const std::array<QString, 63>& TPidConf::WriteStepNames() {
 void TPidConf::miReadConfClick() {
     std::optional<qmt::BusyCursor> busy(std::in_place);
     const ConfigRead read = ReadConfiguration(Config, [this](uint16_t mode) {
-        if (mode == 1 || mode == 2)
-            rgMode->setItemIndex(mode - 1);
+        const int item = modes::Module.itemOf(mode);
+        if (item >= 0)
+            rgMode->setItemIndex(item);
         else
             rgMode->clearSelection();
     });
