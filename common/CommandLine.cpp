@@ -41,6 +41,19 @@ void printHelp(const CommandLineInfo& info) {
     if (info.details && *info.details) std::printf("\n%s", info.details);
 }
 
+// --help and --version answer at once, wherever they stand among the options.
+std::optional<int> answerInformation(const std::string& arg, const CommandLineInfo& info) {
+    if (arg == "--help" || arg == "-h") {
+        printHelp(info);
+        return 0;
+    }
+    if (arg == "--version") {
+        std::printf("%s %s\n", info.program, info.version);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<int> HandleCommandLine(int argc, const char* const* argv, const CommandLineInfo& info,
@@ -60,14 +73,7 @@ std::optional<int> HandleCommandLine(int argc, const char* const* argv, const Co
             optionsEnd = true;
             continue;
         }
-        if (arg == "--help" || arg == "-h") {
-            printHelp(info);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("%s %s\n", info.program, info.version);
-            return 0;
-        }
+        if (const std::optional<int> done = answerInformation(arg, info)) return done;
         const std::string body = arg.substr(arg[1] == '-' ? 2 : 1);
         const size_t equals = body.find('=');
         const std::string name = body.substr(0, equals);
@@ -91,14 +97,7 @@ std::optional<int> HandleHelpAndVersion(int argc, const char* const* argv,
                                         std::initializer_list<const char*> valueOptions) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            printHelp(info);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("%s %s\n", info.program, info.version);
-            return 0;
-        }
+        if (const std::optional<int> done = answerInformation(arg, info)) return done;
         if (arg == "--" || arg.size() < 2 || arg[0] != '-') break; // the command
         if (listed(arg, valueOptions.begin(), valueOptions.end())) ++i;
     }
