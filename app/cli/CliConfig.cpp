@@ -95,10 +95,12 @@ int WriteConfig(const Invocation& inv, const Report& report) {
     return Success;
 }
 
-int DiffConfig(const Invocation& inv, const Report& report) {
+int DiffConfig(const Invocation& inv, const Report& report, bool several) {
     const auto changes = differences(LoadPidFile(inv.arguments.value(0), newConfig()));
     for (const ConfigDifference& d : changes)
         report.out(differenceLine(d));
+    // Over a list every station answers; alone, silence means equal, as diff does.
+    if (changes.empty() && several) report.out(QStringLiteral("Различий нет"));
     return changes.empty() ? Success : Failed;
 }
 

@@ -219,7 +219,7 @@ int Run(const Invocation& inv) {
                 if (inv.command == QLatin1String("read-config"))
                     return ReadConfig(inv, report, several);
                 if (inv.command == QLatin1String("write-config")) return WriteConfig(inv, report);
-                return DiffConfig(inv, report);
+                return DiffConfig(inv, report, several);
             },
             report);
         result = std::max(result, code);

@@ -36,7 +36,7 @@ int Run(const Invocation& invocation);
 // The commands, with the port open and PortSettings.address the station.
 int ReadConfig(const Invocation& invocation, const Report& report, bool severalStations);
 int WriteConfig(const Invocation& invocation, const Report& report);
-int DiffConfig(const Invocation& invocation, const Report& report);
+int DiffConfig(const Invocation& invocation, const Report& report, bool several);
 int Values(const Invocation& invocation, const Report& report);
 
 // "conf.pid" for station 3 of several: "conf-3.pid".

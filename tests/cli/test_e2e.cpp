@@ -174,7 +174,8 @@ TEST_F(CliOnSimulator, StationsInTurnAndOneSilent) {
     const CliRun diff = cli({"--address", "1,3", "diff", path("s-1.pid")});
     EXPECT_EQ(diff.exitCode, 1);
     EXPECT_EQ(diff.out.trimmed(),
-              QStringLiteral("станция 3: 265 \"Уставка(ПИД1)\": модуль 333, файл 0"));
+              QStringLiteral("станция 1: Различий нет\n"
+                             "станция 3: 265 \"Уставка(ПИД1)\": модуль 333, файл 0"));
     ASSERT_TRUE(sim.sendControl("silent 2 off"));
     EXPECT_EQ(cli({"--address", "2", "diff", path("s-1.pid")}).exitCode, 0);
 }
