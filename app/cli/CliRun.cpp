@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace qmt::cli {
 namespace {
 
@@ -99,14 +101,23 @@ int search(const Invocation& inv, const Report& report) {
         report.error(QStringLiteral("Введите  номер модуля!"));
         return UsageError;
     }
-    const uint16_t code =
-        reg::SerialCode(serial[0].unicode() - 'A', static_cast<int>(number));
+    const uint16_t code = reg::SerialCode(serial[0].unicode() - 'A', static_cast<int>(number));
     const uint16_t version =
         inv.moduleVersion == QLatin1String("QMT-584") ? reg::TypeQmt584 : reg::TypeQmt5841;
-    // The port dialog's search, one combination at a time.
+    // The port dialog's search, one combination at a time. On a terminal the
+    // combination being tried stands on one line that the next overwrites;
+    // a script reading standard error gets only the result.
+    const bool terminal = isatty(STDERR_FILENO) == 1;
     LineSetting found;
-    const int32_t status =
-        SearchModule({PortSettings.portName, version, code, PortSettings.address}, found);
+    const int32_t status = SearchModule(
+        {PortSettings.portName, version, code, PortSettings.address}, found,
+        [terminal](int index, const LineSetting&) {
+            if (!terminal || index < 0) return;
+            std::fprintf(stderr, "\r\033[K%s",
+                         qPrintable(QStringLiteral("Поиск: ") + SearchStepText(index)));
+            std::fflush(stderr);
+        });
+    if (terminal) std::fprintf(stderr, "\r\033[K");
     const uint32_t baud = found.baud;
     const uint8_t parity = found.parity;
     switch (status) {
