@@ -1,7 +1,9 @@
 #pragma once
 // Runs qmt584-cli as a child process: its exit code and both outputs.
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +14,23 @@ struct CliRun {
     QString out, err;
 };
 
+// The tool finds libvornlink.so beside itself through its run path. Under the
+// sanitizers their dlopen wrapper is the caller, whose run path lacks that
+// folder, so the sanitized tree names it; a release build needs nothing.
+inline void prepareCli(QProcess& process) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+#if CLI_SANITIZED
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"),
+               QFileInfo(QStringLiteral(CLI_FILE)).absolutePath());
+#else
+    env.remove(QStringLiteral("LD_LIBRARY_PATH"));
+#endif
+    process.setProcessEnvironment(env);
+}
+
 inline CliRun runCli(const QStringList& args, int timeoutMs = 30000) {
     QProcess process;
+    prepareCli(process);
     process.start(QStringLiteral(CLI_FILE), args);
     CliRun run;
     if (!process.waitForFinished(timeoutMs)) {

@@ -213,6 +213,7 @@ TEST_F(CliOnSimulator, ValuesLogIsTheProgramsOwnAndCurvixOpensIt) {
 TEST_F(CliOnSimulator, CtrlCEndsAfterTheCycleWithTheLogWhole) {
     start();
     QProcess process;
+    prepareCli(process);
     process.start(QStringLiteral(CLI_FILE),
                   {"--port", link, "--baud", "19200", "--parity", "even", "--settings",
                    path("none.ini"), "values", "--period", "100", "--log", path("c.log")});
