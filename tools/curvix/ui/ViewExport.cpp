@@ -167,24 +167,22 @@ void ViewExport::miCopyClick() {
     QGuiApplication::clipboard()->setImage(viewImage());
 }
 
-void ViewExport::miExportAllClick() {
+void ViewExport::askAndExportCsv(const QString& caption, bool visibleOnly) {
     qmt::FileDialogRequest request;
     request.owner = owner_;
-    request.caption = QStringLiteral("Экспорт в CSV");
+    request.caption = caption;
     request.filter = QStringLiteral("CSV (*.csv);;Все файлы (*)");
     request.defaultSuffix = QStringLiteral("csv");
     const QString path = qmt::prompts().saveFileName(request);
-    if (!path.isEmpty()) exportCsv(path, false);
+    if (!path.isEmpty()) exportCsv(path, visibleOnly);
+}
+
+void ViewExport::miExportAllClick() {
+    askAndExportCsv(QStringLiteral("Экспорт в CSV"), false);
 }
 
 void ViewExport::miExportVisibleClick() {
-    qmt::FileDialogRequest request;
-    request.owner = owner_;
-    request.caption = QStringLiteral("Экспорт видимого диапазона в CSV");
-    request.filter = QStringLiteral("CSV (*.csv);;Все файлы (*)");
-    request.defaultSuffix = QStringLiteral("csv");
-    const QString path = qmt::prompts().saveFileName(request);
-    if (!path.isEmpty()) exportCsv(path, true);
+    askAndExportCsv(QStringLiteral("Экспорт видимого диапазона в CSV"), true);
 }
 
 namespace {

@@ -42,6 +42,8 @@ public:
     void miCopyClick();
 
 private:
+    // The save dialog for a CSV export, then the export to the chosen file.
+    void askAndExportCsv(const QString& caption, bool visibleOnly);
     bool renderTo(const QString& path, const char* kind);
     void saved(const QString& path);
 
