@@ -150,8 +150,7 @@ template <class F> void forEachKey(ModuleConfig& config, F&& visit) {
     }
     visit(QLatin1String(SwOutSection), SwOutKey, Form::Signed, 0, config.SwOut);
     for (const IoKey& key : IoKeys)
-        visit(QLatin1String(key.section), key.name, Form::Unsigned, key.def,
-              config.io[key.word]);
+        visit(QLatin1String(key.section), key.name, Form::Unsigned, key.def, config.io[key.word]);
 }
 
 // Shortest general form with up to 15 significant digits and the user's decimal

@@ -101,10 +101,8 @@ bool lineChanged(TPidVal* window) {
     const LogState& log = logOf(window);
     if (log.port == qmt::PortSettings.portName && log.station == qmt::PortSettings.address)
         return false;
-    const QString name = QFileInfo(log.file.path()).fileName();
     endLog(window);
-    qmt::status().confirm(
-        QStringLiteral("Журнал %1 закрыт: сменились порт или станция").arg(name));
+    qmt::status().confirm(QStringLiteral("Журнал закрыт: сменились порт или станция"));
     return true;
 }
 

@@ -171,13 +171,15 @@ TEST_F(PidFileTest, NumberOutsideAWordRefusesTheWholeFile) {
         const char* what; // section, key and limits named by the message
     };
     const Case cases[] = {
-        {"[PID1]\nKp=99999999\n", "[PID1] значение Kp=99999999 выходит за пределы -327.68 - 655.35"},
+        {"[PID1]\nKp=99999999\n",
+         "[PID1] значение Kp=99999999 выходит за пределы -327.68 - 655.35"},
         {"[PID1]\nKp=655.36\n", "[PID1] значение Kp=655.36 выходит за пределы -327.68 - 655.35"},
         {"[PID3]\nTd=1e300\n", "[PID3] значение Td=1e300 выходит за пределы -3276.8 - 6553.5"},
         {"[PID2]\nTi=2\nYmin=-32769\n",
          "[PID2] значение Ymin=-32769 выходит за пределы -32768 - 65535"},
         {"[PID2]\nTi=65536\n", "[PID2] значение Ti=65536 выходит за пределы -32768 - 65535"},
-        {"[PID]\nSwOut=0x10000\n", "[PID] значение SwOut=0x10000 выходит за пределы -32768 - 65535"},
+        {"[PID]\nSwOut=0x10000\n",
+         "[PID] значение SwOut=0x10000 выходит за пределы -32768 - 65535"},
         {"[PWM2]\nTpwm=99999999999999999999\n",
          "[PWM2] значение Tpwm=99999999999999999999 выходит за пределы -32768 - 65535"},
     };
@@ -186,10 +188,9 @@ TEST_F(PidFileTest, NumberOutsideAWordRefusesTheWholeFile) {
         writeAll(path("bad.pid"), c.text);
         prompts.shown.clear();
         open(path("bad.pid"));
-        EXPECT_EQ(prompts.texts(),
-                  QStringList{QStringLiteral("Файл ") + path("bad.pid") +
-                              QString::fromUtf8(" не загружен: в разделе ") +
-                              QString::fromUtf8(c.what) + "!"});
+        EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Файл ") + path("bad.pid") +
+                                               QString::fromUtf8(" не загружен: в разделе ") +
+                                               QString::fromUtf8(c.what) + "!"});
         EXPECT_EQ(Config.pid[0].w, before.pid[0].w);
         EXPECT_EQ(Config.pid[1].w, before.pid[1].w);
         EXPECT_EQ(Config.io, before.io);

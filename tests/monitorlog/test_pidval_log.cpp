@@ -3,9 +3,9 @@
 #include "PidValFixture.h"
 
 #include "common/Cp1251.h"
+#include "link/PortSettings.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/ValueLog.h"
-#include "link/PortSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -166,8 +166,7 @@ TEST_F(LogTest, PortOrStationChangeEndsTheLog) {
         EXPECT_FALSE(LogOf(*window).isOpen());
         EXPECT_TRUE(window->tmUpdate->isActive());
         EXPECT_EQ(status.confirmations,
-                  QStringList{QString::fromUtf8(
-                      "Журнал switch.log закрыт: сменились порт или станция")});
+                  QStringList{QString::fromUtf8("Журнал закрыт: сменились порт или станция")});
         window->chbUpdate->userClick();
     }
     // Armed on one line and started on another: nothing but the note.

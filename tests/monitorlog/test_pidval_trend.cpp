@@ -125,14 +125,14 @@ TEST_F(TrendWindowTest, BoxFollowsTheViewerStartedLast) {
     QTest::qWait(100);
     EXPECT_TRUE(window->chbTrend->checked());
     ASSERT_EQ(::kill(second, SIGTERM), 0);
-    QTRY_VERIFY(!window->chbTrend->checked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->chbTrend->checked(); }));
     EXPECT_TRUE(prompts.shown.empty());
 
     // Checking it again starts another viewer, which the box then follows.
     const pid_t third = startViewer();
     EXPECT_NE(third, second);
     ASSERT_EQ(::kill(third, SIGTERM), 0);
-    QTRY_VERIFY(!window->chbTrend->checked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->chbTrend->checked(); }));
 }
 
 TEST_F(TrendWindowTest, ViewerMissingOrNotStartable) {
