@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace qmt {
 namespace {
@@ -81,41 +83,90 @@ uint16_t low16(long long value) {
     return static_cast<uint16_t>(static_cast<unsigned long long>(value) & 0xFFFFu);
 }
 
-uint16_t readInteger(const IniFile& ini, const QString& section, const char* key, int def) {
-    return low16(ini.readInteger(section, QLatin1String(key), def));
+// What a register word holds, read as signed or as unsigned.
+constexpr long long WordMin = -32768;
+constexpr long long WordMax = 65535;
+// Stands for a number too wide even for 64 bits: outside any word.
+constexpr long long TooWide = std::numeric_limits<long long>::max();
+
+// A whole number in the file's integer form: decimal, or hexadecimal after 0x.
+std::optional<long long> integerNumber(const QString& text) {
+    if (const auto n = IniFile::parseInteger(text)) return n;
+    // Digits alone that overflow are still a number, and far out of range.
+    QString t = text.trimmed();
+    if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) t.remove(0, 1);
+    const bool hex = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    if (hex) t.remove(0, 2);
+    if (t.isEmpty()) return std::nullopt;
+    for (QChar c : t)
+        if (!(c.unicode() < 128 && (hex ? isxdigit(c.toLatin1()) : isdigit(c.toLatin1()))))
+            return std::nullopt;
+    return TooWide;
 }
 
-// A decimal fraction with a comma or a point, so files move between locales.
-// The word is the value scaled and truncated toward zero; anything that is not a
-// finite number of sensible size gives the default word.
-uint16_t readFraction(const IniFile& ini, const QString& section, const char* key, int scale,
-                      int defWord) {
-    const auto text = ini.value(section, QLatin1String(key));
-    if (!text) return static_cast<uint16_t>(defWord);
-    QString t = text->trimmed();
+// A decimal fraction with a comma or a point, so files move between locales,
+// scaled and truncated toward zero.
+std::optional<long long> fractionNumber(const QString& text, int scale) {
+    QString t = text.trimmed();
     t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     double value = QLocale::c().toDouble(t, &ok);
-    if (!ok) value = QLocale().toDouble(text->trimmed(), &ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) > 1e12)
-        return static_cast<uint16_t>(defWord);
+    if (!ok) value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
     // 0,29 is 0.28999999999999998 in binary: the product lands a hair below 29 and
     // would truncate to 28, so a file saved and opened again would lose a step.
     // A product within rounding noise of an integer is that integer.
     const double product = value * scale;
+    if (std::fabs(product) > 1e15) return TooWide;
     const double nearest = std::round(product);
     const bool noise = std::fabs(product - nearest) <= 1e-12 * std::max(1.0, std::fabs(product));
-    return low16(static_cast<long long>(noise ? nearest : std::trunc(product)));
+    return static_cast<long long>(noise ? nearest : std::trunc(product));
+}
+
+int scaleOf(Form form) {
+    return form == Form::Hundredths ? 100 : form == Form::Tenths ? 10 : 1;
+}
+
+// The key's number as the word it stands for, before any cut to 16 bits;
+// nothing for a missing key or a text that is no number (the default applies).
+std::optional<long long> keyNumber(const IniFile& ini, const QString& section, const char* key,
+                                   Form form) {
+    const auto text = ini.value(section, QLatin1String(key));
+    if (!text) return std::nullopt;
+    if (form == Form::Signed || form == Form::Unsigned) return integerNumber(*text);
+    return fractionNumber(*text, scaleOf(form));
+}
+
+bool fits(long long number) {
+    return number >= WordMin && number <= WordMax;
+}
+
+// Every key of the file with the word of the model it fills, in the table's order.
+template <class F> void forEachKey(ModuleConfig& config, F&& visit) {
+    for (int n = 0; n < 3; ++n) {
+        const QString section = pidSection(n);
+        for (const Key& key : PidKeys)
+            visit(section, key.name, key.form, key.def, config.pid[n].w[key.word]);
+    }
+    visit(QLatin1String(SwOutSection), SwOutKey, Form::Signed, 0, config.SwOut);
+    for (const IoKey& key : IoKeys)
+        visit(QLatin1String(key.section), key.name, Form::Unsigned, key.def, config.io[key.word]);
 }
 
 // Shortest general form with up to 15 significant digits and the user's decimal
 // separator. Digits stay ASCII whatever the locale writes, so the file reads back.
-QString formatFraction(uint16_t word, double factor) {
-    QString text = QLocale::c().toString(word * factor, 'g', 15);
+QString formatFraction(double value) {
+    QString text = QLocale::c().toString(value, 'g', 15);
     const QString point = QLocale().decimalPoint();
     if (point.size() == 1 && point.at(0).unicode() < 128)
         text.replace(QLatin1Char('.'), point.at(0));
     return text;
+}
+
+// A limit of the key's text form: the word's limit in the key's own scale.
+QString limitText(long long word, Form form) {
+    if (form == Form::Signed || form == Form::Unsigned) return QString::number(word);
+    return formatFraction(static_cast<double>(word) / scaleOf(form));
 }
 
 } // namespace
@@ -130,27 +181,28 @@ bool HasPidConfig(const IniFile& ini) {
 }
 
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config) {
-    for (int n = 0; n < 3; ++n) {
-        const QString section = pidSection(n);
-        std::array<uint16_t, 14>& w = config.pid[n].w;
-        for (const Key& key : PidKeys) {
-            switch (key.form) {
-            case Form::Signed:
-            case Form::Unsigned:
-                w[key.word] = readInteger(ini, section, key.name, key.def);
-                break;
-            case Form::Hundredths:
-                w[key.word] = readFraction(ini, section, key.name, 100, key.def);
-                break;
-            case Form::Tenths:
-                w[key.word] = readFraction(ini, section, key.name, 10, key.def);
-                break;
-            }
-        }
-    }
-    config.SwOut = readInteger(ini, QLatin1String(SwOutSection), SwOutKey, 0);
-    for (const IoKey& key : IoKeys)
-        config.io[key.word] = readInteger(ini, QLatin1String(key.section), key.name, key.def);
+    forEachKey(config, [&ini](const QString& section, const char* name, Form form, int def,
+                              uint16_t& word) {
+        const std::optional<long long> number = keyNumber(ini, section, name, form);
+        // A number no word holds never becomes one by losing its high bits.
+        word = number && fits(*number) ? low16(*number) : static_cast<uint16_t>(def);
+    });
+}
+
+std::optional<QString> PidRangeError(const IniFile& ini, const QString& path) {
+    ModuleConfig scratch;
+    std::optional<QString> error;
+    forEachKey(scratch, [&](const QString& section, const char* name, Form form, int, uint16_t&) {
+        if (error) return;
+        const std::optional<long long> number = keyNumber(ini, section, name, form);
+        if (!number || fits(*number)) return;
+        error = QStringLiteral("Файл %1 не загружен: в разделе [%2] значение %3=%4 выходит за "
+                               "пределы %5 - %6!")
+                    .arg(path, section, QLatin1String(name),
+                         ini.value(section, QLatin1String(name))->trimmed(),
+                         limitText(WordMin, form), limitText(WordMax, form));
+    });
+    return error;
 }
 
 void WritePidConfig(const ModuleConfig& config, IniFile& ini) {
@@ -168,10 +220,10 @@ void WritePidConfig(const ModuleConfig& config, IniFile& ini) {
                 ini.writeInteger(section, name, word);
                 break;
             case Form::Hundredths:
-                ini.writeString(section, name, formatFraction(word, 0.01));
+                ini.writeString(section, name, formatFraction(word * 0.01));
                 break;
             case Form::Tenths:
-                ini.writeString(section, name, formatFraction(word, 0.1));
+                ini.writeString(section, name, formatFraction(word * 0.1));
                 break;
             }
         }
@@ -194,6 +246,9 @@ ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base) {
     if (status == IniFile::LoadStatus::Ok && !HasPidConfig(ini))
         throw Exception(QStringLiteral("Файл ") + path +
                         QStringLiteral(" не является файлом конфигурации QMT-584"));
+    // A number no register word holds stops the whole file: loaded cut to its
+    // low 16 bits it would reach the module as a value nobody wrote.
+    if (const auto error = PidRangeError(ini, path)) throw Exception(*error);
     ModuleConfig loaded = base;
     ReadPidConfig(ini, loaded);
     return loaded;

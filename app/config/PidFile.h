@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace qmt {
 
 class IniFile;
@@ -13,14 +15,20 @@ class IniFile;
 // True when the file has at least one section of a configuration; a file
 // without any is something else and must not load as the defaults.
 bool HasPidConfig(const IniFile& ini);
-// Every word of the model from the file's keys.
+// Every word of the model from the file's keys. A key that is missing, no
+// number, or a number no 16-bit word holds gives its default.
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config);
+// The message for the first key, in the table's order, whose number lies
+// outside -32768..65535 as the word it stands for (value x 100 for Kp, x 10
+// for Td); nothing when every number fits. path only names the file in it.
+std::optional<QString> PidRangeError(const IniFile& ini, const QString& path);
 // Every key from the model, keeping the file's other lines.
 void WritePidConfig(const ModuleConfig& config, IniFile& ini);
 
 // The model as the file at path gives it, starting from base (the module
 // mode is not in the file). Raises qmt::Exception, changing nothing, for a
-// file that exists but cannot be read or holds no configuration.
+// file that exists but cannot be read, holds no configuration, or has a
+// number out of range (PidRangeError).
 ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base);
 // Writes config into the file at path, keeping the file's other lines, in
 // one step. Raises qmt::Exception ("Unable to write to PATH") on failure.

@@ -140,7 +140,8 @@ public:
     void btBrouseClick(); // "..." next to edLog
     void chbLogClick();   // every change of chbLog
     void chbTrendClick(); // every change of chbTrend
-    void LogHeader();     // chbUpdateClick, after the timer state is set (step 3)
+    void LogHeader();     // chbUpdateClick, after the timer state is set (step 3),
+                          // and chbLogClick when the log starts during a run
     void LogLine();       // end of every successful read cycle (step 5)
     void TrendStart();    // chbUpdateClick step 1, after the period is applied,
                           // called only when chbTrend and chbUpdate are both checked

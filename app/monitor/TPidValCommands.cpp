@@ -8,6 +8,7 @@
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"
+#include "monitor/WholeNumber.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,20 +26,24 @@ bool isEnter(int key) {
 // The analog output takes a signed or an unsigned word; a wider number would
 // reach the actuator as its low 16 bits, a value nobody typed.
 uint16_t outputValue(const QString& text) {
-    const QString t = text.trimmed();
-    const int start = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
-    bool digits = t.size() > start;
-    for (int i = start; digits && i < t.size(); ++i)
-        digits = t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9');
-    if (!digits)
+    if (!qmt::IsWholeNumber(text))
         throw qmt::Exception(QStringLiteral("'%1' is not a valid integer value").arg(text));
     bool ok = false;
-    const long long value = t.toLongLong(&ok);
+    const long long value = text.trimmed().toLongLong(&ok);
     if (!ok || value < -32768 || value > 65535) {
         throw qmt::Exception(QStringLiteral("Значение ") + text +
                              QStringLiteral(" выходит за пределы -32768 - 65535!"));
     }
     return static_cast<uint16_t>(value & 0xFFFF);
+}
+
+// A register value that Enter sends at once. The reading of the dialogs (a
+// leading number, the rest ignored, a blank as 0) would write 0 for a cleared
+// field and 12 for "12x" to a running regulator; here both are refused.
+uint16_t directValue(const QString& text, int kind) {
+    if (!qmt::IsWholeNumber(text))
+        throw qmt::Exception(QStringLiteral("\" %1 \" не является целым числом").arg(text));
+    return qmt::ParseRegisterValue(text, kind);
 }
 
 // The state word as a read cycle displayed it; nothing before the first read.
@@ -69,7 +74,7 @@ void TPidVal::sgWriteValKeyPress(int key) {
     if (!isEnter(key)) return;
     const int col = sgWriteVal->col(), row = sgWriteVal->row();
     const int kind = qmt::Config.io[qmt::io::DacMode] == reg::ModeCurrent ? 1 : 2;
-    const uint16_t value = qmt::ParseRegisterValue(sgWriteVal->currentText(), kind);
+    const uint16_t value = directValue(sgWriteVal->currentText(), kind);
     qmt::WriteRegister(static_cast<uint16_t>(reg::LiveBlock(col - 1) + reg::live::Xfo + row),
                        value);
 }
@@ -77,7 +82,7 @@ void TPidVal::sgWriteValKeyPress(int key) {
 void TPidVal::edMbSetKeyPress(int tag, int key) {
     if (!isEnter(key) || tag < 0 || tag > 2) return;
     QLineEdit* edits[3] = {edMbSet1, edMbSet2, edMbSet3};
-    const uint16_t value = qmt::ParseRegisterValue(edits[tag]->text(), 2);
+    const uint16_t value = directValue(edits[tag]->text(), 2);
     qmt::WriteRegister(reg::PidWord(tag, reg::pid::XsDef), value);
 }
 

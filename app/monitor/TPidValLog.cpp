@@ -6,6 +6,8 @@
 #include "common/CheckBox.h"
 #include "common/Ui.h"
 #include "link/Errors.h"
+#include "link/PortSettings.h"
+#include "link/StatusReport.h"
 #include "monitor/TrendHandOff.h"
 #include "monitor/ValueLog.h"
 #include "monitor/ValuesCycle.h"
@@ -17,6 +19,10 @@ namespace {
 
 struct LogState {
     qmt::ValueLog file;
+    // The line the file's values come from: another port or station is
+    // another module, whose values must not follow in the same file.
+    QString port;
+    uint8_t station = 0;
 };
 
 struct TrendState {
@@ -36,6 +42,10 @@ TrendState& trendOf(TPidVal* window) {
         auto state = std::make_shared<TrendState>();
         // Asked at every registration, whether or not chbTrend is checked then.
         state->handOff.setChannels([window] { return offeredChannels(*window); });
+        // "Вести тренды" stands for the viewer started last: once it is gone the
+        // box says so, and checking it again starts another.
+        QObject::connect(&state->handOff, &qmt::TrendHandOff::viewerClosed, window,
+                         [window] { window->chbTrend->setChecked(false); });
         window->trendState = state;
     }
     return *static_cast<TrendState*>(window->trendState.get());
@@ -78,6 +88,24 @@ void writeFailed(TPidVal* window) {
                      qmt::MsgIcon::Error, window);
 }
 
+// Ends the log alone: unlike the engineer unchecking the box, a log that
+// could not start or had to end leaves a running periodic update running.
+void endLog(TPidVal* window) {
+    logOf(window).file.close();
+    window->chbLog->QCheckBox::setChecked(false);
+}
+
+// Ends the log, with a note, once the port or the station is not the one the
+// file was started on; the update itself goes on with the new module.
+bool lineChanged(TPidVal* window) {
+    const LogState& log = logOf(window);
+    if (log.port == qmt::PortSettings.portName && log.station == qmt::PortSettings.address)
+        return false;
+    endLog(window);
+    qmt::status().confirm(QStringLiteral("Журнал закрыт: сменились порт или станция"));
+    return true;
+}
+
 } // namespace
 
 qmt::ValueLog& LogOf(TPidVal& window) {
@@ -94,21 +122,22 @@ void TPidVal::btBrouseClick() {
 }
 
 void TPidVal::chbLogClick() {
-    chbUpdate->setChecked(false);
     LogState& log = logOf(this);
     if (!chbLog->checked()) {
+        // Unchecking ends the run with its log.
+        chbUpdate->setChecked(false);
         log.file.close();
         return;
     }
     QString path = edLog->text();
     if (path.isEmpty()) {
-        chbLog->setChecked(false);
+        endLog(this);
         btBrouseClick();
         return;
     }
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash > 0 && !QFileInfo(path.left(slash)).isDir()) {
-        chbLog->setChecked(false);
+        endLog(this);
         throw qmt::Exception(QStringLiteral("Путь не существует!"));
     }
     if (QFileInfo::exists(path)) {
@@ -119,33 +148,41 @@ void TPidVal::chbLogClick() {
             // The dialog asks about overwriting by itself.
             path = OpenLogFile(this);
             if (path.isEmpty()) {
-                chbLog->setChecked(false);
+                endLog(this);
                 return;
             }
             edLog->setText(path);
         } else if (answer != QMessageBox::Yes) {
-            chbLog->setChecked(false);
+            endLog(this);
             return;
         }
+        // The update ticks on behind the question; a failed read ended the run.
+        if (!chbLog->checked()) return;
     }
     if (!log.file.open(path, qmt::clock().now().toUTC())) {
         // A log the engineer believes is running but that writes nothing is worse
         // than none: say so and leave the box off.
-        chbLog->setChecked(false);
+        endLog(this);
         qmt::showMessage(QStringLiteral("Невозможно создать файл ") + path,
                          QStringLiteral("Ошибка!"), qmt::MsgIcon::Error, this);
+        return;
     }
+    log.port = qmt::PortSettings.portName;
+    log.station = qmt::PortSettings.address;
+    // Checked while periodic update runs: the run's log starts here and now.
+    if (chbUpdate->checked()) LogHeader();
 }
 
 void TPidVal::LogHeader() {
     LogState& log = logOf(this);
-    if (!chbLog->checked() || !log.file.isOpen()) return;
+    if (!chbLog->checked() || !log.file.isOpen() || lineChanged(this)) return;
     if (!log.file.writeHeader(qmt::LogChannelNames(RegChannels, ModChannels))) writeFailed(this);
 }
 
 void TPidVal::LogLine() {
     LogState& log = logOf(this);
-    if (!chbLog->checked() || !chbUpdate->checked() || !log.file.isOpen()) return;
+    if (!chbLog->checked() || !chbUpdate->checked() || !log.file.isOpen() || lineChanged(this))
+        return;
     const QStringList texts = qmt::LogCellTexts(
         RegChannels, ModChannels, [this](int p, int row) { return stateText(p, row); },
         [this](int row) { return modValueText(row); });

@@ -10,6 +10,7 @@
 #include "link/RegisterMap.h"
 #include "monitor/MonitorGrid.h"
 #include "monitor/ValuesCycle.h"
+#include "monitor/WholeNumber.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,24 +19,12 @@
 #include <QTimer>
 
 #include <limits>
-#include <optional>
 
 namespace reg = qmt::reg;
 
 namespace {
 
 const QColor Grey(128, 128, 128);
-
-// The text as a whole decimal integer; nothing for any other text.
-std::optional<long long> wholeNumber(const QString& text) {
-    const QString t = text.trimmed();
-    int start = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
-    bool digits = t.size() > start && t.size() - start <= 18;
-    for (int i = start; digits && i < t.size(); ++i)
-        digits = t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9');
-    if (!digits) return std::nullopt;
-    return t.toLongLong();
-}
 
 } // namespace
 
@@ -117,14 +106,15 @@ void TPidVal::edPerUpdKeyPress(int key) {
 void TPidVal::ApplyPeriod() {
     // Whole milliseconds of at least 1; anything else leaves the interval as it was.
     const QString text = edPerUpd->text();
-    const std::optional<long long> ms = wholeNumber(text);
-    if (!ms || *ms < 1 || *ms > std::numeric_limits<int>::max()) {
+    bool ok = qmt::IsWholeNumber(text);
+    const long long ms = ok ? text.trimmed().toLongLong(&ok) : 0;
+    if (!ok || ms < 1 || ms > std::numeric_limits<int>::max()) {
         throw qmt::Exception(QStringLiteral("Недопустимый период обновления \"%1\"!\n"
                                             "Введите целое число миллисекунд, не меньше 1.")
                                  .arg(text));
     }
-    tmUpdate->setInterval(static_cast<int>(*ms));
-    edPerUpd->setText(QString::number(*ms));
+    tmUpdate->setInterval(static_cast<int>(ms));
+    edPerUpd->setText(QString::number(ms));
 }
 
 // --- Channel selection ---

@@ -119,6 +119,7 @@ TrendHandOff::Start TrendHandOff::startViewer() {
         connect(v->exitNotifier, &QSocketNotifier::activated, this, [this, v] { reap(v); });
     }
     viewers_.push_back(std::move(viewer));
+    latest_ = v;
 
     clock().sleepMs(500);
     const std::string post = curvix::threadFrame(static_cast<std::uint32_t>(::gettid()));
@@ -143,6 +144,10 @@ void TrendHandOff::markGone(Viewer* v) {
     v->frames = curvix::FrameReader();
     v->pendingRegistrations.clear();
     reap(v);
+    if (v == latest_) {
+        latest_ = nullptr;
+        emit viewerClosed();
+    }
     // Without a process descriptor (older kernels) a viewer that is gone but
     // still running is reaped by polling now and then.
     if (!v->reaped && v->pidFd < 0 && !reapTimer_) {

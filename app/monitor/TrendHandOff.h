@@ -77,6 +77,9 @@ public:
 
 signals:
     void viewerRegistered(std::uint32_t handle);
+    // The viewer started last is gone (closed from its own window, exited, or
+    // stopped taking records): the hand-off it stood for has ended.
+    void viewerClosed();
 
 private:
     struct Viewer;
@@ -94,6 +97,7 @@ private:
     std::function<std::vector<TrendChannel>()> channels_;
     std::vector<std::unique_ptr<Viewer>> viewers_;
     Viewer* target_ = nullptr;
+    Viewer* latest_ = nullptr; // the viewer started last, while it is there
     std::uint32_t handle_ = 0;
     int ackTimeoutMs_ = 2000;
     QTimer* reapTimer_ = nullptr;

@@ -128,7 +128,7 @@ TEST_F(PidFileTest, SavedFractionsReadBackToTheSameWord) {
 
 TEST_F(PidFileTest, IntegerForms) {
     writeAll(path("i.pid"), "[PID1]\nTi=-1\nYmin=65535\nXsDef=0x10\nYmax=+7\nOffset=12abc\n"
-                            "dXdz1=\nTs=99999999999\n[PID]\nSwOut=2\n[ADC2]\nTi=0X1f\n");
+                            "dXdz1=\n[PID]\nSwOut=2\n[ADC2]\nTi=0X1f\n");
     open(path("i.pid"));
     EXPECT_EQ(pidWord(0, reg::pid::Ti), 65535);
     EXPECT_EQ(pidWord(0, reg::pid::Ymin), 65535);
@@ -136,7 +136,6 @@ TEST_F(PidFileTest, IntegerForms) {
     EXPECT_EQ(pidWord(0, reg::pid::Ymax), 7);
     EXPECT_EQ(pidWord(0, reg::pid::Offset), 0); // not an integer: default
     EXPECT_EQ(pidWord(0, reg::pid::dXdz1), 0);  // empty: default
-    EXPECT_EQ(pidWord(0, reg::pid::Ts), 2);     // beyond 32 bits: default
     EXPECT_EQ(Config.io[1], 31);
     EXPECT_EQ(group("swout")->itemIndex(), 2);
 
@@ -148,7 +147,7 @@ TEST_F(PidFileTest, IntegerForms) {
 }
 
 TEST_F(PidFileTest, BadFractionsGiveTheDefaultNeverAWrongWord) {
-    writeAll(path("f.pid"), "[PID1]\nKp=abc\nTd=1e300\n[PID2]\nKp=inf\nTd=nan\n[PID3]\nKp=\n"
+    writeAll(path("f.pid"), "[PID1]\nKp=abc\nTd=1e\n[PID2]\nKp=inf\nTd=nan\n[PID3]\nKp=\n"
                             "Td=3,3\n");
     open(path("f.pid"));
     EXPECT_EQ(pidWord(0, reg::pid::Kp), 100);
@@ -157,6 +156,61 @@ TEST_F(PidFileTest, BadFractionsGiveTheDefaultNeverAWrongWord) {
     EXPECT_EQ(pidWord(1, reg::pid::Td), 0);
     EXPECT_EQ(pidWord(2, reg::pid::Kp), 100);
     EXPECT_EQ(pidWord(2, reg::pid::Td), 33);
+}
+
+// Cut to its low 16 bits, a number no register word holds would load as a
+// value nobody wrote and go to the module with the next write.
+TEST_F(PidFileTest, NumberOutsideAWordRefusesTheWholeFile) {
+    saveAs(path("current.pid"));
+    const QString title = window->windowTitle();
+    pidWord(0, reg::pid::Kp) = 150;
+    pidWord(1, reg::pid::Ti) = 77;
+    const ModuleConfig before = Config;
+    struct Case {
+        const char* text;
+        const char* what; // section, key and limits named by the message
+    };
+    const Case cases[] = {
+        {"[PID1]\nKp=99999999\n",
+         "[PID1] значение Kp=99999999 выходит за пределы -327.68 - 655.35"},
+        {"[PID1]\nKp=655.36\n", "[PID1] значение Kp=655.36 выходит за пределы -327.68 - 655.35"},
+        {"[PID3]\nTd=1e300\n", "[PID3] значение Td=1e300 выходит за пределы -3276.8 - 6553.5"},
+        {"[PID2]\nTi=2\nYmin=-32769\n",
+         "[PID2] значение Ymin=-32769 выходит за пределы -32768 - 65535"},
+        {"[PID2]\nTi=65536\n", "[PID2] значение Ti=65536 выходит за пределы -32768 - 65535"},
+        {"[PID]\nSwOut=0x10000\n",
+         "[PID] значение SwOut=0x10000 выходит за пределы -32768 - 65535"},
+        {"[PWM2]\nTpwm=99999999999999999999\n",
+         "[PWM2] значение Tpwm=99999999999999999999 выходит за пределы -32768 - 65535"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeAll(path("bad.pid"), c.text);
+        prompts.shown.clear();
+        open(path("bad.pid"));
+        EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Файл ") + path("bad.pid") +
+                                               QString::fromUtf8(" не загружен: в разделе ") +
+                                               QString::fromUtf8(c.what) + "!"});
+        EXPECT_EQ(Config.pid[0].w, before.pid[0].w);
+        EXPECT_EQ(Config.pid[1].w, before.pid[1].w);
+        EXPECT_EQ(Config.io, before.io);
+        EXPECT_EQ(window->ConfigFileName, path("current.pid"));
+        EXPECT_EQ(window->windowTitle(), title);
+    }
+    // What goes to the module next is the configuration that stayed.
+    run("miWriteConf");
+    EXPECT_EQ(module.reg(reg::PidWord(0, reg::pid::Kp)), 150);
+    EXPECT_EQ(module.reg(reg::PidWord(1, reg::pid::Ti)), 77);
+
+    // The limits themselves load, and the set-point check is the same as before.
+    writeAll(path("edge.pid"), "[PID1]\nKp=655.35\nTd=-3276.8\nInSw=7\n[PID2]\nYmin=-32768\n");
+    prompts.shown.clear();
+    open(path("edge.pid"));
+    EXPECT_EQ(pidWord(0, reg::pid::Kp), 65535);
+    EXPECT_EQ(pidWord(0, reg::pid::Td), 32768);
+    EXPECT_EQ(pidWord(1, reg::pid::Ymin), 32768);
+    EXPECT_EQ(static_cast<int16_t>(pidWord(0, reg::pid::InSw)), -1);
+    EXPECT_EQ(prompts.shown.size(), 1u) << "the invalid set-point code, as before";
 }
 
 TEST_F(PidFileTest, MissingKeysTakeTheFileDefaults) {

@@ -2,6 +2,8 @@
 // the Modbus set points.
 #include "PidValFixture.h"
 
+#include <functional>
+
 namespace qmt::test {
 namespace {
 
@@ -79,6 +81,63 @@ TEST_F(PidValTest, ModbusSetPointsGoToTheirRegulatorsBlock) {
     EXPECT_EQ(module.writes(), (std::vector<std::string>{"297=1000", "265=65535"}));
     EXPECT_EQ(prompts.lastText(), "Значение 32768 выходит за пределы -32768 - 32767!");
     EXPECT_EQ(window->edMbSet2->text(), "32768"); // the text typed stays
+}
+
+// Enter sends these to a running regulator at once, with no dialog showing the
+// value: a cleared field or a number with anything after it writes nothing.
+TEST_F(PidValTest, DirectWritesTakeOnlyAWholeNumber) {
+    struct Case {
+        const char* text;
+        const char* message; // "" when written
+        uint16_t word;
+    };
+    const Case cases[] = {
+        {"", "\"  \" не является целым числом", 0},
+        {"  ", "\"    \" не является целым числом", 0},
+        {"12x", "\" 12x \" не является целым числом", 0},
+        {"12abc", "\" 12abc \" не является целым числом", 0},
+        {"0x1F", "\" 0x1F \" не является целым числом", 0},
+        {"1,5", "\" 1,5 \" не является целым числом", 0},
+        {"- 5", "\" - 5 \" не является целым числом", 0},
+        {"40000", "Значение 40000 выходит за пределы -32768 - 32767!", 0},
+        {"99999999999999999999", "Значение 99999999999999999999 выходит за пределы -32768 - 32767!",
+         0},
+        {" -7 ", "", 0xFFF9},
+        {"+12", "", 12},
+    };
+    struct Target {
+        const char* name;
+        uint16_t address;
+        std::function<void(const QString&)> type;
+    };
+    const Target targets[] = {
+        {"edMbSet1", 265, [&](const QString& t) { enter(window->edMbSet1, t); }},
+        {"sgWriteVal", 1053,
+         [&](const QString& t) {
+             clickCell(window->sgWriteVal, 2, 1);
+             enter(editorOf(window->sgWriteVal), t);
+         }},
+    };
+    for (const Target& target : targets) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(target.name) + " '" + c.text + "'");
+            module.setReg(target.address, 4321);
+            module.clearLog();
+            prompts.shown.clear();
+            target.type(QString::fromUtf8(c.text));
+            EXPECT_EQ(module.reg(target.address), *c.message ? 4321 : c.word);
+            EXPECT_EQ(module.writes().size(), *c.message ? 0u : 1u);
+            EXPECT_EQ(prompts.lastText(), QString::fromUtf8(c.message));
+        }
+        // A module that does not answer keeps what it had.
+        SCOPED_TRACE(target.name);
+        module.setReg(target.address, 4321);
+        module.silent = true;
+        target.type(QStringLiteral("5"));
+        module.silent = false;
+        EXPECT_EQ(prompts.lastText(), "Нет ответа!");
+        EXPECT_EQ(module.reg(target.address), 4321);
+    }
 }
 
 TEST_F(PidValTest, FailedWriteShowsTheLinkErrorAndChangesNothingElse) {

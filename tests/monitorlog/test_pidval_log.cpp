@@ -3,6 +3,7 @@
 #include "PidValFixture.h"
 
 #include "common/Cp1251.h"
+#include "link/PortSettings.h"
 #include "monitor/TPidValLog.h"
 #include "monitor/ValueLog.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -104,16 +106,78 @@ TEST_F(LogTest, TimeCountsFromArmingAndColumnsFollowTheSelection) {
     EXPECT_EQ(lines[1].size(), lines[0].size());
 }
 
-TEST_F(LogTest, CheckingWhilePeriodicUpdateRunsStartsNothing) {
+TEST_F(LogTest, CheckingWhilePeriodicUpdateRunsStartsTheLogThere) {
     window->chbUpdate->userClick();
-    ASSERT_TRUE(window->tmUpdate->isActive());
-    const QString path = file("never.log");
-    window->edLog->setText(path);
-    window->chbLog->userClick();
+    ASSERT_TRUE(tick(1000));
+    const QString path = file("late.log");
+    ASSERT_TRUE(arm(path));
+    EXPECT_TRUE(window->chbUpdate->checked());
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    clock.current = clock.current.addMSecs(1500);
+    ASSERT_TRUE(tick(0));
+    const QByteArray adc = QByteArray::number(static_cast<int16_t>(module.reg(1024)));
+    EXPECT_EQ(contents(path), cp("  Время     Xs(k)1     АЦП1\r\n") + "     1,50      100" +
+                                  adc.rightJustified(9) + "\r\n");
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
+
+    // A log that cannot start says why and leaves the update running.
+    window->chbLog->userClick(); // ends the run with its log
+    window->chbUpdate->userClick();
+    EXPECT_FALSE(arm(file("absent/run.log")));
+    EXPECT_EQ(prompts.texts(), QStringList{QString::fromUtf8("Путь не существует!")});
+    prompts.answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(arm(path));
+    EXPECT_TRUE(window->tmUpdate->isActive());
+    ASSERT_TRUE(tick(1000));
+    EXPECT_EQ(contents(path).count('\n'), 2) << "the refused log stays as it was";
+}
+
+// Another port or station is another module: its values never follow in the
+// same file. The log ends with a note, the update goes on.
+TEST_F(LogTest, PortOrStationChangeEndsTheLog) {
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"port", [] { qmt::PortSettings.portName = QStringLiteral("tcp://127.0.0.1:1502"); }},
+        {"station",
+         [this] {
+             module.setReg(257, 7); // the module on the same line that answers at 7
+             qmt::PortSettings.address = 7;
+         }},
+    };
+    qmt::test::FakeStatus status;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qmt::PortSettings = qmt::TPortSettings{};
+        module.setReg(257, 1);
+        status.confirmations.clear();
+        const QString path = file("switch.log");
+        prompts.answers = {QMessageBox::Yes};
+        ASSERT_TRUE(arm(path));
+        window->chbUpdate->userClick();
+        ASSERT_TRUE(tick(1000));
+        c.change();
+        ASSERT_TRUE(tick(1000));
+        ASSERT_TRUE(tick(1000));
+        EXPECT_EQ(contents(path).count('\n'), 2) << "header and the one line of the first module";
+        EXPECT_FALSE(window->chbLog->checked());
+        EXPECT_FALSE(LogOf(*window).isOpen());
+        EXPECT_TRUE(window->tmUpdate->isActive());
+        EXPECT_EQ(status.confirmations,
+                  QStringList{QString::fromUtf8("Журнал закрыт: сменились порт или станция")});
+        window->chbUpdate->userClick();
+    }
+    // Armed on one line and started on another: nothing but the note.
+    qmt::PortSettings = qmt::TPortSettings{};
+    prompts.answers = {QMessageBox::Yes};
+    ASSERT_TRUE(arm(file("switch.log")));
+    qmt::PortSettings.address = 9;
+    window->chbUpdate->userClick();
+    EXPECT_EQ(contents(file("switch.log")), QByteArray());
     EXPECT_FALSE(window->chbLog->checked());
-    EXPECT_FALSE(window->chbUpdate->checked());
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_TRUE(prompts.shown.empty());
+    qmt::PortSettings = qmt::TPortSettings{};
 }
 
 TEST_F(LogTest, EmptyNameOpensTheDialogAndLogsNothing) {

@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -112,6 +113,20 @@ TEST_F(TrendWindowTest, SecondCheckStartsAnotherViewerThatTakesOver) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return TrendOf(*window).handle() != std::uint32_t(second); }));
     EXPECT_EQ(types(static_cast<pid_t>(TrendOf(*window).handle())), (std::vector<int>{2, 3}));
+}
+
+// The box stands for the viewer started last: closing that one from its own
+// window unchecks it, closing an older one does not.
+TEST_F(TrendWindowTest, BoxFollowsTheViewerStartedLast) {
+    const pid_t first = startViewer();
+    window->chbTrend->userClick();
+    const pid_t second = startViewer();
+    ASSERT_EQ(::kill(first, SIGTERM), 0);
+    QTest::qWait(100);
+    EXPECT_TRUE(window->chbTrend->checked());
+    ASSERT_EQ(::kill(second, SIGTERM), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->chbTrend->checked(); }));
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(TrendWindowTest, ViewerMissingOrNotStartable) {
