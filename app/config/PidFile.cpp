@@ -129,6 +129,33 @@ bool HasPidConfig(const IniFile& ini) {
     });
 }
 
+std::optional<PidKeyFault> FirstUnreadablePidKey(const IniFile& ini) {
+    // A text that gives a number reads the same whatever the default; one that
+    // does not gives back whichever default it is handed.
+    auto fault = [&ini](const QString& section, const char* key, int scale) {
+        const QString name = QLatin1String(key);
+        std::optional<PidKeyFault> found;
+        if (!ini.value(section, name))
+            found = PidKeyFault{section, name, true};
+        else if (scale ? readFraction(ini, section, key, scale, 0) !=
+                             readFraction(ini, section, key, scale, 1)
+                       : ini.readInteger(section, name, 0) != ini.readInteger(section, name, 1))
+            found = PidKeyFault{section, name, false};
+        return found;
+    };
+    for (int n = 0; n < 3; ++n) {
+        for (const Key& key : PidKeys) {
+            const int scale =
+                key.form == Form::Hundredths ? 100 : key.form == Form::Tenths ? 10 : 0;
+            if (auto f = fault(pidSection(n), key.name, scale)) return f;
+        }
+    }
+    if (auto f = fault(QLatin1String(SwOutSection), SwOutKey, 0)) return f;
+    for (const IoKey& key : IoKeys)
+        if (auto f = fault(QLatin1String(key.section), key.name, 0)) return f;
+    return std::nullopt;
+}
+
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config) {
     for (int n = 0; n < 3; ++n) {
         const QString section = pidSection(n);
