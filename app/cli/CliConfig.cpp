@@ -25,7 +25,8 @@ ModuleConfig newConfig() {
 // output or its own feedback input (the switches offer no such item).
 bool setPointOffered(int n, int code) {
     if (code == reg::source::None || code == reg::source::Modbus) return true;
-    if (code >= reg::source::Pid1 && code <= reg::source::Pid3) return code != reg::source::Pid1 + n;
+    if (code >= reg::source::Pid1 && code <= reg::source::Pid3)
+        return code != reg::source::Pid1 + n;
     if (code >= reg::source::Fb1 && code <= reg::source::Fb3) return code != reg::source::Fb1 + n;
     return false;
 }
@@ -87,8 +88,9 @@ ModuleConfig ConfigToWrite(const QString& path) {
     for (int n = 0; n < 3; ++n) {
         const int code = static_cast<int16_t>(config.pid[n].w[reg::pid::InSw]);
         if (!setPointOffered(n, code))
-            throw Exception(QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет "
-                                           "некоррекное значение!")
+            throw Exception(QStringLiteral("%1: Коммутатор уставки для ПИД-регулятора %2\n "
+                                           "имеет некоррекное значение!")
+                                .arg(path)
                                 .arg(n + 1));
     }
     const int out = static_cast<int16_t>(config.SwOut);
@@ -100,9 +102,8 @@ ModuleConfig ConfigToWrite(const QString& path) {
 int ReadConfig(const Invocation& inv, const Report& report, bool severalStations) {
     ModuleConfig config = newConfig();
     const ConfigRead read = ReadConfiguration(config);
-    const QString path =
-        severalStations ? StationFile(inv.arguments.value(0), PortSettings.address)
-                        : inv.arguments.value(0);
+    const QString path = severalStations ? StationFile(inv.arguments.value(0), PortSettings.address)
+                                         : inv.arguments.value(0);
     SavePidFile(path, config);
     report.out(QStringLiteral("Конфигурация прочитана: ") + RegisterCount(read.registers) +
                QStringLiteral(", ") + path);

@@ -146,13 +146,13 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         const QString arg = args[i];
         QString value;
         if (!arg.startsWith(QLatin1Char('-'))) {
-            if (!Commands().contains(arg)) return QStringLiteral("неизвестная команда «%1»").arg(arg);
+            if (!Commands().contains(arg))
+                return QStringLiteral("неизвестная команда «%1»").arg(arg);
             out.command = arg;
             break;
         }
         const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--baud") ||
-                           arg == QLatin1String("--parity") ||
-                           arg == QLatin1String("--address") ||
+                           arg == QLatin1String("--parity") || arg == QLatin1String("--address") ||
                            arg == QLatin1String("--settings");
         if (!known) return QStringLiteral("неизвестный параметр «%1»").arg(arg);
         if (!valueOf(value)) return QStringLiteral("параметру %1 нужно значение").arg(arg);
@@ -168,7 +168,8 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
             if (!out.parity) return QStringLiteral("--parity: нужно none, odd или even");
         } else if (arg == QLatin1String("--address")) {
             const auto stations = ParseStations(value);
-            if (!stations) return QStringLiteral("--address: нужны станции от 1 до 247, например 1,3,5-9");
+            if (!stations)
+                return QStringLiteral("--address: нужны станции от 1 до 247, например 1,3,5-9");
             out.stations = *stations;
         } else {
             out.settingsFile = value;
@@ -195,11 +196,13 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         if (!error.isEmpty()) return error;
     }
 
-    const auto arity =
-        std::find_if(std::begin(Arities), std::end(Arities),
-                     [&](const Arity& a) { return out.command == QLatin1String(a.command); });
-    if (out.arguments.size() < arity->min) return QStringLiteral("%1: не хватает аргументов").arg(out.command);
-    if (out.arguments.size() > arity->max) return QStringLiteral("%1: лишние аргументы").arg(out.command);
+    const auto arity = std::find_if(std::begin(Arities), std::end(Arities), [&](const Arity& a) {
+        return out.command == QLatin1String(a.command);
+    });
+    if (out.arguments.size() < arity->min)
+        return QStringLiteral("%1: не хватает аргументов").arg(out.command);
+    if (out.arguments.size() > arity->max)
+        return QStringLiteral("%1: лишние аргументы").arg(out.command);
     const bool perStation = out.command == QLatin1String("read-config") ||
                             out.command == QLatin1String("write-config") ||
                             out.command == QLatin1String("diff");
@@ -207,7 +210,8 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         return QStringLiteral("команда %1 работает с одной станцией: --address N").arg(out.command);
     if (out.command == QLatin1String("search") &&
         (out.moduleVersion.isEmpty() || out.serialNumber.isEmpty()))
-        return QStringLiteral("search: нужны --version QMT-584|QMT-584.1 и --serial, например C0015");
+        return QStringLiteral(
+            "search: нужны --version QMT-584|QMT-584.1 и --serial, например C0015");
     return readRegisterArguments(out);
 }
 

@@ -21,15 +21,15 @@ struct Invocation {
     QString settingsFile;          // --settings; empty: the program's own
 
     QString command;
-    QStringList arguments; // the command's arguments that are not options
-    uint16_t firstRegister = 0; // get: ADDR[..ADDR]; set: ADDR
-    uint16_t lastRegister = 0;  // get
-    uint16_t value = 0;         // set: VALUE as its 16 bits
-    bool dryRun = false;      // write-config
-    int periodMs = 1000;      // values
-    long long count = -1;     // values; -1: until interrupted
-    QString logFile;          // values
-    bool overwrite = false;   // values: an existing log may be replaced
+    QStringList arguments;       // the command's arguments that are not options
+    uint16_t firstRegister = 0;  // get: ADDR[..ADDR]; set: ADDR
+    uint16_t lastRegister = 0;   // get
+    uint16_t value = 0;          // set: VALUE as its 16 bits
+    bool dryRun = false;         // write-config
+    int periodMs = 1000;         // values
+    long long count = -1;        // values; -1: until interrupted
+    QString logFile;             // values
+    bool overwrite = false;      // values: an existing log may be replaced
     bool protectedWrite = false; // set
     bool clear = false;          // restarts
     QString moduleVersion;       // search

@@ -145,8 +145,9 @@ std::optional<PidKeyFault> FirstUnreadablePidKey(const IniFile& ini) {
     };
     for (int n = 0; n < 3; ++n) {
         for (const Key& key : PidKeys) {
-            const int scale =
-                key.form == Form::Hundredths ? 100 : key.form == Form::Tenths ? 10 : 0;
+            const int scale = key.form == Form::Hundredths ? 100
+                              : key.form == Form::Tenths   ? 10
+                                                           : 0;
             if (auto f = fault(pidSection(n), key.name, scale)) return f;
         }
     }
