@@ -112,10 +112,11 @@ int search(const Invocation& inv, const Report& report) {
         report.out(QStringLiteral("%1 %2").arg(baud).arg(ParityName(parity)));
         return Success;
     case 14:
-        report.error(QStringLiteral("Модуль не найден!"));
+        report.moduleError(QStringLiteral("Модуль не найден!"));
         break;
     case 17:
-        report.error(QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));
+        report.moduleError(
+            QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));
         break;
     default: // the port would not open at some setting
         report.error(QStringLiteral("Невозможно открыть ") + PortSettings.portName);

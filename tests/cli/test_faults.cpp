@@ -24,11 +24,12 @@ namespace {
 
 class CliFaults : public CliOnSimulator {
 protected:
-    // A whole configuration file, every key the program saves, Kp of ПИД1 2,5.
+    // A whole configuration file, every key the program saves, Kp of ПИД1 3
+    // (a whole number: the same text in every locale).
     QByteArray goodFile() {
         ModuleConfig config;
         ResetConfig(config);
-        config.pid[0].w[reg::pid::Kp] = 250;
+        config.pid[0].w[reg::pid::Kp] = 300;
         SavePidFile(path("good.pid"), config);
         QFile file(path("good.pid"));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -60,9 +61,9 @@ TEST_F(CliFaults, WriteConfigDiffAndDryRunRefuseAFileTheyCannotSendWhole) {
         {path("folder.pid"), "Невозможно прочитать файл"},
         {put("good.txt", good), "good.txt не является файлом конфигурации"},
         {put("text.pid", "just text\n"), "text.pid не является файлом конфигурации"},
-        {put("nokey.pid", replaced(good, "Kp=2.5\n", "")), "нет ключа Kp раздела [PID1]"},
+        {put("nokey.pid", replaced(good, "Kp=3\n", "")), "нет ключа Kp раздела [PID1]"},
         {put("nolast.pid", good.left(good.lastIndexOf("dY="))), "нет ключа dY раздела [PWM2]"},
-        {put("kp.pid", replaced(good, "Kp=2.5", "Kp=abc")),
+        {put("kp.pid", replaced(good, "Kp=3", "Kp=abc")),
          "ключ Kp раздела [PID1] не является числом"},
         {put("ti.pid", replaced(good, "Ti=65535", "Ti=12abc")),
          "ключ Ti раздела [PID1] не является числом"},
@@ -93,7 +94,7 @@ TEST_F(CliFaults, WriteConfigDiffAndDryRunRefuseAFileTheyCannotSendWhole) {
         cli({"write-config", put("hex.pid", replaced(good, "XsDef=0", "XsDef=0x1F"))});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(sim.registerValue(265), 31);
-    EXPECT_EQ(sim.registerValue(267), 250);
+    EXPECT_EQ(sim.registerValue(267), 300);
 }
 
 TEST_F(CliFaults, WriteConfigToTheWrongStationOrASilentModule) {
@@ -117,9 +118,9 @@ TEST_F(CliFaults, WriteConfigToTheWrongStationOrASilentModule) {
     int written = 0; // configuration registers that got their reply
     for (const std::string& frame : sim.traceLines()) {
         std::istringstream bytes(frame);
-        std::string dir, station, function, hi, lo;
-        bytes >> dir >> station >> function >> hi >> lo;
-        written += dir == ">" && function == "10" && hi + lo != "0778";
+        std::string way, station, function, hi, lo;
+        bytes >> way >> station >> function >> hi >> lo;
+        written += way == ">" && function == "10" && hi + lo != "0778";
     }
     ASSERT_GT(written, 0);
     ASSERT_LT(written, ConfigWriteSteps);
