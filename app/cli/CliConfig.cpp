@@ -6,6 +6,7 @@
 #include "config/ModuleConfig.h"
 #include "config/PidFile.h"
 #include "link/Errors.h"
+#include "link/IniFile.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
@@ -24,28 +25,40 @@ ModuleConfig newConfig() {
 // output or its own feedback input (the switches offer no such item).
 bool setPointOffered(int n, int code) {
     if (code == reg::source::None || code == reg::source::Modbus) return true;
-    if (code >= reg::source::Pid1 && code <= reg::source::Pid3) return code != reg::source::Pid1 + n;
+    if (code >= reg::source::Pid1 && code <= reg::source::Pid3)
+        return code != reg::source::Pid1 + n;
     if (code >= reg::source::Fb1 && code <= reg::source::Fb3) return code != reg::source::Fb1 + n;
     return false;
 }
 
-// The file's configuration as the main window would send it after opening
-// the file: a set-point code no switch offers is refused (the window resets
-// it to "Откл." with this message); an output source outside the switch
-// becomes "none", as it does there without a word.
-ModuleConfig configToWrite(const QString& path) {
-    ModuleConfig config = LoadPidFile(path, newConfig());
-    for (int n = 0; n < 3; ++n) {
-        const int code = static_cast<int16_t>(config.pid[n].w[reg::pid::InSw]);
-        if (!setPointOffered(n, code))
-            throw Exception(QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет "
-                                           "некоррекное значение!")
-                                .arg(n + 1));
+// Every key write-config sends, each readable: the window's loading fills in
+// defaults silently, which on a module would replace what the file lacks.
+IniFile checkedPidFile(const QString& path) {
+    if (!path.endsWith(QLatin1String(".pid"), Qt::CaseInsensitive))
+        throw Exception(
+            QStringLiteral("Файл %1 не является файлом конфигурации QMT-584").arg(path));
+    IniFile ini(path);
+    switch (ini.load()) {
+    case IniFile::LoadStatus::Missing:
+        throw Exception(QStringLiteral("Файл %1 не найден").arg(path));
+    case IniFile::LoadStatus::Unreadable:
+        throw Exception(QStringLiteral("Невозможно прочитать файл %1").arg(path));
+    case IniFile::LoadStatus::Ok:
+        break;
     }
-    const int out = static_cast<int16_t>(config.SwOut);
-    if (out < reg::source::None || out > reg::source::Pid3)
-        config.SwOut = static_cast<uint16_t>(reg::source::None);
-    return config;
+    if (!HasPidConfig(ini))
+        throw Exception(
+            QStringLiteral("Файл %1 не является файлом конфигурации QMT-584").arg(path));
+    if (const auto fault = FirstUnreadablePidKey(ini)) {
+        if (fault->missing)
+            throw Exception(QStringLiteral("В файле %1 нет ключа %2 раздела [%3]")
+                                .arg(path, fault->key, fault->section));
+        throw Exception(QStringLiteral("В файле %1 ключ %2 раздела [%3] не является числом")
+                            .arg(path, fault->key, fault->section));
+    }
+    // A number no word holds would be written as its low 16 bits.
+    if (const auto error = PidRangeError(ini, path)) throw Exception(*error);
+    return ini;
 }
 
 QString differenceLine(const ConfigDifference& d) {
@@ -67,20 +80,40 @@ std::vector<ConfigDifference> differences(const ModuleConfig& file) {
 
 } // namespace
 
+// The file's configuration as the main window would send it after opening
+// the file: a set-point code no switch offers is refused (the window resets
+// it to "Откл." with this message); an output source outside the switch
+// becomes "none", as it does there without a word.
+ModuleConfig ConfigToWrite(const QString& path) {
+    ModuleConfig config = newConfig();
+    ReadPidConfig(checkedPidFile(path), config);
+    for (int n = 0; n < 3; ++n) {
+        const int code = static_cast<int16_t>(config.pid[n].w[reg::pid::InSw]);
+        if (!setPointOffered(n, code))
+            throw Exception(QStringLiteral("%1: Коммутатор уставки для ПИД-регулятора %2\n "
+                                           "имеет некоррекное значение!")
+                                .arg(path)
+                                .arg(n + 1));
+    }
+    const int out = static_cast<int16_t>(config.SwOut);
+    if (out < reg::source::None || out > reg::source::Pid3)
+        config.SwOut = static_cast<uint16_t>(reg::source::None);
+    return config;
+}
+
 int ReadConfig(const Invocation& inv, const Report& report, bool severalStations) {
     ModuleConfig config = newConfig();
     const ConfigRead read = ReadConfiguration(config);
-    const QString path =
-        severalStations ? StationFile(inv.arguments.value(0), PortSettings.address)
-                        : inv.arguments.value(0);
+    const QString path = severalStations ? StationFile(inv.arguments.value(0), PortSettings.address)
+                                         : inv.arguments.value(0);
     SavePidFile(path, config);
     report.out(QStringLiteral("Конфигурация прочитана: ") + RegisterCount(read.registers) +
                QStringLiteral(", ") + path);
     return Success;
 }
 
-int WriteConfig(const Invocation& inv, const Report& report) {
-    ModuleConfig config = configToWrite(inv.arguments.value(0));
+int WriteConfig(const Invocation& inv, const ModuleConfig& file, const Report& report) {
+    ModuleConfig config = file;
     if (inv.dryRun) {
         const auto changes = differences(config);
         for (const ConfigDifference& d : changes)
@@ -95,8 +128,8 @@ int WriteConfig(const Invocation& inv, const Report& report) {
     return Success;
 }
 
-int DiffConfig(const Invocation& inv, const Report& report, bool several) {
-    const auto changes = differences(LoadPidFile(inv.arguments.value(0), newConfig()));
+int DiffConfig(const ModuleConfig& file, const Report& report, bool several) {
+    const auto changes = differences(file);
     for (const ConfigDifference& d : changes)
         report.out(differenceLine(d));
     // Over a list every station answers; alone, silence means equal, as diff does.

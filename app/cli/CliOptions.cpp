@@ -42,19 +42,42 @@ const Arity Arities[] = {{"read-config", 1, 1}, {"write-config", 1, 1}, {"diff",
                          {"values", 0, 0},      {"get", 1, 1},          {"set", 2, 2},
                          {"search", 0, 0},      {"restarts", 0, 0}};
 
+// get ADDR[..ADDR] and set ADDR VALUE, read before the port is opened.
+QString readRegisterArguments(Invocation& out) {
+    long long first = 0, last = 0, value = 0;
+    if (out.command == QLatin1String("get")) {
+        const QString range = out.arguments.value(0);
+        const int dots = range.indexOf(QLatin1String(".."));
+        if (!ParseWholeInteger(dots < 0 ? range : range.left(dots), 0, 0xFFFF, first).isEmpty() ||
+            (dots >= 0 && !ParseWholeInteger(range.mid(dots + 2), 0, 0xFFFF, last).isEmpty()) ||
+            (dots >= 0 && last < first))
+            return QStringLiteral("get: нужен ADDR или ADDR..ADDR, регистры от 0 до 65535");
+        out.firstRegister = static_cast<uint16_t>(first);
+        out.lastRegister = static_cast<uint16_t>(dots < 0 ? first : last);
+    } else if (out.command == QLatin1String("set")) {
+        if (!ParseWholeInteger(out.arguments.value(0), 0, 0xFFFF, first).isEmpty())
+            return QStringLiteral("set: ADDR — регистр от 0 до 65535");
+        const QString error = ParseWholeInteger(out.arguments.value(1), -32768, 65535, value);
+        if (!error.isEmpty()) return error;
+        out.firstRegister = static_cast<uint16_t>(first);
+        out.value = static_cast<uint16_t>(value & 0xFFFF);
+    }
+    return QString();
+}
+
 QString applyCommandOption(const QString& name, const QString& value, Invocation& out) {
     if (name == QLatin1String("--dry-run")) {
         out.dryRun = true;
     } else if (name == QLatin1String("--period")) {
         const auto ms = wholeNumber(value, 1, std::numeric_limits<int>::max());
-        if (!ms) return QStringLiteral("--period needs whole milliseconds, at least 1");
+        if (!ms) return QStringLiteral("--period: нужно целое число миллисекунд, не меньше 1");
         out.periodMs = static_cast<int>(*ms);
     } else if (name == QLatin1String("--count")) {
         const auto n = wholeNumber(value, 1, std::numeric_limits<int>::max());
-        if (!n) return QStringLiteral("--count needs a number of cycles, at least 1");
+        if (!n) return QStringLiteral("--count: нужно целое число циклов, не меньше 1");
         out.count = *n;
     } else if (name == QLatin1String("--log")) {
-        if (value.isEmpty()) return QStringLiteral("--log needs a file name");
+        if (value.isEmpty()) return QStringLiteral("--log: нужно имя файла");
         out.logFile = value;
     } else if (name == QLatin1String("--overwrite")) {
         out.overwrite = true;
@@ -62,7 +85,7 @@ QString applyCommandOption(const QString& name, const QString& value, Invocation
         out.protectedWrite = true;
     } else if (name == QLatin1String("--version")) {
         if (value != QLatin1String("QMT-584") && value != QLatin1String("QMT-584.1"))
-            return QStringLiteral("--version needs QMT-584 or QMT-584.1");
+            return QStringLiteral("--version: нужно QMT-584 или QMT-584.1");
         out.moduleVersion = value;
     } else if (name == QLatin1String("--serial")) {
         out.serialNumber = value;
@@ -123,35 +146,36 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         const QString arg = args[i];
         QString value;
         if (!arg.startsWith(QLatin1Char('-'))) {
-            if (!Commands().contains(arg)) return QStringLiteral("unknown command '%1'").arg(arg);
+            if (!Commands().contains(arg))
+                return QStringLiteral("неизвестная команда «%1»").arg(arg);
             out.command = arg;
             break;
         }
         const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--baud") ||
-                           arg == QLatin1String("--parity") ||
-                           arg == QLatin1String("--address") ||
+                           arg == QLatin1String("--parity") || arg == QLatin1String("--address") ||
                            arg == QLatin1String("--settings");
-        if (!known) return QStringLiteral("unknown option '%1'").arg(arg);
-        if (!valueOf(value)) return QStringLiteral("option '%1' needs a value").arg(arg);
+        if (!known) return QStringLiteral("неизвестный параметр «%1»").arg(arg);
+        if (!valueOf(value)) return QStringLiteral("параметру %1 нужно значение").arg(arg);
         if (arg == QLatin1String("--port")) {
-            if (value.isEmpty()) return QStringLiteral("--port needs a port name");
+            if (value.isEmpty()) return QStringLiteral("--port: нужно имя порта");
             out.port = value;
         } else if (arg == QLatin1String("--baud")) {
             const auto baud = wholeNumber(value, 1, std::numeric_limits<int32_t>::max());
-            if (!baud) return QStringLiteral("--baud needs a rate in bit/s");
+            if (!baud) return QStringLiteral("--baud: нужна скорость в бит/с");
             out.baud = static_cast<int32_t>(*baud);
         } else if (arg == QLatin1String("--parity")) {
             out.parity = ParseParity(value);
-            if (!out.parity) return QStringLiteral("--parity needs none, odd or even");
+            if (!out.parity) return QStringLiteral("--parity: нужно none, odd или even");
         } else if (arg == QLatin1String("--address")) {
             const auto stations = ParseStations(value);
-            if (!stations) return QStringLiteral("--address needs stations 1 to 247, as 1,3,5-9");
+            if (!stations)
+                return QStringLiteral("--address: нужны станции от 1 до 247, например 1,3,5-9");
             out.stations = *stations;
         } else {
             out.settingsFile = value;
         }
     }
-    if (out.command.isEmpty()) return QStringLiteral("a command is needed");
+    if (out.command.isEmpty()) return QStringLiteral("не указана команда");
 
     for (++i; i < args.size(); ++i) {
         const QString arg = args[i];
@@ -164,27 +188,54 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
                 return out.command == QLatin1String(o.command) && arg == QLatin1String(o.name);
             });
         if (it == std::end(CommandOptions))
-            return QStringLiteral("%1 takes no option '%2'").arg(out.command, arg);
+            return QStringLiteral("у команды %1 нет параметра «%2»").arg(out.command, arg);
         QString value;
         if (it->value && !valueOf(value))
-            return QStringLiteral("option '%1' needs a value").arg(arg);
+            return QStringLiteral("параметру %1 нужно значение").arg(arg);
         const QString error = applyCommandOption(arg, value, out);
         if (!error.isEmpty()) return error;
     }
 
-    const auto arity =
-        std::find_if(std::begin(Arities), std::end(Arities),
-                     [&](const Arity& a) { return out.command == QLatin1String(a.command); });
-    if (out.arguments.size() < arity->min) return out.command + QStringLiteral(": too few arguments");
-    if (out.arguments.size() > arity->max) return out.command + QStringLiteral(": too many arguments");
+    const auto arity = std::find_if(std::begin(Arities), std::end(Arities), [&](const Arity& a) {
+        return out.command == QLatin1String(a.command);
+    });
+    if (out.arguments.size() < arity->min)
+        return QStringLiteral("%1: не хватает аргументов").arg(out.command);
+    if (out.arguments.size() > arity->max)
+        return QStringLiteral("%1: лишние аргументы").arg(out.command);
     const bool perStation = out.command == QLatin1String("read-config") ||
                             out.command == QLatin1String("write-config") ||
                             out.command == QLatin1String("diff");
     if (!perStation && out.stations.size() > 1)
-        return out.command + QStringLiteral(" talks to one station: --address N");
+        return QStringLiteral("команда %1 работает с одной станцией: --address N").arg(out.command);
     if (out.command == QLatin1String("search") &&
         (out.moduleVersion.isEmpty() || out.serialNumber.isEmpty()))
-        return QStringLiteral("search needs --version QMT-584|QMT-584.1 and --serial, as C0015");
+        return QStringLiteral(
+            "search: нужны --version QMT-584|QMT-584.1 и --serial, например C0015");
+    return readRegisterArguments(out);
+}
+
+QString ParseWholeInteger(const QString& text, long long min, long long max, long long& value) {
+    // Not the fields' scanf reading: a prefix of a mistyped value ("12abc", "1,5")
+    // must never reach a module.
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const QString digits = hex ? text.mid(2) : text;
+    const int first = !hex && digits.startsWith(QLatin1Char('-')) ? 1 : 0;
+    bool wellFormed = digits.size() > first;
+    for (int i = first; i < digits.size() && wellFormed; ++i) {
+        const QChar c = digits[i];
+        const bool decimal = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+                            (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        wellFormed = decimal || (hex && letter);
+    }
+    if (!wellFormed) return QStringLiteral("\" %1 \" не является целым числом").arg(text);
+    bool ok = false;
+    const long long number = digits.toLongLong(&ok, hex ? 16 : 10);
+    if (!ok || number < min || number > max)
+        return QStringLiteral("Значение %1 выходит за пределы %2 - %3!")
+            .arg(text, QString::number(min), QString::number(max));
+    value = number;
     return QString();
 }
 

@@ -21,12 +21,15 @@ struct Invocation {
     QString settingsFile;          // --settings; empty: the program's own
 
     QString command;
-    QStringList arguments; // the command's arguments that are not options
-    bool dryRun = false;      // write-config
-    int periodMs = 1000;      // values
-    long long count = -1;     // values; -1: until interrupted
-    QString logFile;          // values
-    bool overwrite = false;   // values: an existing log may be replaced
+    QStringList arguments;       // the command's arguments that are not options
+    uint16_t firstRegister = 0;  // get: ADDR[..ADDR]; set: ADDR
+    uint16_t lastRegister = 0;   // get
+    uint16_t value = 0;          // set: VALUE as its 16 bits
+    bool dryRun = false;         // write-config
+    int periodMs = 1000;         // values
+    long long count = -1;        // values; -1: until interrupted
+    QString logFile;             // values
+    bool overwrite = false;      // values: an existing log may be replaced
     bool protectedWrite = false; // set
     bool clear = false;          // restarts
     QString moduleVersion;       // search
@@ -36,6 +39,11 @@ struct Invocation {
 // Fills out from the arguments (without the program name). An empty result
 // is success; otherwise the usage error to report.
 QString ParseInvocation(const QStringList& args, Invocation& out);
+
+// A number typed for a register, read as the whole text: decimal with an
+// optional minus, or 0x and hexadecimal digits, within min..max. An empty
+// result is success; otherwise the program's own message for a field.
+QString ParseWholeInteger(const QString& text, long long min, long long max, long long& value);
 
 // "1,3,5-9" -> 1 3 5 6 7 8 9, each a station 1..247, in the order given and
 // without repeats; nothing for a malformed list.

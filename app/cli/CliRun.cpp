@@ -32,27 +32,17 @@ void writeLine(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// A register address, decimal or with 0x.
-std::optional<uint16_t> address(const QString& text) {
-    bool ok = false;
-    const uint value = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
-                           ? text.mid(2).toUInt(&ok, 16)
-                           : text.toUInt(&ok, 10);
-    if (!ok || value > 0xFFFF) return std::nullopt;
-    return static_cast<uint16_t>(value);
+// The registers that take a write only behind the write-enable code.
+bool protectedRegister(uint16_t address) {
+    return address == reg::SerialNumber || address == reg::ManufactureDate ||
+           (address >= reg::CoefficientBlock(0) &&
+            address < reg::CoefficientBlock(reg::CoefficientBlockCount)) ||
+           (address >= reg::InputIntegrationTime(0) && address <= reg::ModuleMode);
 }
 
 int get(const Invocation& inv, const Report& report) {
-    const QString range = inv.arguments.value(0);
-    const int dots = range.indexOf(QLatin1String(".."));
-    const auto first = address(dots < 0 ? range : range.left(dots));
-    const auto last = dots < 0 ? first : address(range.mid(dots + 2));
-    if (!first || !last || *last < *first) {
-        report.error(QStringLiteral("get: ADDR or ADDR..ADDR, registers 0 to 65535"));
-        return UsageError;
-    }
-    for (int start = *first; start <= *last; start += MaxReadCount) {
-        const int count = std::min(MaxReadCount, *last - start + 1);
+    for (int start = inv.firstRegister; start <= inv.lastRegister; start += MaxReadCount) {
+        const int count = std::min(MaxReadCount, inv.lastRegister - start + 1);
         uint16_t words[MaxReadCount];
         ReadRegisters(static_cast<uint16_t>(start), static_cast<uint16_t>(count), words);
         for (int k = 0; k < count; ++k)
@@ -61,24 +51,21 @@ int get(const Invocation& inv, const Report& report) {
     return Success;
 }
 
-int set(const Invocation& inv, const Report& report) {
-    const auto target = address(inv.arguments.value(0));
-    if (!target) {
-        report.error(QStringLiteral("set: ADDR VALUE, a register 0 to 65535"));
-        return UsageError;
-    }
-    uint16_t value = 0;
+int set(const Invocation& inv) {
     try {
-        // The program's own field reading and message.
-        value = static_cast<uint16_t>(ParseInteger(inv.arguments.value(1), -32768, 65535) & 0xFFFF);
-    } catch (const Exception& error) {
-        report.error(error.message());
-        return UsageError;
+        if (inv.protectedWrite)
+            WriteProtectedRegister(inv.firstRegister, inv.value);
+        else
+            WriteRegister(inv.firstRegister, inv.value);
+    } catch (ECommError& error) {
+        // The module refuses such a write with "illegal value", which says
+        // nothing of the code it wanted first.
+        if (error.status() == 3 && !inv.protectedWrite && protectedRegister(inv.firstRegister))
+            error.setMessage(QStringLiteral("%1: регистр %2 защищён, запись только с --protected")
+                                 .arg(error.message())
+                                 .arg(inv.firstRegister));
+        throw;
     }
-    if (inv.protectedWrite)
-        WriteProtectedRegister(*target, value);
-    else
-        WriteRegister(*target, value);
     return Success;
 }
 
@@ -125,10 +112,11 @@ int search(const Invocation& inv, const Report& report) {
         report.out(QStringLiteral("%1 %2").arg(baud).arg(ParityName(parity)));
         return Success;
     case 14:
-        report.error(QStringLiteral("Модуль не найден!"));
+        report.moduleError(QStringLiteral("Модуль не найден!"));
         break;
     case 17:
-        report.error(QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));
+        report.moduleError(
+            QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));
         break;
     default: // the port would not open at some setting
         report.error(QStringLiteral("Невозможно открыть ") + PortSettings.portName);
@@ -141,6 +129,8 @@ int search(const Invocation& inv, const Report& report) {
 int guardedCommand(const std::function<int()>& command, const Report& report) {
     try {
         return command();
+    } catch (const ECommError& error) {
+        report.moduleError(error.message());
     } catch (const Exception& error) {
         report.error(error.message());
     } catch (const std::exception& error) {
@@ -149,16 +139,34 @@ int guardedCommand(const std::function<int()>& command, const Report& report) {
     return Failed;
 }
 
-TPortSettings settingsFor(const Invocation& inv) {
-    TPortSettings settings;
-    IniFile file(inv.settingsFile.isEmpty() ? ProgramSettingsPath() : inv.settingsFile);
-    file.load(); // missing or unreadable: the defaults, as the program does
+// The line settings of this run; a usage error for a named settings file
+// that cannot be read, which would otherwise send the run to the defaults'
+// port and station.
+QString settingsFor(const Invocation& inv, TPortSettings& settings) {
+    const bool named = !inv.settingsFile.isEmpty();
+    IniFile file(named ? inv.settingsFile : ProgramSettingsPath());
+    // The program's own file: missing or unreadable gives the defaults, as there.
+    switch (file.load()) {
+    case IniFile::LoadStatus::Missing:
+        if (named) return QStringLiteral("файл настроек %1 не найден").arg(inv.settingsFile);
+        break;
+    case IniFile::LoadStatus::Unreadable:
+        if (named)
+            return QStringLiteral("невозможно прочитать файл настроек %1").arg(inv.settingsFile);
+        break;
+    case IniFile::LoadStatus::Ok:
+        break;
+    }
     ReadPortSettings(file, settings);
     if (inv.port) settings.portName = *inv.port;
     if (inv.baud) settings.baud = *inv.baud;
     if (inv.parity) settings.parity = *inv.parity;
     if (!inv.stations.empty()) settings.address = inv.stations.front();
-    return settings;
+    return QString();
+}
+
+QString where() {
+    return QStringLiteral("%1, станция %2").arg(PortSettings.portName).arg(PortSettings.address);
 }
 
 } // namespace
@@ -169,6 +177,16 @@ void Report::out(const QString& text) const {
 
 void Report::error(const QString& text) const {
     writeLine(stderr, prefix_ + OneLine(text));
+}
+
+void Report::moduleError(const QString& text) const {
+    writeLine(stderr, where_ + QStringLiteral(": ") + OneLine(text));
+}
+
+int RefuseUsage(const QString& what) {
+    writeLine(stderr,
+              QStringLiteral("qmt584-cli: %1 (qmt584-cli --help: команды и параметры)").arg(what));
+    return UsageError;
 }
 
 QString ProgramSettingsPath() {
@@ -186,37 +204,44 @@ QString StationFile(const QString& path, int station) {
 }
 
 int Run(const Invocation& inv) {
-    PortSettings = settingsFor(inv);
-    const Report plain;
+    const QString settingsError = settingsFor(inv, PortSettings);
+    if (!settingsError.isEmpty()) return RefuseUsage(settingsError);
+    // The library probes a network port at once at every setting and finds nothing.
+    if (inv.command == QLatin1String("search") && IsNetworkPort(PortSettings.portName))
+        return RefuseUsage(
+            QStringLiteral("search: поиск модуля возможен только на последовательной линии, "
+                           "а %1 — сетевой порт")
+                .arg(PortSettings.portName));
+    const bool perStation = inv.command == QLatin1String("read-config") ||
+                            inv.command == QLatin1String("write-config") ||
+                            inv.command == QLatin1String("diff");
+    // A file that cannot be used stops the run before any station is touched.
+    ModuleConfig file;
+    if (perStation && inv.command != QLatin1String("read-config")) {
+        try {
+            file = ConfigToWrite(inv.arguments.value(0));
+        } catch (const Exception& error) {
+            Report(QString(), QString()).error(error.message());
+            return Failed;
+        }
+    }
+
+    const Report plain(QString(), where());
     if (!BindLibrary()) return Failed; // the message is on standard error
     // The search opens the port at every setting by itself.
     if (inv.command == QLatin1String("search"))
         return guardedCommand([&] { return search(inv, plain); }, plain);
     if (!OpenPort(PortSettings.portName, PortSettings.baud, PortSettings.parity)) return Failed;
 
-    const bool perStation = inv.command == QLatin1String("read-config") ||
-                            inv.command == QLatin1String("write-config") ||
-                            inv.command == QLatin1String("diff");
     if (!perStation) {
         return guardedCommand(
             [&] {
                 if (inv.command == QLatin1String("get")) return get(inv, plain);
-                if (inv.command == QLatin1String("set")) return set(inv, plain);
+                if (inv.command == QLatin1String("set")) return set(inv);
                 if (inv.command == QLatin1String("restarts")) return restarts(inv, plain);
                 return Values(inv, plain);
             },
             plain);
-    }
-    // A file that cannot be used stops the run before any station is touched.
-    if (inv.command != QLatin1String("read-config")) {
-        try {
-            ModuleConfig defaults;
-            ResetConfig(defaults);
-            LoadPidFile(inv.arguments.value(0), defaults);
-        } catch (const Exception& error) {
-            plain.error(error.message());
-            return Failed;
-        }
     }
     const std::vector<uint8_t> stations =
         inv.stations.empty() ? std::vector<uint8_t>{PortSettings.address} : inv.stations;
@@ -224,13 +249,15 @@ int Run(const Invocation& inv) {
     int result = Success;
     for (uint8_t station : stations) {
         PortSettings.address = station;
-        const Report report(several ? QStringLiteral("станция %1: ").arg(station) : QString());
+        const Report report(several ? QStringLiteral("станция %1: ").arg(station) : QString(),
+                            where());
         const int code = guardedCommand(
             [&] {
                 if (inv.command == QLatin1String("read-config"))
                     return ReadConfig(inv, report, several);
-                if (inv.command == QLatin1String("write-config")) return WriteConfig(inv, report);
-                return DiffConfig(inv, report, several);
+                if (inv.command == QLatin1String("write-config"))
+                    return WriteConfig(inv, file, report);
+                return DiffConfig(file, report, several);
             },
             report);
         result = std::max(result, code);

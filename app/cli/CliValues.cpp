@@ -27,7 +27,15 @@ public:
         sigaddset(&set_, SIGTERM);
         sigprocmask(SIG_BLOCK, &set_, &old_);
     }
-    ~StopSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    // A signal that came during the last cycle, or during one that failed,
+    // is taken here: the run ends anyway, and the error line and the
+    // command's exit code must not die with it.
+    ~StopSignals() {
+        timespec now{0, 0};
+        while (sigtimedwait(&set_, nullptr, &now) > 0) {
+        }
+        sigprocmask(SIG_SETMASK, &old_, nullptr);
+    }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
@@ -69,12 +77,11 @@ int Values(const Invocation& inv, const Report& report) {
             return Failed;
         }
         // A night run's log is not replaced unless asked to.
-        if (QFileInfo::exists(path) && !inv.overwrite) {
-            report.error(QStringLiteral("Файл существует! ") + path);
-            return Failed;
-        }
-        if (!log.open(path, clock().now().toUTC())) {
-            report.error(QStringLiteral("Невозможно создать файл ") + path);
+        if (!log.open(path, clock().now().toUTC(), !inv.overwrite)) {
+            if (errno == EEXIST)
+                report.error(QStringLiteral("Файл существует! ") + path);
+            else
+                report.error(QStringLiteral("Невозможно создать файл ") + path);
             return Failed;
         }
         if (!log.writeHeader(names)) {

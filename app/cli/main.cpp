@@ -10,32 +10,38 @@ namespace {
 
 const char Details[] =
     "Line settings (default: the program's settings file, which is never changed):\n"
-    "  --port P                 serial device, or tcp://HOST:PORT\n"
+    "  --port P                 serial device, or a network gateway:\n"
+    "                           tcp://HOST:PORT (Modbus TCP) or rtu+tcp://HOST:PORT\n"
+    "                           (RTU frames over TCP)\n"
     "  --baud B                 bit/s\n"
     "  --parity none|odd|even\n"
     "  --address N              station; read-config, write-config and diff take a\n"
     "                           list such as 1,3,5-9 and run for each station in turn\n"
-    "  --settings FILE          read the line settings from FILE instead\n"
+    "  --settings FILE          read the line settings from FILE instead (it must exist)\n"
     "\n"
     "Commands:\n"
     "  read-config FILE.pid     read the configuration and save it as a .pid file\n"
     "                           (with several stations: FILE-N.pid for station N)\n"
     "  write-config FILE.pid [--dry-run]\n"
     "                           write the file's configuration to the module; with\n"
-    "                           --dry-run list what would change, register by register\n"
+    "                           --dry-run list what would change, register by register;\n"
+    "                           a file lacking any key is refused, nothing written\n"
     "  diff FILE.pid            compare module and file; exit 1 when they differ\n"
     "  values [--period MS] [--count N] [--log FILE [--overwrite]]\n"
     "                           the values window's read cycle, one line per cycle;\n"
-    "                           Ctrl-C ends it after the current cycle\n"
+    "                           Ctrl-C ends it after the current cycle; the log is\n"
+    "                           a new file unless --overwrite\n"
     "  get ADDR[..ADDR]         read holding registers\n"
     "  set ADDR VALUE [--protected]\n"
-    "                           write a register (--protected: the write-enable code first)\n"
+    "                           write a register (--protected: the write-enable code first);\n"
+    "                           VALUE -32768..65535 or 0x0..0xFFFF, the whole text\n"
     "  search --version QMT-584|QMT-584.1 --serial C0015\n"
-    "                           find the module's baud rate and parity\n"
+    "                           find the module's baud rate and parity (serial lines only)\n"
     "  restarts [--clear]       the restart counter\n"
     "\n"
     "Exit status: 0 success, 1 module or file error (or a difference found by diff),\n"
-    "2 usage error.\n";
+    "2 usage error. A module's error names the port and the station:\n"
+    "  /dev/ttyS0, станция 1: Нет ответа!\n";
 
 qmt::CommandLineInfo commandLine() {
     qmt::CommandLineInfo info = {"qmt584-cli",
@@ -62,6 +68,6 @@ int main(int argc, char** argv) {
     args.removeFirst();
     qmt::cli::Invocation invocation;
     const QString error = qmt::cli::ParseInvocation(args, invocation);
-    if (!error.isEmpty()) return qmt::RefuseCommandLine(info, error.toStdString());
+    if (!error.isEmpty()) return qmt::cli::RefuseUsage(error);
     return qmt::cli::Run(invocation);
 }

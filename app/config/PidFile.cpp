@@ -180,6 +180,20 @@ bool HasPidConfig(const IniFile& ini) {
     });
 }
 
+std::optional<PidKeyFault> FirstUnreadablePidKey(const IniFile& ini) {
+    ModuleConfig scratch;
+    std::optional<PidKeyFault> found;
+    forEachKey(scratch, [&](const QString& section, const char* name, Form form, int, uint16_t&) {
+        if (found) return;
+        const QString key = QLatin1String(name);
+        if (!ini.value(section, key))
+            found = PidKeyFault{section, key, true};
+        else if (!keyNumber(ini, section, name, form))
+            found = PidKeyFault{section, key, false};
+    });
+    return found;
+}
+
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config) {
     forEachKey(config, [&ini](const QString& section, const char* name, Form form, int def,
                               uint16_t& word) {

@@ -15,6 +15,15 @@ class IniFile;
 // True when the file has at least one section of a configuration; a file
 // without any is something else and must not load as the defaults.
 bool HasPidConfig(const IniFile& ini);
+// A key of the table that a file lacks (missing) or whose text gives no
+// number, so that reading it would put the key's default in its place.
+struct PidKeyFault {
+    QString section;
+    QString key;
+    bool missing = false;
+};
+// The first such key in the table's order; nothing when every key reads.
+std::optional<PidKeyFault> FirstUnreadablePidKey(const IniFile& ini);
 // Every word of the model from the file's keys. A key that is missing, no
 // number, or a number no 16-bit word holds gives its default.
 void ReadPidConfig(const IniFile& ini, ModuleConfig& config);

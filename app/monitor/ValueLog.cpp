@@ -38,10 +38,11 @@ ValueLog::~ValueLog() {
     close();
 }
 
-bool ValueLog::open(const QString& path, const QDateTime& startUtc) {
+bool ValueLog::open(const QString& path, const QDateTime& startUtc, bool mustBeNew) {
     close();
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(name.constData(),
+                          O_WRONLY | O_CREAT | (mustBeNew ? O_EXCL : O_TRUNC) | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     fd_ = fd;
     path_ = path;

@@ -24,9 +24,11 @@ public:
     ValueLog(const ValueLog&) = delete;
     ValueLog& operator=(const ValueLog&) = delete;
 
-    // Creates or truncates the file and takes startUtc as the time origin.
-    // false (nothing open) when the file cannot be created.
-    bool open(const QString& path, const QDateTime& startUtc);
+    // Creates or truncates the file and takes startUtc as the time origin;
+    // with mustBeNew only creates it, in the same step, so that a file made
+    // meanwhile by anyone is never replaced. false (nothing open, errno
+    // saying why, EEXIST for an existing one) when the file cannot be created.
+    bool open(const QString& path, const QDateTime& startUtc, bool mustBeNew = false);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     const QString& path() const { return path_; }

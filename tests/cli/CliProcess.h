@@ -7,6 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <ostream>
+
+// Failed comparisons show the text, not its UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace qmt::test {
 
 struct CliRun {

@@ -3,6 +3,8 @@
 #include "CliProcess.h"
 #include "cli/CliOptions.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace qmt::test {
@@ -14,8 +16,11 @@ TEST(CliStations, ListsAndRanges) {
     const struct {
         const char* text;
         std::vector<uint8_t> stations;
-    } good[] = {{"1", {1}}, {"1,3,5-9", {1, 3, 5, 6, 7, 8, 9}}, {"3,1,3", {3, 1}},
-                {"247", {247}}, {"2-2", {2}}};
+    } good[] = {{"1", {1}},
+                {"1,3,5-9", {1, 3, 5, 6, 7, 8, 9}},
+                {"3,1,3", {3, 1}},
+                {"247", {247}},
+                {"2-2", {2}}};
     for (const auto& c : good) {
         const auto parsed = ParseStations(QString::fromLatin1(c.text));
         ASSERT_TRUE(parsed) << c.text;
@@ -49,11 +54,23 @@ TEST(CliUsage, MistakesEndWithExitCodeTwoAndOneLine) {
         {"search", "--serial", "C0015"},
         {"search", "--version", "QMT-999", "--serial", "C0015"},
         {"restarts", "--port"},
+        {"get", "3..1"},
+        {"set", "0x10000", "1"},
+        {"set", "1", "12abc"},
+        // A named settings file must be there: the defaults would reach another port.
+        {"--settings", "/nonexistent/QMT584_View.ini", "restarts"},
+        {"--settings", "/", "restarts"},
+        // The search walks a serial line's speeds and parities; a gateway has none.
+        {"--port", "tcp://127.0.0.1:1", "search", "--version", "QMT-584", "--serial", "C0015"},
+        {"--port", "rtu+tcp://127.0.0.1:1", "search", "--version", "QMT-584", "--serial", "C1"},
     };
+    // The program's language, as every other message of the tool.
+    const QRegularExpression russian(QStringLiteral("[а-яА-Я]"));
     for (const QStringList& args : cases) {
         const CliRun run = runCli(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(russian)) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
 }
@@ -62,6 +79,7 @@ TEST(CliUsage, HelpAndVersion) {
     const CliRun help = runCli({"--port", "/dev/null", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QLatin1String("write-config FILE.pid")));
+    EXPECT_TRUE(help.out.contains(QLatin1String("rtu+tcp://HOST:PORT")));
     EXPECT_FALSE(help.out.contains(QLatin1String("toolkit")));
     const CliRun version = runCli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
