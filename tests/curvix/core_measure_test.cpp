@@ -174,8 +174,8 @@ TEST(StepResponse, LevelsComeFromTheProcessValue) {
     struct Case {
         const char* name;
         std::function<double(double)> y;
-        double spFrom, spTo, start, final; // the loop runs from start to final
-        double noise;                      // uniform, in % of the change
+        double spFrom, spTo, start, final;        // the loop runs from start to final
+        double noise;                             // uniform, in % of the change
         double rise, overshoot, settle2, settle5; // against `final` (s, %, s, s); NaN: not checked
     };
     const Case cases[] = {
@@ -235,8 +235,12 @@ TEST(StepResponse, GapsInALogAndACsvGiveOneAnswer) {
     for (int k = 0; k <= 100; ++k) {
         const QByteArray t = QByteArray::number(k / 10.0, 'f', 2).replace('.', ',');
         const QByteArray sp = k < 10 ? "0" : "100";
-        const QByteArray pv = k <= 10 ? "0" : k >= 50 && k < 55 ? "110" : k >= 55 && k < 60 ? "" : "100";
-        log += t.rightJustified(9) + sp.rightJustified(9) + (pv.isEmpty() ? "nan" : pv).rightJustified(9) + "\r\n";
+        const QByteArray pv = k <= 10             ? "0"
+                              : k >= 50 && k < 55 ? "110"
+                              : k >= 55 && k < 60 ? ""
+                                                  : "100";
+        log += t.rightJustified(9) + sp.rightJustified(9) +
+               (pv.isEmpty() ? "nan" : pv).rightJustified(9) + "\r\n";
         csv += t + ';' + sp + ';' + pv + '\n';
     }
     Dataset fromLog, fromCsv;
@@ -248,8 +252,9 @@ TEST(StepResponse, GapsInALogAndACsvGiveOneAnswer) {
         const char* settle5;
     };
     // The line from 110 at 5.4 s to 100 at 6.0 s meets 102 at 5.88 s and 105 at 5.7 s.
-    const Range ranges[] = {{10'000, "4,880", "4,700"},
-                            {5'900, "— (диапазон кончился раньше)", "— (диапазон кончился раньше)"}};
+    const Range ranges[] = {
+        {10'000, "4,880", "4,700"},
+        {5'900, "— (диапазон кончился раньше)", "— (диапазон кончился раньше)"}};
     for (const Range& r : ranges) {
         SCOPED_TRACE(r.t1);
         QStringList texts[2];
@@ -355,7 +360,7 @@ TEST(Measurements, VisibleChannelsAndTheirCommentLines) {
     EXPECT_EQ(lines.value(0), QStringLiteral("# Диапазон;0,00;9,999;9,999 с"));
     EXPECT_TRUE(lines.contains(QStringLiteral("# Y(k)1;0;1;0,5;0,5;1;10000")));
     const QString step = lines.filter(QStringLiteral("# ПИД1;")).value(0);
-    EXPECT_TRUE(
-        step.startsWith(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;1,00 с;0 → 10;0;10;2,197;0;3,912;2,996;")))
+    EXPECT_TRUE(step.startsWith(
+        QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;1,00 с;0 → 10;0;10;2,197;0;3,912;2,996;")))
         << step.toStdString();
 }

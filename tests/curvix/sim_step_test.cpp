@@ -78,7 +78,8 @@ TEST(SimulatorStep, FiguresOfEachRegulatorMatchAPlainWalk) {
                                     {f.steadyLevel, plain.steadyLevel}}) {
             EXPECT_EQ(mine.gap, theirs.gap);
             if (theirs.known()) {
-                EXPECT_NEAR(mine.value, theirs.value, 1e-6 * std::max(1.0, std::fabs(theirs.value)));
+                EXPECT_NEAR(mine.value, theirs.value,
+                            1e-6 * std::max(1.0, std::fabs(theirs.value)));
             }
         }
         // A tuned loop: it rises and settles within the run.

@@ -102,8 +102,8 @@ const FigureRow kStatRows[kStatColumns] = {
 std::array<QString, kStatColumns> statTexts(const RangeStats* s) {
     const QString none = QStringLiteral("—");
     if (!s) return {none, none, none, none, none, none};
-    return {measureNumber(s->min),  measureNumber(s->max),        measureNumber(s->mean),
-            measureNumber(s->rms),  measureNumber(s->peakToPeak), QString::number(s->count)};
+    return {measureNumber(s->min), measureNumber(s->max),        measureNumber(s->mean),
+            measureNumber(s->rms), measureNumber(s->peakToPeak), QString::number(s->count)};
 }
 
 const FigureRow kStepRowTexts[kStepRows] = {

@@ -83,17 +83,17 @@ struct StepLegs {
 
 struct StepFigures {
     bool found = false;
-    QString problem;          // why there are no figures (shown in place of them)
-    int64_t stepTime = 0;     // the step instant
-    double setFrom = NAN;     // set point before the step
-    double target = NAN;      // set point after it
-    double start = NAN;       // process value at the step instant
-    double change = NAN;      // target - start
-    StepLegs toTarget;        // against the new set point
-    Figure steadyLevel;       // mean over the range's last part; RangeEnded while drifting
-    Figure steadyError;       // target - steady level
-    bool offTarget = false;   // settled outside ±2 % of the change around the target
-    StepLegs toSteady;        // against the steady level, when offTarget
+    QString problem;        // why there are no figures (shown in place of them)
+    int64_t stepTime = 0;   // the step instant
+    double setFrom = NAN;   // set point before the step
+    double target = NAN;    // set point after it
+    double start = NAN;     // process value at the step instant
+    double change = NAN;    // target - start
+    StepLegs toTarget;      // against the new set point
+    Figure steadyLevel;     // mean over the range's last part; RangeEnded while drifting
+    Figure steadyError;     // target - steady level
+    bool offTarget = false; // settled outside ±2 % of the change around the target
+    StepLegs toSteady;      // against the steady level, when offTarget
 };
 
 // The set-point step in [t0, t1] is the change from the set point's first

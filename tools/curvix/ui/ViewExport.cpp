@@ -106,8 +106,8 @@ bool declarePixelSize(const QString& path, int w, int h) {
     tag.replace(width, QStringLiteral(" width=\"%1px\"").arg(w));
     tag.replace(height, QStringLiteral(" height=\"%1px\"").arg(h));
     svg.replace(m.capturedStart(), m.capturedLength(), tag);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(svg.toUtf8()) > 0 && file.flush();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(svg.toUtf8()) > 0 &&
+           file.flush();
 }
 
 } // namespace
