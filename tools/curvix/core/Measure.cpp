@@ -228,7 +228,7 @@ QStringList measurementComments(const Dataset& data, const Measurements& m) {
 QStringList measurementReport(const Dataset& data, const Measurements& m, bool csv) {
     QStringList lines;
     auto add = [&](const QString& subject, const QString& what, const QString& value) {
-        lines << (csv ? subject + QLatin1Char(';') + what + QLatin1Char(';') + value
+        lines << (csv ? csvField(subject) + QLatin1Char(';') + what + QLatin1Char(';') + value
                       : subject + QStringLiteral(": ") + what + QStringLiteral(" = ") + value);
     };
     if (csv) lines << QStringLiteral("Объект;Показатель;Значение");
