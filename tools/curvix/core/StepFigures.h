@@ -47,7 +47,8 @@ public:
     int64_t lowerBound(int64_t t, bool after = false) const;
 };
 
-// Plain samples: times (any unit, milliseconds in the viewer) and values.
+// Plain samples: times (any unit, milliseconds in the viewer) and values,
+// read in place (the vectors outlive the trace).
 class StepSamples : public StepTrace {
 public:
     StepSamples(const std::vector<int64_t>& times, const std::vector<float>& values)
