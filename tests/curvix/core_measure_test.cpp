@@ -205,6 +205,8 @@ TEST(StepResponse, LevelsComeFromTheProcessValue) {
         ASSERT_TRUE(f.steadyLevel.known());
         EXPECT_NEAR(f.steadyLevel.value, c.final, 0.002 * std::fabs(change));
         EXPECT_NEAR(f.steadyError.value, c.spTo - c.final, 0.002 * std::fabs(change));
+        // A range running on past the samples has the same level.
+        EXPECT_NEAR(stepResponse(sp, pv, 0, 60'000).steadyLevel.value, f.steadyLevel.value, 1e-9);
         const bool off = c.final != c.spTo;
         EXPECT_EQ(f.offTarget, off);
         const StepLegs& l = off ? f.toSteady : f.toTarget;

@@ -180,7 +180,8 @@ StepFigures stepFigures(const StepTrace& sp, const StepTrace& pv, int64_t t0, in
     }
     f.found = true;
     const double size = std::fabs(f.change);
-    f.steadyLevel = steadyLevel(pv, f.stepTime, t1, size);
+    // The last part of what was recorded: a cursor beyond the samples adds none.
+    f.steadyLevel = steadyLevel(pv, f.stepTime, std::min(t1, pv.time(p1 - 1)), size);
     const bool settled = f.steadyLevel.known();
     f.toTarget = legs(pv, p0, p1, f.start, to, f.stepTime, settled);
     if (!settled) {
