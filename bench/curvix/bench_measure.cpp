@@ -70,12 +70,12 @@ int main(int argc, char* argv[]) {
     const int64_t t0 = data.firstTime(), t1 = data.lastTime();
     Measurements m;
     report("whole run: statistics + step figures", [&] { m = measure(data, t0, t1); });
-    for (const RegulatorStep& r : m.steps)
+    for (const RegulatorStep& r : m.steps) {
+        const auto texts = stepTexts(data, r.figures);
         std::printf("  regulator %d: rise %s s, overshoot %s %%, settling 2 %% %s s, 5 %% %s s\n",
-                    r.pair.regulator, qPrintable(measureSeconds(r.figures.riseMs)),
-                    qPrintable(measureNumber(r.figures.overshootPct)),
-                    qPrintable(measureSeconds(r.figures.settle2Ms)),
-                    qPrintable(measureSeconds(r.figures.settle5Ms)));
+                    r.pair.regulator, qPrintable(texts[4]), qPrintable(texts[5]),
+                    qPrintable(texts[6]), qPrintable(texts[7]));
+    }
     // Both ends inside blocks and buckets: the worst case for the edge walks.
     const int64_t a = t0 + 12'345 * kStepMs + 7, b = t1 - 54'321 * kStepMs - 3;
     report("cut range: statistics + step figures", [&] { m = measure(data, a, b); });

@@ -2,6 +2,7 @@
 // pyramid against plain scans, the statistics, the step-response figures of
 // responses whose figures are known in closed form, and the regulator pairing.
 
+#include "core/CsvRead.h"
 #include "core/Measure.h"
 
 #include <gtest/gtest.h>
@@ -121,23 +122,25 @@ TEST(Moments, BandSearchesMatchAScan) {
     }
 }
 
+const std::function<double(double)> kFirstOrder = [](double t) { return 1 - std::exp(-t); };
+// Second order, ζ = 0.5, ωn = 4 rad/s: 16.3 % overshoot.
+const double kZeta = 0.5;
+const std::function<double(double)> kSecondOrder = [](double t) {
+    const double wn = 4.0, wd = wn * std::sqrt(1 - kZeta * kZeta);
+    return 1 - std::exp(-kZeta * wn * t) *
+                   (std::cos(wd * t) + kZeta / std::sqrt(1 - kZeta * kZeta) * std::sin(wd * t));
+};
+
 TEST(StepResponse, AnalyticResponsesWithinOnePercent) {
-    const double zeta = 0.5, wn = 4.0; // second order: 16.3 % overshoot
-    const double wd = wn * std::sqrt(1 - zeta * zeta);
-    const std::function<double(double)> firstOrder = [](double t) { return 1 - std::exp(-t); };
-    const std::function<double(double)> secondOrder = [=](double t) {
-        return 1 - std::exp(-zeta * wn * t) *
-                       (std::cos(wd * t) + zeta / std::sqrt(1 - zeta * zeta) * std::sin(wd * t));
-    };
     struct Case {
         const char* name;
         std::function<double(double)> y;
         double from, to;
     };
-    const Case cases[] = {{"first order up", firstOrder, 100, 600},
-                          {"first order down", firstOrder, 600, -400},
-                          {"second order up", secondOrder, 0, 250},
-                          {"second order down", secondOrder, 20, -30}};
+    const Case cases[] = {{"first order up", kFirstOrder, 100, 600},
+                          {"first order down", kFirstOrder, 600, -400},
+                          {"second order up", kSecondOrder, 0, 250},
+                          {"second order down", kSecondOrder, 20, -30}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Series sp, pv;
@@ -146,19 +149,142 @@ TEST(StepResponse, AnalyticResponsesWithinOnePercent) {
         const StepFigures f = stepResponse(sp, pv, 0, 8999);
         ASSERT_TRUE(f.found) << f.problem.toStdString();
         EXPECT_EQ(f.stepTime, 1000);
-        EXPECT_DOUBLE_EQ(f.size, c.to - c.from);
-        EXPECT_NEAR(f.riseMs, truth.rise * 1000, truth.rise * 10);
-        EXPECT_NEAR(f.settle2Ms, truth.settle2 * 1000, truth.settle2 * 10);
-        EXPECT_NEAR(f.settle5Ms, truth.settle5 * 1000, truth.settle5 * 10);
-        EXPECT_NEAR(f.overshootPct, truth.overshoot, std::max(truth.overshoot * 0.01, 0.01));
-        const double endError = (c.to - c.from) * (1 - c.y(7.999));
-        EXPECT_NEAR(f.steadyError, endError, std::fabs(c.to - c.from) * 1e-5);
+        EXPECT_DOUBLE_EQ(f.change, c.to - c.from);
+        const StepLegs& l = f.toTarget;
+        EXPECT_NEAR(l.rise.value, truth.rise * 1000, truth.rise * 10);
+        EXPECT_NEAR(l.settle2.value, truth.settle2 * 1000, truth.settle2 * 10);
+        EXPECT_NEAR(l.settle5.value, truth.settle5 * 1000, truth.settle5 * 10);
+        EXPECT_NEAR(l.overshoot.value, truth.overshoot, std::max(truth.overshoot * 0.01, 0.01));
+        EXPECT_NEAR(f.steadyError.value, 0, std::fabs(c.to - c.from) * 1e-3);
+        EXPECT_FALSE(f.offTarget);
     }
     // The closed forms the brute force stands for.
-    EXPECT_NEAR(bruteFigures(firstOrder, 8).rise, std::log(9.0), 1e-4);
-    EXPECT_NEAR(bruteFigures(firstOrder, 8).settle2, std::log(50.0), 1e-4);
-    EXPECT_NEAR(bruteFigures(secondOrder, 8).overshoot,
-                100 * std::exp(-M_PI * zeta / std::sqrt(1 - zeta * zeta)), 1e-3);
+    EXPECT_NEAR(bruteFigures(kFirstOrder, 8).rise, std::log(9.0), 1e-4);
+    EXPECT_NEAR(bruteFigures(kFirstOrder, 8).settle2, std::log(50.0), 1e-4);
+    EXPECT_NEAR(bruteFigures(kSecondOrder, 8).overshoot,
+                100 * std::exp(-M_PI * kZeta / std::sqrt(1 - kZeta * kZeta)), 1e-3);
+}
+
+// The loop is not at the old set point when the step comes, or settles off
+// the new one: the figures run from the process value at the step instant,
+// and against the loop's own level where it is not the set point.
+TEST(StepResponse, LevelsComeFromTheProcessValue) {
+    const double ln9 = std::log(9.0), ln50 = std::log(50.0), ln20 = std::log(20.0);
+    const double peak = 100 * std::exp(-M_PI * kZeta / std::sqrt(1 - kZeta * kZeta));
+    struct Case {
+        const char* name;
+        std::function<double(double)> y;
+        double spFrom, spTo, start, final;        // the loop runs from start to final
+        double noise;                             // uniform, in % of the change
+        double rise, overshoot, settle2, settle5; // against `final` (s, %, s, s); NaN: not checked
+    };
+    const Case cases[] = {
+        // Xm 2005 against Xs 1500 when the set point steps to 2500.
+        {"off the old set point", kFirstOrder, 1500, 2500, 2005, 2500, 0, ln9, 0, ln50, ln20},
+        {"settles at 80 %", kFirstOrder, 0, 100, 0, 80, 0, ln9, 0, ln50, ln20},
+        // Noise crosses the levels early: only the level and overshoot are checked.
+        {"settles at 80 % with 5 % noise", kFirstOrder, 0, 100, 0, 80, 5, NAN, 0, NAN, NAN},
+        {"rings to 70 %", kSecondOrder, 0, -200, 0, -140, 0, NAN, peak, NAN, NAN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Series sp, pv;
+        std::mt19937 random(7);
+        const double change = c.final - c.start;
+        for (int i = 0; i < 20'000; ++i) { // 1 ms apart, the step at 1 s
+            const double t = (i - 1000) / 1000.0;
+            const double wobble = (double(random() % 2001) / 1000.0 - 1) * c.noise / 100 * change;
+            sp.append(i, float(t < 0 ? c.spFrom : c.spTo));
+            pv.append(i, float(t <= 0 ? c.start : c.start + change * c.y(t) + wobble));
+        }
+        const StepFigures f = stepResponse(sp, pv, 0, 19'999);
+        ASSERT_TRUE(f.found) << f.problem.toStdString();
+        EXPECT_DOUBLE_EQ(f.start, c.start);
+        EXPECT_DOUBLE_EQ(f.change, c.spTo - c.start);
+        // The steady level is a mean: noise of ±5 % moves it by far less.
+        ASSERT_TRUE(f.steadyLevel.known());
+        EXPECT_NEAR(f.steadyLevel.value, c.final, 0.002 * std::fabs(change));
+        EXPECT_NEAR(f.steadyError.value, c.spTo - c.final, 0.002 * std::fabs(change));
+        // A range running on past the samples has the same level.
+        EXPECT_NEAR(stepResponse(sp, pv, 0, 60'000).steadyLevel.value, f.steadyLevel.value, 1e-9);
+        const bool off = c.final != c.spTo;
+        EXPECT_EQ(f.offTarget, off);
+        const StepLegs& l = off ? f.toSteady : f.toTarget;
+        for (auto [mine, truth] : {std::pair{l.rise.value, c.rise},
+                                   {l.settle2.value, c.settle2},
+                                   {l.settle5.value, c.settle5}})
+            if (std::isfinite(truth)) {
+                EXPECT_NEAR(mine, truth * 1000, truth * 10);
+            }
+        EXPECT_NEAR(l.overshoot.value, c.overshoot, 0.1 + c.noise);
+        if (off) {
+            // Against the set point, a loop short of it never gets there.
+            EXPECT_EQ(f.toTarget.settle2.gap, FigureGap::NotReached);
+            EXPECT_EQ(f.toTarget.rise.gap, FigureGap::NotReached);
+        }
+    }
+}
+
+// Samples missing (a CSV's empty cells) or NaN (a log's "nan" cells) are one
+// and the same gap: the figures bridge it, and an excursion before it is not
+// hidden by it.
+TEST(StepResponse, GapsInALogAndACsvGiveOneAnswer) {
+    // Every 0.1 s: the set point 0 → 100 at 1 s, the process value with it,
+    // a sample later, out at 110 over [5.0, 5.5) s, missing over [5.5, 6.0) s, back at 100.
+    QByteArray log = "  \xC2\xF0\xE5\xEC\xFF  " // "Время" in Windows-1251
+                     "   Xs(k)1   Xm(k)1\r\n";
+    QByteArray csv = "Время;Xs(k)1;Xm(k)1\n";
+    for (int k = 0; k <= 100; ++k) {
+        const QByteArray t = QByteArray::number(k / 10.0, 'f', 2).replace('.', ',');
+        const QByteArray sp = k < 10 ? "0" : "100";
+        const QByteArray pv = k <= 10             ? "0"
+                              : k >= 50 && k < 55 ? "110"
+                              : k >= 55 && k < 60 ? ""
+                                                  : "100";
+        log += t.rightJustified(9) + sp.rightJustified(9) +
+               (pv.isEmpty() ? "nan" : pv).rightJustified(9) + "\r\n";
+        csv += t + ';' + sp + ';' + pv + '\n';
+    }
+    Dataset fromLog, fromCsv;
+    ASSERT_TRUE(loadDataFile(log, fromLog).error.isEmpty());
+    ASSERT_TRUE(loadDataFile(csv, fromCsv).error.isEmpty());
+    struct Range {
+        int64_t t1;
+        const char* settle2;
+        const char* settle5;
+    };
+    // The line from 110 at 5.4 s to 100 at 6.0 s meets 102 at 5.88 s and 105 at 5.7 s.
+    const Range ranges[] = {
+        {10'000, "4,880", "4,700"},
+        {5'900, "— (диапазон кончился раньше)", "— (диапазон кончился раньше)"}};
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(r.t1);
+        QStringList texts[2];
+        int i = 0;
+        for (const Dataset* data : {&fromLog, &fromCsv}) {
+            const Measurements m = measure(*data, 0, r.t1);
+            ASSERT_EQ(m.steps.size(), 1u);
+            ASSERT_TRUE(m.steps[0].figures.found) << m.steps[0].figures.problem.toStdString();
+            const auto t = stepTexts(*data, m.steps[0].figures);
+            texts[i++] = QStringList(t.begin(), t.end());
+        }
+        EXPECT_EQ(texts[0], texts[1]);
+        EXPECT_EQ(texts[0].value(6), QString::fromUtf8(r.settle2));
+        EXPECT_EQ(texts[0].value(7), QString::fromUtf8(r.settle5));
+    }
+}
+
+// Both crossings within one sample interval: each interpolated on the line
+// between its samples, 10 % to 90 % of the way is 0.8 of the interval.
+TEST(StepResponse, BothCrossingsInOneIntervalAreInterpolated) {
+    Series sp, pv;
+    for (int i = 0; i < 20; ++i) { // 1 s apart, the set point steps at 3 s
+        sp.append(i * 1000, i < 3 ? 0.0f : 50.0f);
+        pv.append(i * 1000, i < 4 ? 0.0f : 50.0f);
+    }
+    const StepFigures f = stepResponse(sp, pv, 0, 19'000);
+    ASSERT_TRUE(f.found);
+    EXPECT_NEAR(f.toTarget.rise.value, 800, 1e-9);
 }
 
 TEST(StepResponse, RangesWithoutFiguresSayWhy) {
@@ -169,13 +295,17 @@ TEST(StepResponse, RangesWithoutFiguresSayWhy) {
     StepFigures f = stepResponse(sp, pv, 0, 900);
     EXPECT_FALSE(f.found);
     EXPECT_EQ(f.problem, QStringLiteral("нет скачка уставки"));
-    // A slow response in a short range: rise and settling not reached yet.
+    // A slow response in a short range: rise and settling not reached yet,
+    // and no steady level while it still moves.
     f = stepResponse(sp, pv, 500, 2000);
     ASSERT_TRUE(f.found);
-    EXPECT_TRUE(std::isnan(f.riseMs));
-    EXPECT_TRUE(std::isnan(f.settle2Ms));
-    EXPECT_DOUBLE_EQ(f.overshootPct, 0);
-    EXPECT_NEAR(f.steadyError, 100 * std::exp(-0.1), 0.01);
+    for (const Figure& g : {f.toTarget.rise, f.toTarget.settle2, f.steadyLevel, f.steadyError})
+        EXPECT_EQ(g.gap, FigureGap::RangeEnded);
+    EXPECT_DOUBLE_EQ(f.toTarget.overshoot.value, 0);
+    Dataset data;
+    const auto texts = stepTexts(data, f);
+    EXPECT_EQ(texts[4], QStringLiteral("— (диапазон кончился раньше)"));
+    EXPECT_EQ(texts[1], QStringLiteral("0 → 100"));
     EXPECT_FALSE(stepResponse(sp, Series(), 0, 5000).found);
 }
 
@@ -232,7 +362,7 @@ TEST(Measurements, VisibleChannelsAndTheirCommentLines) {
     EXPECT_EQ(lines.value(0), QStringLiteral("# Диапазон;0,00;9,999;9,999 с"));
     EXPECT_TRUE(lines.contains(QStringLiteral("# Y(k)1;0;1;0,5;0,5;1;10000")));
     const QString step = lines.filter(QStringLiteral("# ПИД1;")).value(0);
-    EXPECT_TRUE(
-        step.startsWith(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;0 → 10 (10);2,197;0;3,912;2,996;")))
+    EXPECT_TRUE(step.startsWith(
+        QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;1,00 с;0 → 10;0;10;2,197;0;3,912;2,996;")))
         << step.toStdString();
 }

@@ -23,8 +23,9 @@ using namespace curvix::test;
 namespace {
 
 // Regulator 1 (ids 1 and 2) steps its set point from 0 to 100 at second 20;
-// the process value follows as a first-order lag of 10 s. Channel 10 ramps.
-std::vector<Record> stepRun(int seconds, int64_t firstSecond = 12 * 3600) {
+// the process value follows as a first-order lag of 10 s to `final`.
+// Channel 10 ramps.
+std::vector<Record> stepRun(int seconds, int64_t firstSecond = 12 * 3600, double final = 100) {
     std::vector<std::string> bytes{beginRecord(), channelRecord(1, "Xs(k)1"),
                                    channelRecord(2, "Xm(k)1"), channelRecord(10, "Y(k)2"),
                                    startRecord()};
@@ -33,7 +34,7 @@ std::vector<Record> stepRun(int seconds, int64_t firstSecond = 12 * 3600) {
         s.millisecond = uint16_t(k % 10 * 100);
         const double t = k / 10.0;
         const float sp = t >= 20 ? 100.0f : 0.0f;
-        const float pv = t >= 20 ? float(100.0 * (1 - std::exp(-(t - 20) / 10.0))) : 0.0f;
+        const float pv = t >= 20 ? float(final * (1 - std::exp(-(t - 20) / 10.0))) : 0.0f;
         bytes.push_back(sampleRecord(1, sp, s));
         bytes.push_back(sampleRecord(2, pv, s));
         bytes.push_back(sampleRecord(10, float(k % 50), s));
@@ -69,12 +70,27 @@ TEST_F(CurvixWindowTest, TheLegendMeasuresBetweenTheCursors) {
     // The step table: a 10 s lag rises 10-90 % in 10·ln 9 s, settles to 2 %
     // in 10·ln 50 s, never overshoots.
     EXPECT_EQ(label("lbStepHead_1"), QStringLiteral("ПИД1"));
-    EXPECT_EQ(label("lbStep0_1"), QStringLiteral("100"));
-    EXPECT_NEAR(figure(label("lbStep1_1")), 10 * std::log(9.0), 0.1);
-    EXPECT_NEAR(figure(label("lbStep2_1")), 0.0, 1e-6);
-    EXPECT_NEAR(figure(label("lbStep3_1")), 10 * std::log(50.0), 0.1);
-    EXPECT_NEAR(figure(label("lbStep4_1")), 10 * std::log(20.0), 0.1);
-    EXPECT_NEAR(figure(label("lbStep5_1")), 100 * std::exp(-9.99), 0.01);
+    EXPECT_EQ(label("lbStep0_1"), QStringLiteral("12:00:20,000"));
+    EXPECT_EQ(label("lbStep1_1"), QStringLiteral("0 → 100"));
+    EXPECT_EQ(label("lbStep3_1"), QStringLiteral("100"));
+    EXPECT_NEAR(figure(label("lbStep4_1")), 10 * std::log(9.0), 0.1);
+    EXPECT_NEAR(figure(label("lbStep5_1")), 0.0, 1e-6);
+    EXPECT_NEAR(figure(label("lbStep6_1")), 10 * std::log(50.0), 0.1);
+    EXPECT_NEAR(figure(label("lbStep7_1")), 10 * std::log(20.0), 0.1);
+    EXPECT_NEAR(figure(label("lbStep9_1")), 0, 0.02);
+    EXPECT_FALSE(child<QLabel>(&window, "lbStepRow10")->isVisible()); // settled on the set point
+    // Each figure states its definition.
+    EXPECT_TRUE(child<QLabel>(&window, "lbStepRow4")
+                    ->toolTip()
+                    .contains(QStringLiteral("от 10 % до 90 % изменения")));
+    EXPECT_TRUE(
+        child<QLabel>(&window, "lbStep5_1")->toolTip().contains(QStringLiteral("в % изменения")));
+    EXPECT_TRUE(child<QLabel>(&window, "lbStepRow6")
+                    ->toolTip()
+                    .contains(QStringLiteral("±2 % изменения вокруг")));
+    EXPECT_TRUE(child<QLabel>(&window, "lbHeadStat4")
+                    ->toolTip()
+                    .contains(QStringLiteral("σ генеральной совокупности")));
     grab(&window, QStringLiteral("curvix_measure.png"));
     EXPECT_EQ(qmt::test::clippedTextReport(&window), "");
 
@@ -90,6 +106,22 @@ TEST_F(CurvixWindowTest, TheLegendMeasuresBetweenTheCursors) {
     window.setCursorAt(2, msAt(12 * 3600 + 15));
     EXPECT_TRUE(label("lbStepHead").contains(QStringLiteral("ПИД1: нет скачка уставки")))
         << label("lbStepHead").toStdString();
+}
+
+TEST_F(CurvixWindowTest, ALoopSettlingOffTheSetPointGetsFiguresAgainstItsOwnLevel) {
+    window.applyRecords(stepRun(120, 12 * 3600, 80));
+    window.refresh();
+    window.setCursorAt(1, msAt(12 * 3600 + 10));
+    window.setCursorAt(2, msAt(12 * 3600 + 119) + 900);
+    EXPECT_EQ(label("lbStep4_1"), QStringLiteral("— (не достигнуто)"));
+    EXPECT_EQ(label("lbStep6_1"), QStringLiteral("— (не достигнуто)"));
+    EXPECT_NEAR(figure(label("lbStep8_1")), 80, 0.02);
+    EXPECT_NEAR(figure(label("lbStep9_1")), 20, 0.02);
+    ASSERT_TRUE(child<QLabel>(&window, "lbStepRow10")->isVisible());
+    EXPECT_NEAR(figure(label("lbStep10_1")), 10 * std::log(9.0), 0.1);
+    EXPECT_NEAR(figure(label("lbStep12_1")), 10 * std::log(50.0), 0.1);
+    grab(&window, QStringLiteral("curvix_measure_offset.png"));
+    EXPECT_EQ(qmt::test::clippedTextReport(&window), "");
 }
 
 TEST_F(CurvixWindowTest, TheVisibleRangesCsvLeavesHiddenChannelsOutAndCarriesTheFigures) {
@@ -117,7 +149,8 @@ TEST_F(CurvixWindowTest, TheVisibleRangesCsvLeavesHiddenChannelsOutAndCarriesThe
     const int h = int(p.indexOf(header));
     ASSERT_GT(h, 0) << p.join(QLatin1Char('\n')).left(800).toStdString();
     const QStringList comments = p.mid(0, h);
-    EXPECT_TRUE(comments.filter(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;0 → 100 (100);")).size() == 1)
+    EXPECT_TRUE(comments.filter(QStringLiteral("# ПИД1;Xs(k)1;Xm(k)1;12:00:20,000;0 → 100;0;100;"))
+                    .size() == 1)
         << comments.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(comments.filter(QStringLiteral("Y(k)2")).isEmpty());
     EXPECT_EQ(p[h + 1].count(QLatin1Char(';')), 2);
@@ -159,7 +192,7 @@ TEST_F(CurvixWindowTest, ACsvOpensInAWindowOfItsOwn) {
     opened->setCursorAt(1, 0);
     opened->setCursorAt(2, 149'500);
     EXPECT_EQ(child<QLabel>(opened, "lbStepHead_1")->text(), QStringLiteral("ПИД2"));
-    EXPECT_EQ(child<QLabel>(opened, "lbStep0_1")->text(), QStringLiteral("40"));
+    EXPECT_EQ(child<QLabel>(opened, "lbStep3_1")->text(), QStringLiteral("40"));
     EXPECT_FALSE(child<QComboBox>(opened, "cbSpan")->isVisible());
     opened->close();
 }

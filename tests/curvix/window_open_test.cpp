@@ -154,6 +154,22 @@ TEST_F(CurvixWindowTest, ACancelledOpenLeavesTheWindowAsItWas) {
     EXPECT_EQ(window.dataset().sampleCount(), 3 * 150'000);
 }
 
+TEST_F(CurvixWindowTest, AReplacedOpensEndIsNotTakenForTheNextOnes) {
+    const QString small = writeLog(folder.filePath(QStringLiteral("small.log")), 500);
+    const QString big = writeLog(folder.filePath(QStringLiteral("big.log")), 150'000);
+    QSignalSpy finished(&window, &CurvixWindow::openFinished);
+    // The first job ends while the second is made, likely at its address;
+    // the first one's end, still queued, must not finish the second.
+    window.openLog(small);
+    window.openLog(big);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.opening());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    EXPECT_FALSE(finished[0][0].toBool());
+    EXPECT_TRUE(finished[1][0].toBool());
+    EXPECT_EQ(window.dataset().sampleCount(), 3 * 150'000);
+}
+
 TEST_F(CurvixWindowTest, EscCancelsAnOpenAndOtherwiseClearsTheCursors) {
     const QString small = writeLog(folder.filePath(QStringLiteral("small.log")), 500);
     const QString big = writeLog(folder.filePath(QStringLiteral("big.log")), 150'000);

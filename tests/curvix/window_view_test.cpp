@@ -192,6 +192,13 @@ TEST_F(CurvixWindowTest, ExportsCarryTheLegendAndATitleLine) {
     EXPECT_TRUE(text.contains(QStringLiteral(">АЦП1 (пр.)<")));
     EXPECT_FALSE(text.contains(QStringLiteral("Y(k)2")));
     EXPECT_TRUE(text.contains(title));
+    // The size in the view's pixels, not in millimetres at a guessed resolution.
+    const QString size = QStringLiteral(" width=\"%1px\" height=\"%2px\"")
+                             .arg(window.plot()->width())
+                             .arg(window.plot()->height());
+    EXPECT_TRUE(text.left(text.indexOf(QLatin1Char('>'), text.indexOf(QStringLiteral("<svg"))))
+                    .contains(size))
+        << text.left(600).toStdString();
     EXPECT_TRUE(readAll(pdf).startsWith(QStringLiteral("%PDF")));
 
     // The picture: title on top, then the legend with the set point's colour.

@@ -10,9 +10,8 @@
 #include <vector>
 
 namespace curvix {
-namespace {
 
-QString quoted(const QString& field) {
+QString csvField(const QString& field) {
     if (!field.contains(QLatin1Char(';')) && !field.contains(QLatin1Char('"')) &&
         !field.contains(QLatin1Char('\n')))
         return field;
@@ -20,8 +19,6 @@ QString quoted(const QString& field) {
     q.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
-
-} // namespace
 
 QString csvTime(TimeBase base, int64_t ms) {
     if (base == TimeBase::LocalTime)
@@ -60,7 +57,7 @@ bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out,
         text += line + QStringLiteral("\r\n");
     text += QStringLiteral("Время");
     for (const Channel* c : channels)
-        text += QLatin1Char(';') + quoted(c->name);
+        text += QLatin1Char(';') + csvField(c->name);
     text += QStringLiteral("\r\n");
 
     std::vector<int64_t> next, end;

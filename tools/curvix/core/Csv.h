@@ -30,6 +30,8 @@ bool writeCsv(const Dataset& data, int64_t t0, int64_t t1, QIODevice& out,
 // One field of the time column: local date and time with milliseconds, or
 // elapsed seconds.
 QString csvTime(TimeBase base, int64_t ms);
+// A field quoted when it holds a ';', a '"' or a line break.
+QString csvField(const QString& field);
 // The shortest text that reads back as the same single-precision value.
 QString csvNumber(float value);
 

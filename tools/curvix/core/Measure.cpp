@@ -2,6 +2,7 @@
 
 #include "core/Csv.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -81,6 +82,110 @@ QString measureSeconds(double ms) {
     return text;
 }
 
+QString instantText(const Dataset& data, int64_t t) {
+    const int64_t ms = data.sentTime(t);
+    if (data.timeBase() == TimeBase::LocalTime)
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss,zzz"));
+    return csvTime(TimeBase::Elapsed, ms) + QStringLiteral(" с");
+}
+
+const FigureRow kStatRows[kStatColumns] = {
+    {"Мин.", "Наименьшее значение в диапазоне между курсорами (оба края включены)"},
+    {"Макс.", "Наибольшее значение в диапазоне между курсорами (оба края включены)"},
+    {"Среднее", "Среднее арифметическое отсчётов диапазона"},
+    {"СКО", "Среднеквадратичное отклонение от среднего: σ генеральной совокупности, "
+            "√(Σ(x − среднее)² / N) по всем N отсчётам диапазона"},
+    {"Размах", "Максимум минус минимум"},
+    {"Отсчётов", "Число отсчётов в диапазоне (пропуски не считаются)"},
+};
+
+std::array<QString, kStatColumns> statTexts(const RangeStats* s) {
+    const QString none = QStringLiteral("—");
+    if (!s) return {none, none, none, none, none, none};
+    return {measureNumber(s->min), measureNumber(s->max),        measureNumber(s->mean),
+            measureNumber(s->rms), measureNumber(s->peakToPeak), QString::number(s->count)};
+}
+
+const FigureRow kStepRowTexts[kStepRows] = {
+    {"Момент скачка", "Время первого отсчёта уставки на новом значении"},
+    {"Уставка", "Уставка до скачка → после него"},
+    {"Xm в момент скачка",
+     "Обратная связь в момент скачка уставки: начальный уровень, от которого отсчитываются "
+     "все показатели"},
+    {"Изменение", "Новая уставка минус Xm в момент скачка"},
+    {"Нарастание 10–90 %, с",
+     "Время от 10 % до 90 % изменения (от Xm в момент скачка до новой уставки); пересечения "
+     "уровней интерполируются между отсчётами"},
+    {"Перерегулирование, %",
+     "Наибольший выход Xm за новую уставку в % изменения; 0, если Xm за неё не выходит"},
+    {"Установление ±2 %, с",
+     "Время от скачка уставки, после которого Xm остаётся в полосе ±2 % изменения вокруг "
+     "новой уставки"},
+    {"Установление ±5 %, с",
+     "Время от скачка уставки, после которого Xm остаётся в полосе ±5 % изменения вокруг "
+     "новой уставки"},
+    {"Установившийся уровень",
+     "Среднее Xm за последнюю десятую часть времени от скачка до конца диапазона; «—», пока "
+     "Xm ещё меняется (среднее предыдущей десятой части отличается больше чем на 0,5 % "
+     "изменения)"},
+    {"Статическая ошибка", "Новая уставка минус установившийся уровень"},
+    {"От уровня: нарастание 10–90 %, с",
+     "Для контура, установившегося не на уставке: время от 10 % до 90 % пути от Xm в момент "
+     "скачка до установившегося уровня"},
+    {"От уровня: перерегулирование, %",
+     "Наибольший выход Xm за установившийся уровень в % пути от Xm в момент скачка до него"},
+    {"От уровня: установление ±2 %, с",
+     "Время от скачка уставки, после которого Xm остаётся в полосе ±2 % пути вокруг "
+     "установившегося уровня"},
+    {"От уровня: установление ±5 %, с",
+     "Время от скачка уставки, после которого Xm остаётся в полосе ±5 % пути вокруг "
+     "установившегося уровня"},
+};
+
+namespace {
+
+QString figureText(const Figure& f, bool seconds) {
+    switch (f.gap) {
+    case FigureGap::None:
+        return seconds ? measureSeconds(f.value) : measureNumber(f.value);
+    case FigureGap::NotReached:
+        return QStringLiteral("— (не достигнуто)");
+    case FigureGap::RangeEnded:
+        break;
+    }
+    return QStringLiteral("— (диапазон кончился раньше)");
+}
+
+void legTexts(const StepLegs& l, QString* out) {
+    out[0] = figureText(l.rise, true);
+    out[1] = figureText(l.overshoot, false);
+    out[2] = figureText(l.settle2, true);
+    out[3] = figureText(l.settle5, true);
+}
+
+QString caption(const FigureRow& row) {
+    return QString::fromUtf8(row.caption);
+}
+
+} // namespace
+
+std::array<QString, kStepRows> stepTexts(const Dataset& data, const StepFigures& f) {
+    std::array<QString, kStepRows> t;
+    t[0] = instantText(data, f.stepTime);
+    t[1] = measureNumber(f.setFrom) + QStringLiteral(" → ") + measureNumber(f.target);
+    t[2] = measureNumber(f.start);
+    t[3] = measureNumber(f.change);
+    legTexts(f.toTarget, &t[4]);
+    t[8] = figureText(f.steadyLevel, false);
+    t[9] = figureText(f.steadyError, false);
+    if (f.offTarget)
+        legTexts(f.toSteady, &t[kTargetStepRows]);
+    else
+        for (int i = kTargetStepRows; i < kStepRows; ++i)
+            t[std::size_t(i)] = QStringLiteral("—");
+    return t;
+}
+
 QStringList measurementComments(const Dataset& data, const Measurements& m) {
     QStringList lines;
     const TimeBase base = data.timeBase();
@@ -88,36 +193,63 @@ QStringList measurementComments(const Dataset& data, const Measurements& m) {
                  .arg(csvTime(base, data.sentTime(m.t0)), csvTime(base, data.sentTime(m.t1)),
                       measureSeconds(double(m.t1 - m.t0)));
     if (!m.channels.empty()) {
-        lines << QStringLiteral("# Канал;Минимум;Максимум;Среднее;СКО;Размах;Отсчётов");
+        QString head = QStringLiteral("# Канал");
+        for (const FigureRow& r : kStatRows)
+            head += QLatin1Char(';') + caption(r);
+        lines << head;
         for (const ChannelStats& c : m.channels) {
-            const RangeStats& s = c.stats;
-            lines << QStringLiteral("# %1;%2;%3;%4;%5;%6;%7")
-                         .arg(c.name, measureNumber(s.min), measureNumber(s.max),
-                              measureNumber(s.mean), measureNumber(s.rms),
-                              measureNumber(s.peakToPeak))
-                         .arg(s.count);
+            const auto texts = statTexts(&c.stats);
+            lines << QStringLiteral("# ") + c.name + QLatin1Char(';') +
+                         QStringList(texts.begin(), texts.end()).join(QLatin1Char(';'));
         }
     }
-    if (!m.steps.empty())
-        lines << QStringLiteral("# Регулятор;Уставка;Обр. связь;Скачок;Нарастание 10–90 %, с;"
-                                "Перерегулирование, %;Установление ±2 %, с;"
-                                "Установление ±5 %, с;Статическая ошибка");
+    if (!m.steps.empty()) {
+        QString head = QStringLiteral("# Регулятор;Уставка;Обр. связь");
+        for (const FigureRow& r : kStepRowTexts)
+            head += QLatin1Char(';') + caption(r);
+        lines << head;
+    }
     for (const RegulatorStep& r : m.steps) {
         const Channel* sp = data.find(r.pair.setPointId);
         const Channel* pv = data.find(r.pair.processId);
         QString line = QStringLiteral("# ПИД%1;%2;%3;")
                            .arg(r.pair.regulator)
                            .arg(sp ? sp->name : QString(), pv ? pv->name : QString());
-        const StepFigures& f = r.figures;
-        if (!f.found) {
-            lines << line + f.problem;
+        if (!r.figures.found) {
+            lines << line + r.figures.problem;
             continue;
         }
-        lines << line + QStringLiteral("%1 → %2 (%3);%4;%5;%6;%7;%8")
-                            .arg(measureNumber(f.from), measureNumber(f.to), measureNumber(f.size),
-                                 measureSeconds(f.riseMs), measureNumber(f.overshootPct),
-                                 measureSeconds(f.settle2Ms), measureSeconds(f.settle5Ms),
-                                 measureNumber(f.steadyError));
+        const auto texts = stepTexts(data, r.figures);
+        lines << line + QStringList(texts.begin(), texts.end()).join(QLatin1Char(';'));
+    }
+    return lines;
+}
+
+QStringList measurementReport(const Dataset& data, const Measurements& m, bool csv) {
+    QStringList lines;
+    auto add = [&](const QString& subject, const QString& what, const QString& value) {
+        lines << (csv ? csvField(subject) + QLatin1Char(';') + what + QLatin1Char(';') + value
+                      : subject + QStringLiteral(": ") + what + QStringLiteral(" = ") + value);
+    };
+    if (csv) lines << QStringLiteral("Объект;Показатель;Значение");
+    add(QStringLiteral("Диапазон"), QStringLiteral("от"), instantText(data, m.t0));
+    add(QStringLiteral("Диапазон"), QStringLiteral("до"), instantText(data, m.t1));
+    add(QStringLiteral("Диапазон"), QStringLiteral("Δt, с"), measureSeconds(double(m.t1 - m.t0)));
+    for (const ChannelStats& c : m.channels) {
+        const auto texts = statTexts(&c.stats);
+        for (int i = 0; i < kStatColumns; ++i)
+            add(c.name, caption(kStatRows[i]), texts[std::size_t(i)]);
+    }
+    for (const RegulatorStep& r : m.steps) {
+        const QString name = QStringLiteral("ПИД%1").arg(r.pair.regulator);
+        if (!r.figures.found) {
+            add(name, QStringLiteral("Переходная характеристика"), r.figures.problem);
+            continue;
+        }
+        const auto texts = stepTexts(data, r.figures);
+        const int rows = r.figures.offTarget ? kStepRows : kTargetStepRows;
+        for (int i = 0; i < rows; ++i)
+            add(name, caption(kStepRowTexts[i]), texts[std::size_t(i)]);
     }
     return lines;
 }

@@ -5,10 +5,12 @@
 // [t0, t1] includes both ends.
 
 #include "core/Dataset.h"
+#include "core/StepFigures.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -27,24 +29,8 @@ struct RangeStats {
 // From the pyramid, walking single samples only at the two ends.
 RangeStats rangeStats(const Series& series, int64_t t0, int64_t t1);
 
-struct StepFigures {
-    bool found = false;
-    QString problem;      // why there are no figures (shown in place of them)
-    int64_t stepTime = 0; // drawing time of the first sample at the new set point
-    double from = NAN;    // set point before the step (at t0)
-    double to = NAN;      // set point after it (at t1)
-    double size = NAN;    // to - from
-    // Milliseconds from the step; NaN when the range ends first.
-    double riseMs = NAN;      // from 10 % to 90 % of the step
-    double settle2Ms = NAN;   // until the process value stays within ±2 % of the step of `to`
-    double settle5Ms = NAN;   // the same within ±5 %
-    double overshootPct = 0;  // beyond `to`, in % of the step (0 when it never passes)
-    double steadyError = NAN; // set point minus process value at the end of the range
-};
-
-// The set-point step between t0 and t1 is the change from the set point at
-// t0 to the set point at t1; it happens where the set point first leaves its
-// value at t0. The process value is measured against those levels.
+// The figures of a set point and its process value between t0 and t1 (see
+// StepFigures.h for the definitions).
 StepFigures stepResponse(const Series& setPoint, const Series& process, int64_t t0, int64_t t1);
 
 // A regulator's set point Xs(k)n and process value Xm(k)n. Live, the program
@@ -81,9 +67,33 @@ Measurements measure(const Dataset& data, int64_t t0, int64_t t1,
 // digits and a decimal comma, a duration in seconds; "—" for NaN.
 QString measureNumber(double value);
 QString measureSeconds(double ms);
+// A drawing time as the cursors show it: the stamp the program sent.
+QString instantText(const Dataset& data, int64_t t);
+
+// A row of the statistics or step tables: its caption and the definition
+// its tooltip states.
+struct FigureRow {
+    const char* caption;
+    const char* definition;
+};
+constexpr int kStatColumns = 6; // minimum, maximum, mean, RMS deviation, peak-to-peak, count
+extern const FigureRow kStatRows[kStatColumns];
+std::array<QString, kStatColumns> statTexts(const RangeStats* stats);
+
+// The step rows against the new set point, then those against the loop's
+// own steady level, shown where it settles off the set point.
+constexpr int kTargetStepRows = 10, kSteadyStepRows = 4;
+constexpr int kStepRows = kTargetStepRows + kSteadyStepRows;
+extern const FigureRow kStepRowTexts[kStepRows];
+// A found step's texts in row order; a missing figure is "—" with its reason.
+std::array<QString, kStepRows> stepTexts(const Dataset& data, const StepFigures& f);
 
 // The CSV export's comment lines (each beginning with "#") describing the
 // range and its measurements.
 QStringList measurementComments(const Dataset& data, const Measurements& m);
+
+// What the panel shows of a range, one line a figure: "SUBJECT: CAPTION =
+// VALUE", or with csv "SUBJECT;CAPTION;VALUE" under a header line.
+QStringList measurementReport(const Dataset& data, const Measurements& m, bool csv);
 
 } // namespace curvix

@@ -36,9 +36,6 @@ QLabel* valueLabel(QWidget* parent, const QString& name) {
 
 const char* const kStatNames[ChannelPanel::kStatColumns] = {"Min", "Max", "Mean",
                                                             "Rms", "Pp",  "Count"};
-const char* const kStepRowTexts[ChannelPanel::kStepRows] = {
-    "Скачок уставки",       "Нарастание 10–90 %, с", "Перерегулирование, %",
-    "Установление ±2 %, с", "Установление ±5 %, с",  "Ошибка в конце"};
 
 } // namespace
 
@@ -111,13 +108,13 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
     outer->addWidget(statsHead_);
     statGrid_ = new QGridLayout;
     statGrid_->setHorizontalSpacing(8);
-    const QStringList statHeads = {QStringLiteral("Канал"),   QStringLiteral("Мин."),
-                                   QStringLiteral("Макс."),   QStringLiteral("Среднее"),
-                                   QStringLiteral("СКО"),     QStringLiteral("Размах"),
-                                   QStringLiteral("Отсчётов")};
-    for (int c = 0; c < statHeads.size(); ++c)
-        statGrid_->addWidget(head(statHeads[c], QStringLiteral("lbHeadStat") + QString::number(c)),
-                             0, c, c >= 1 ? Qt::AlignRight : Qt::AlignLeft);
+    statGrid_->addWidget(head(QStringLiteral("Канал"), QStringLiteral("lbHeadStat0")), 0, 0);
+    for (int c = 0; c < kStatColumns; ++c) {
+        QLabel* label = head(QString::fromUtf8(kStatRows[c].caption),
+                             QStringLiteral("lbHeadStat") + QString::number(c + 1));
+        label->setToolTip(QString::fromUtf8(kStatRows[c].definition));
+        statGrid_->addWidget(label, 0, c + 1, Qt::AlignRight);
+    }
     statGrid_->setColumnStretch(7, 1);
     outer->addLayout(statGrid_);
 
@@ -128,8 +125,9 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
     stepGrid_ = new QGridLayout;
     stepGrid_->setHorizontalSpacing(8);
     for (int r = 0; r < kStepRows; ++r) {
-        auto* label = new QLabel(QString::fromUtf8(kStepRowTexts[r]), this);
+        auto* label = new QLabel(QString::fromUtf8(kStepRowTexts[r].caption), this);
         label->setObjectName(QStringLiteral("lbStepRow") + QString::number(r));
+        label->setToolTip(QString::fromUtf8(kStepRowTexts[r].definition));
         stepGrid_->addWidget(label, r + 1, 0);
     }
     stepGrid_->setColumnStretch(8, 1);
@@ -232,7 +230,8 @@ void ChannelPanel::setStepHead(const QString& text) {
 }
 
 void ChannelPanel::setStepColumns(const std::vector<QString>& heads,
-                                  const std::vector<std::array<QString, kStepRows>>& figures) {
+                                  const std::vector<std::array<QString, kStepRows>>& figures,
+                                  bool steadyRows) {
     const std::size_t columns = heads.size();
     while (stepCells_.size() < columns * (kStepRows + 1)) {
         const std::size_t n = stepCells_.size();
@@ -248,14 +247,16 @@ void ChannelPanel::setStepColumns(const std::vector<QString>& heads,
     for (std::size_t n = 0; n < stepCells_.size(); ++n) {
         const std::size_t column = n / (kStepRows + 1), line = n % (kStepRows + 1);
         QLabel* cell = stepCells_[n];
-        cell->setVisible(column < columns);
+        const bool rowShown = line <= std::size_t(kTargetStepRows) || steadyRows;
+        cell->setVisible(column < columns && rowShown);
         if (column >= columns) continue;
         const QString text = line == 0 ? heads[column] : figures[column][line - 1];
         if (cell->text() != text) cell->setText(text);
+        if (line > 0) cell->setToolTip(QString::fromUtf8(kStepRowTexts[line - 1].definition));
     }
     for (int r = 0; r < kStepRows; ++r)
         if (QLayoutItem* item = stepGrid_->itemAtPosition(r + 1, 0))
-            item->widget()->setVisible(columns > 0);
+            item->widget()->setVisible(columns > 0 && (r < kTargetStepRows || steadyRows));
 }
 
 bool ChannelPanel::eventFilter(QObject* watched, QEvent* event) {

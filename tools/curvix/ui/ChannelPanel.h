@@ -5,6 +5,8 @@
 // of every shown channel between the cursors, the step-response figures of the
 // regulators, and the level marker's editor.
 
+#include "core/Measure.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -30,8 +32,7 @@ class ChannelPanel : public QWidget {
 public:
     explicit ChannelPanel(QWidget* parent = nullptr);
 
-    // Minimum, maximum, mean, RMS deviation, peak-to-peak, sample count.
-    static constexpr int kStatColumns = 6;
+    static constexpr int kStatColumns = curvix::kStatColumns;
 
     struct Row {
         qmt::CheckBox* visible = nullptr;
@@ -53,11 +54,12 @@ public:
     void setStatsHead(const QString& text);
     void setStatsShown(int32_t id, bool shown);
 
-    // One column per regulator (its name as head), the figures in row order
-    // (step, rise, overshoot, settling 2 %, settling 5 %, steady-state error).
-    static constexpr int kStepRows = 6;
+    // One column per regulator (its name as head), the figures in the rows of
+    // kStepRowTexts; the rows against the steady level only when `steadyRows`.
+    static constexpr int kStepRows = curvix::kStepRows;
     void setStepColumns(const std::vector<QString>& heads,
-                        const std::vector<std::array<QString, kStepRows>>& figures);
+                        const std::vector<std::array<QString, kStepRows>>& figures,
+                        bool steadyRows = false);
     void setStepHead(const QString& text);
 
     QLineEdit* markerEdit() const { return marker_; }

@@ -40,16 +40,9 @@ void CursorTools::updateMeasurements() {
         while (next < m.channels.size() && m.channels[next].id < c->id)
             ++next;
         if (next < m.channels.size() && m.channels[next].id == c->id) s = &m.channels[next].stats;
-        const QString texts[ChannelPanel::kStatColumns] = {
-            s ? measureNumber(s->min) : QStringLiteral("—"),
-            s ? measureNumber(s->max) : QStringLiteral("—"),
-            s ? measureNumber(s->mean) : QStringLiteral("—"),
-            s ? measureNumber(s->rms) : QStringLiteral("—"),
-            s ? measureNumber(s->peakToPeak) : QStringLiteral("—"),
-            s ? QString::number(s->count) : QStringLiteral("—")};
-        for (int i = 0; i < ChannelPanel::kStatColumns; ++i)
-            if (row->stats[std::size_t(i)]->text() != texts[i])
-                row->stats[std::size_t(i)]->setText(texts[i]);
+        const auto texts = statTexts(s);
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            if (row->stats[i]->text() != texts[i]) row->stats[i]->setText(texts[i]);
     }
     panel_->setStatsHead(both ? QStringLiteral("Между курсорами")
                               : QStringLiteral("Между курсорами: поставьте оба курсора"));
@@ -57,6 +50,7 @@ void CursorTools::updateMeasurements() {
     std::vector<QString> heads;
     std::vector<std::array<QString, ChannelPanel::kStepRows>> figures;
     QStringList problems;
+    bool steadyRows = false;
     for (const RegulatorStep& r : m.steps) {
         const QString name = QStringLiteral("ПИД%1").arg(r.pair.regulator);
         const StepFigures& f = r.figures;
@@ -65,11 +59,10 @@ void CursorTools::updateMeasurements() {
             continue;
         }
         heads.push_back(name);
-        figures.push_back({measureNumber(f.size), measureSeconds(f.riseMs),
-                           measureNumber(f.overshootPct), measureSeconds(f.settle2Ms),
-                           measureSeconds(f.settle5Ms), measureNumber(f.steadyError)});
+        figures.push_back(stepTexts(data_, f));
+        steadyRows = steadyRows || f.offTarget;
     }
-    panel_->setStepColumns(heads, figures);
+    panel_->setStepColumns(heads, figures, steadyRows);
     QString head = QStringLiteral("Переходная характеристика");
     if (!both)
         head += QStringLiteral(": поставьте оба курсора");

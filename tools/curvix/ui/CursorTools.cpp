@@ -4,15 +4,14 @@
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
-#include "core/Csv.h"
 #include "core/Dataset.h"
+#include "core/Measure.h"
 #include "core/View.h"
 #include "ui/ChannelPanel.h"
 #include "ui/WindowCommon.h"
 
 #include <qcustomplot.h>
 
-#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,11 +70,7 @@ void CursorTools::placeLabels() {
 }
 
 QString CursorTools::timeText(int64_t time) const {
-    // What the program sent for the sample drawn there.
-    const int64_t ms = data_.sentTime(time);
-    if (data_.timeBase() == TimeBase::LocalTime)
-        return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss,zzz"));
-    return csvTime(TimeBase::Elapsed, ms) + QStringLiteral(" с");
+    return instantText(data_, time);
 }
 
 void CursorTools::setCursorAt(int which, int64_t t) {

@@ -70,8 +70,10 @@ void FileOpening::open(const QString& path) {
             return true;
         });
     }));
-    connect(job->thread.get(), &QThread::finished, this, [this, raw] {
-        if (job_.get() == raw) qmt::guarded([this] { done(job_); });
+    // Compared as the progress is: the address of a freed job may be the next one's.
+    connect(job->thread.get(), &QThread::finished, this, [this, weak] {
+        const std::shared_ptr<Job> finished = weak.lock();
+        if (finished && finished == job_) qmt::guarded([this] { done(job_); });
     });
     job_ = job;
     showProgress(0);

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QSvgGenerator>
 
@@ -89,6 +90,26 @@ private:
     QCPTextElement* title_;
 };
 
+// The generator states the size in millimetres at its resolution; the view
+// is drawn in pixels, and that is the size a viewer should show it at.
+bool declarePixelSize(const QString& path, int w, int h) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    QString svg = QString::fromUtf8(file.readAll());
+    file.close();
+    static const QRegularExpression root(QStringLiteral("<svg\\b[^>]*>"));
+    static const QRegularExpression width(QStringLiteral("\\swidth=\"[^\"]*\""));
+    static const QRegularExpression height(QStringLiteral("\\sheight=\"[^\"]*\""));
+    const QRegularExpressionMatch m = root.match(svg);
+    if (!m.hasMatch()) return false;
+    QString tag = m.captured();
+    tag.replace(width, QStringLiteral(" width=\"%1px\"").arg(w));
+    tag.replace(height, QStringLiteral(" height=\"%1px\"").arg(h));
+    svg.replace(m.capturedStart(), m.capturedLength(), tag);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(svg.toUtf8()) > 0 &&
+           file.flush();
+}
+
 } // namespace
 
 QString ViewExport::titleLine() const {
@@ -135,7 +156,7 @@ bool ViewExport::renderTo(const QString& path, const char* kind) {
                 plot_->toPainter(&painter, w, h);
                 ok = painter.end();
             }
-            ok = ok && QFileInfo(path).size() > 0;
+            ok = ok && QFileInfo(path).size() > 0 && declarePixelSize(path, w, h);
         }
     }
     if (!ok)
