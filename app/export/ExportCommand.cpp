@@ -56,8 +56,8 @@ QString parse(const QStringList& args, Options& o) {
             continue;
         }
         if (arg == QLatin1String("--line-worker")) o.worker = true;
-        static const char* const withValue[] = {"--config",  "--listen",   "--line-worker",
-                                                "--port",    "--baud",     "--parity",
+        static const char* const withValue[] = {"--config",   "--listen",   "--line-worker",
+                                                "--port",     "--baud",     "--parity",
                                                 "--stations", "--period-ms"};
         if (std::none_of(std::begin(withValue), std::end(withValue),
                          [&](const char* w) { return arg == QLatin1String(w); }))
@@ -126,7 +126,8 @@ int Main(int argc, char** argv, const CommandLineInfo& info) {
     if (o.config.isEmpty()) return RefuseCommandLine(info, "export needs --config FILE");
     const auto listen = ParseListen(o.listen);
     if (!listen)
-        return RefuseCommandLine(info, "export: --listen needs HOST:PORT, as 127.0.0.1:9584 or [::1]:9584");
+        return RefuseCommandLine(
+            info, "export: --listen needs HOST:PORT, as 127.0.0.1:9584 or [::1]:9584");
 
     QString fault;
     const auto targets = LoadTargets(o.config, fault);
@@ -138,7 +139,8 @@ int Main(int argc, char** argv, const CommandLineInfo& info) {
     for (const LineTarget& t : *targets)
         stations += t.stations.size();
     if (o.check) {
-        std::printf("%s: %zu lines, %zu stations\n", qPrintable(o.config), targets->size(), stations);
+        std::printf("%s: %zu lines, %zu stations\n", qPrintable(o.config), targets->size(),
+                    stations);
         return 0;
     }
 
@@ -163,7 +165,8 @@ int Main(int argc, char** argv, const CommandLineInfo& info) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 
-    std::fprintf(stderr, "qmt584-cli export: %zu lines, %zu stations; metrics at http://%s/metrics\n",
+    std::fprintf(stderr,
+                 "qmt584-cli export: %zu lines, %zu stations; metrics at http://%s/metrics\n",
                  targets->size(), stations, qPrintable(o.listen));
     std::fflush(stderr);
     exporter.startPollers();

@@ -52,12 +52,18 @@ struct Exporter::Line {
 };
 
 QStringList PollerArguments(const LineTarget& t) {
-    return {QStringLiteral("export"),      QStringLiteral("--line-worker"),
-            t.name,                        QStringLiteral("--port"),
-            t.port,                        QStringLiteral("--baud"),
-            QString::number(t.baud),       QStringLiteral("--parity"),
-            QString::number(t.parity),     QStringLiteral("--stations"),
-            stationList(t.stations),       QStringLiteral("--period-ms"),
+    return {QStringLiteral("export"),
+            QStringLiteral("--line-worker"),
+            t.name,
+            QStringLiteral("--port"),
+            t.port,
+            QStringLiteral("--baud"),
+            QString::number(t.baud),
+            QStringLiteral("--parity"),
+            QString::number(t.parity),
+            QStringLiteral("--stations"),
+            stationList(t.stations),
+            QStringLiteral("--period-ms"),
             QString::number(t.periodMs)};
 }
 
@@ -72,10 +78,8 @@ Exporter::Exporter(std::vector<LineTarget> targets, QString program)
         connect(line->restart, &QTimer::timeout, this, [this, raw] { startPoller(*raw); });
         lines_.push_back(std::move(line));
     }
-    server_->route(QStringLiteral("/metrics"), [this] {
-        return QHttpServerResponse(QByteArray(ScrapeContentType),
-                                   scrape());
-    });
+    server_->route(QStringLiteral("/metrics"),
+                   [this] { return QHttpServerResponse(QByteArray(ScrapeContentType), scrape()); });
     server_->route(QStringLiteral("/"), [] {
         return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"),
                                    QByteArrayLiteral("<html><body><h1>qmt584-cli export</h1>"
@@ -90,9 +94,7 @@ Exporter::~Exporter() {
 
 bool Exporter::listen(const QHostAddress& address, quint16 port, QString& error) {
     if (server_->listen(address, port) == 0) {
-        error = QStringLiteral("cannot listen on %1 port %2")
-                    .arg(address.toString())
-                    .arg(port);
+        error = QStringLiteral("cannot listen on %1 port %2").arg(address.toString()).arg(port);
         return false;
     }
     return true;
@@ -123,7 +125,8 @@ void Exporter::readPoller(Line& line) {
     if (end < 0) return;
     // Only the newest complete round counts.
     const int begin = line.pending.lastIndexOf("\n.\n", end - 1);
-    const QByteArray round = line.pending.mid(begin < 0 ? 0 : begin + 3, end - (begin < 0 ? 0 : begin + 3));
+    const QByteArray round =
+        line.pending.mid(begin < 0 ? 0 : begin + 3, end - (begin < 0 ? 0 : begin + 3));
     line.samples = QString::fromUtf8(round).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     line.pending.remove(0, end + 3);
     line.restartMs = FirstRestartMs;

@@ -81,7 +81,8 @@ bool pauseMs(long long ms) {
         const auto left = deadline - SteadyClock::now();
         if (left <= SteadyClock::duration::zero()) return true;
         const auto slice = std::min<SteadyClock::duration>(left, std::chrono::milliseconds(50));
-        const timespec ts{0, long(std::chrono::duration_cast<std::chrono::nanoseconds>(slice).count())};
+        const timespec ts{
+            0, long(std::chrono::duration_cast<std::chrono::nanoseconds>(slice).count())};
         ::nanosleep(&ts, nullptr); // SIGTERM cuts it short
     }
     return false;
@@ -158,7 +159,8 @@ void Poller::poll(StationReading& station) {
         station.up = false;
         if (!silent_[station.station]) {
             silent_[station.station] = true;
-            notices_.say(QStringLiteral("station %1: %2").arg(station.station).arg(error.message()));
+            notices_.say(
+                QStringLiteral("station %1: %2").arg(station.station).arg(error.message()));
         }
     }
 }
@@ -166,9 +168,9 @@ void Poller::poll(StationReading& station) {
 bool Poller::publish() {
     const QStringList samples = LineSamples(target_.name, connected_, stations_, counters());
     const QByteArray block = (samples.join(QLatin1Char('\n')) + QStringLiteral("\n.\n")).toUtf8();
-    const bool written = std::fwrite(block.constData(), 1, size_t(block.size()), stdout) ==
-                             size_t(block.size()) &&
-                         std::fflush(stdout) == 0;
+    const bool written =
+        std::fwrite(block.constData(), 1, size_t(block.size()), stdout) == size_t(block.size()) &&
+        std::fflush(stdout) == 0;
     return written; // the exporter is gone otherwise
 }
 

@@ -14,7 +14,8 @@ const std::vector<Family>& Families() {
         {"qmt584_module_restarts", "gauge",
          "The module's own restart counter; an engineer may clear it, so it can fall to 0."},
         {"qmt584_regulator_xs", "gauge", "Current set point Xs(k) of the regulator, raw units."},
-        {"qmt584_regulator_xm", "gauge", "Feedback (measured value) Xm(k) of the regulator, raw units."},
+        {"qmt584_regulator_xm", "gauge",
+         "Feedback (measured value) Xm(k) of the regulator, raw units."},
         {"qmt584_regulator_y", "gauge", "Output Y(k) of the regulator, raw units."},
         {"qmt584_regulator_state", "gauge",
          "State bits of the regulator: 1 while the output is at its maximum, at its minimum, or "
@@ -26,7 +27,8 @@ const std::vector<Family>& Families() {
         {"qmt584_line_connected", "gauge",
          "1 while the line's port or gateway connection is open, 0 while it is being reopened."},
         {"qmt584_link_requests_total", "counter", "Modbus requests sent on the line."},
-        {"qmt584_link_timeouts_total", "counter", "Requests on the line that got no answer in time."},
+        {"qmt584_link_timeouts_total", "counter",
+         "Requests on the line that got no answer in time."},
         {"qmt584_link_crc_errors_total", "counter", "Replies on the line with a CRC error."},
         {"qmt584_link_exceptions_total", "counter", "Modbus exception replies on the line."},
         {"qmt584_link_other_errors_total", "counter",
@@ -55,7 +57,8 @@ QString LabelValue(const QString& value) {
 
 int FamilyOf(const QString& sample) {
     int end = 0;
-    while (end < sample.size() && sample[end] != QLatin1Char('{') && sample[end] != QLatin1Char(' '))
+    while (end < sample.size() && sample[end] != QLatin1Char('{') &&
+           sample[end] != QLatin1Char(' '))
         ++end;
     const QStringView name = QStringView(sample).left(end);
     const auto& families = Families();

@@ -69,9 +69,11 @@ QStringList LineSamples(const QString& line, bool connected,
     Samples s(out);
     const QString lineLabel = label("line", line);
     for (const StationReading& st : stations) {
-        const QString at = lineLabel + QLatin1Char(',') + label("station", QString::number(st.station));
+        const QString at =
+            lineLabel + QLatin1Char(',') + label("station", QString::number(st.station));
         s.add("qmt584_up", at, st.up ? 1 : 0);
-        if (st.lastGoodSeconds > 0) s.add("qmt584_last_good_cycle_timestamp_seconds", at, st.lastGoodSeconds);
+        if (st.lastGoodSeconds > 0)
+            s.add("qmt584_last_good_cycle_timestamp_seconds", at, st.lastGoodSeconds);
         if (st.identity) {
             s.add("qmt584_module_info",
                   at + QLatin1Char(',') + label("type", QString::number(st.identity->type)) +
@@ -83,7 +85,8 @@ QStringList LineSamples(const QString& line, bool connected,
         s.add("qmt584_module_restarts", at, st.restarts);
         for (int n = 0; n < 3; ++n) {
             const RegulatorValues& r = st.regulators[n];
-            const QString regulator = at + QLatin1Char(',') + label("regulator", QString::number(n + 1));
+            const QString regulator =
+                at + QLatin1Char(',') + label("regulator", QString::number(n + 1));
             s.add("qmt584_regulator_xs", regulator, r.xs);
             s.add("qmt584_regulator_xm", regulator, r.xm);
             s.add("qmt584_regulator_y", regulator, r.y);
@@ -94,12 +97,13 @@ QStringList LineSamples(const QString& line, bool connected,
                         {"minimum", reg::live::AtMinimum},
                         {"overflow", reg::live::Overflow}};
             for (const auto& b : bits)
-                s.add("qmt584_regulator_state", regulator + QLatin1Char(',') + label("bit", QLatin1String(b.bit)),
+                s.add("qmt584_regulator_state",
+                      regulator + QLatin1Char(',') + label("bit", QLatin1String(b.bit)),
                       (r.state & b.mask) ? 1 : 0);
         }
         for (int k = 0; k < 3; ++k)
-            s.add("qmt584_input_value", at + QLatin1Char(',') + label("input", QString::number(k + 1)),
-                  st.inputs[k]);
+            s.add("qmt584_input_value",
+                  at + QLatin1Char(',') + label("input", QString::number(k + 1)), st.inputs[k]);
         s.add("qmt584_output_value", at, st.output);
     }
     s.add("qmt584_line_connected", lineLabel, connected ? 1 : 0);
@@ -112,9 +116,11 @@ QStringList LineSamples(const QString& line, bool connected,
     for (size_t i = 0; i < ResponseBuckets.size(); ++i) {
         cumulative += counters.buckets[i];
         s.add("qmt584_link_response_seconds_bucket",
-              lineLabel + QLatin1Char(',') + label("le", number(ResponseBuckets[i])), double(cumulative));
+              lineLabel + QLatin1Char(',') + label("le", number(ResponseBuckets[i])),
+              double(cumulative));
     }
-    s.add("qmt584_link_response_seconds_bucket", lineLabel + QLatin1Char(',') + label("le", QStringLiteral("+Inf")),
+    s.add("qmt584_link_response_seconds_bucket",
+          lineLabel + QLatin1Char(',') + label("le", QStringLiteral("+Inf")),
           double(counters.responses));
     s.add("qmt584_link_response_seconds_sum", lineLabel, counters.responseSeconds);
     s.add("qmt584_link_response_seconds_count", lineLabel, double(counters.responses));

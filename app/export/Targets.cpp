@@ -15,8 +15,7 @@ constexpr int MaxPeriodMs = 3600000;
 constexpr long MaxBaud = 4000000;
 
 bool isNetwork(const QString& port) {
-    return port.startsWith(QLatin1String("tcp://")) ||
-           port.startsWith(QLatin1String("rtu+tcp://"));
+    return port.startsWith(QLatin1String("tcp://")) || port.startsWith(QLatin1String("rtu+tcp://"));
 }
 
 std::optional<long> wholeNumber(const QString& text, long min, long max) {
@@ -74,17 +73,20 @@ bool Parser::key(const QString& key, const QString& value, int line) {
     Section& s = sections_.back();
     const QString lower = key.toLower();
     if (s.keyLines.count(lower))
-        return fail(line, QStringLiteral("key '%1' is already given at line %2")
-                              .arg(key)
-                              .arg(s.keyLines[lower]));
+        return fail(
+            line,
+            QStringLiteral("key '%1' is already given at line %2").arg(key).arg(s.keyLines[lower]));
     s.keyLines[lower] = line;
     LineTarget& t = s.target;
     if (lower == QLatin1String("port")) {
-        if (value.isEmpty()) return fail(line, QStringLiteral("key 'port' needs a device or tcp://HOST:PORT"));
+        if (value.isEmpty())
+            return fail(line, QStringLiteral("key 'port' needs a device or tcp://HOST:PORT"));
         t.port = value;
     } else if (lower == QLatin1String("baud")) {
         const auto baud = wholeNumber(value, 50, MaxBaud);
-        if (!baud) return fail(line, QStringLiteral("key 'baud' needs bit/s, 50 to 4000000: '%1'").arg(value));
+        if (!baud)
+            return fail(line,
+                        QStringLiteral("key 'baud' needs bit/s, 50 to 4000000: '%1'").arg(value));
         t.baud = static_cast<int32_t>(*baud);
     } else if (lower == QLatin1String("parity")) {
         // The names, or the codes the program's own settings file holds.
@@ -93,20 +95,28 @@ bool Parser::key(const QString& key, const QString& value, int line) {
             const auto code = wholeNumber(value, 0, 2);
             if (code) parity = static_cast<uint8_t>(*code);
         }
-        if (!parity) return fail(line, QStringLiteral("key 'parity' needs none, odd or even: '%1'").arg(value));
+        if (!parity)
+            return fail(line,
+                        QStringLiteral("key 'parity' needs none, odd or even: '%1'").arg(value));
         t.parity = *parity;
     } else if (lower == QLatin1String("stations")) {
         const auto stations = cli::ParseStations(value);
         if (!stations)
-            return fail(line, QStringLiteral("key 'stations' needs stations 1 to 247, as 1-5,7: '%1'").arg(value));
+            return fail(line,
+                        QStringLiteral("key 'stations' needs stations 1 to 247, as 1-5,7: '%1'")
+                            .arg(value));
         t.stations = *stations;
     } else if (lower == QLatin1String("period_ms")) {
         const auto period = wholeNumber(value, MinPeriodMs, MaxPeriodMs);
         if (!period)
-            return fail(line, QStringLiteral("key 'period_ms' needs milliseconds, 100 to 3600000: '%1'").arg(value));
+            return fail(line,
+                        QStringLiteral("key 'period_ms' needs milliseconds, 100 to 3600000: '%1'")
+                            .arg(value));
         t.periodMs = static_cast<int>(*period);
     } else {
-        return fail(line, QStringLiteral("unknown key '%1' (port, baud, parity, stations, period_ms)").arg(key));
+        return fail(
+            line,
+            QStringLiteral("unknown key '%1' (port, baud, parity, stations, period_ms)").arg(key));
     }
     return true;
 }
@@ -144,7 +154,8 @@ std::optional<std::vector<LineTarget>> Parser::parse(const QString& text, QStrin
     for (int i = 0; ok && i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
         const int number = i + 1;
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             ok = section(line, number);

@@ -13,7 +13,7 @@ namespace qmt::exporter {
 
 struct LineTarget {
     QString name;
-    QString port;       // serial device, tcp://HOST:PORT or rtu+tcp://HOST:PORT
+    QString port;         // serial device, tcp://HOST:PORT or rtu+tcp://HOST:PORT
     int32_t baud = 19200; // serial only
     uint8_t parity = 2;   // serial only: 0 none, 1 odd, 2 even
     std::vector<uint8_t> stations;

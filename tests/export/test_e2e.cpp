@@ -46,7 +46,8 @@ QByteArray httpGet(const QUrl& url) {
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    const QByteArray body = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    const QByteArray body =
+        reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
     reply->abort();
     reply->deleteLater();
     return body;
@@ -158,7 +159,8 @@ TEST_F(ExportE2e, PrometheusSeesValuesSilenceAndReturn) {
     qmt::test::prepareCli(exporter.process);
     exporter.process.start(QStringLiteral(CLI_FILE),
                            {QStringLiteral("export"), QStringLiteral("--config"),
-                            dir_.filePath(QStringLiteral("targets.ini")), QStringLiteral("--listen"),
+                            dir_.filePath(QStringLiteral("targets.ini")),
+                            QStringLiteral("--listen"),
                             QStringLiteral("127.0.0.1:%1").arg(exportPort)});
     ASSERT_TRUE(exporter.process.waitForStarted());
 
@@ -171,15 +173,16 @@ TEST_F(ExportE2e, PrometheusSeesValuesSilenceAndReturn) {
     Child prometheus;
     prometheus.process.setProcessChannelMode(QProcess::MergedChannels);
     prometheus.process.start(
-        prometheus_, {QStringLiteral("--config.file=") + dir_.filePath(QStringLiteral("prometheus.yml")),
-                      QStringLiteral("--storage.tsdb.path=") + dir_.filePath(QStringLiteral("data")),
-                      QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(promPort_)});
+        prometheus_,
+        {QStringLiteral("--config.file=") + dir_.filePath(QStringLiteral("prometheus.yml")),
+         QStringLiteral("--storage.tsdb.path=") + dir_.filePath(QStringLiteral("data")),
+         QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(promPort_)});
     ASSERT_TRUE(prometheus.process.waitForStarted());
 
     // Two scrapes at least, and Xm as the simulator holds it.
     ASSERT_TRUE(waitUntil(QStringLiteral("count_over_time(qmt584_up[1m])"), [](const auto& got) {
-        return got.size() == 3 && std::all_of(got.begin(), got.end(),
-                                               [](const auto& kv) { return kv.second >= 2; });
+        return got.size() == 3 &&
+               std::all_of(got.begin(), got.end(), [](const auto& kv) { return kv.second >= 2; });
     }));
     const auto xm =
         query(QStringLiteral("qmt584_regulator_xm{line=\"hall\",station=\"2\",regulator=\"2\"}"));
@@ -194,11 +197,13 @@ TEST_F(ExportE2e, PrometheusSeesValuesSilenceAndReturn) {
 
     // The gateway goes away and comes back: the exporter reconnects.
     hall.stop();
-    ASSERT_FALSE(hall.start({"--tcp", hallAddress, "--framing", "mbap", "--address", "1,2"}).empty())
+    ASSERT_FALSE(
+        hall.start({"--tcp", hallAddress, "--framing", "mbap", "--address", "1,2"}).empty())
         << hall.error();
     EXPECT_TRUE(waitFor(QStringLiteral("qmt584_up"), {{1, 1}, {2, 1}, {3, 1}}));
 
-    const QByteArray scrape = httpGet(QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(exportPort)));
+    const QByteArray scrape =
+        httpGet(QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(exportPort)));
     ASSERT_FALSE(scrape.isEmpty());
     QProcess promtool;
     promtool.setProcessChannelMode(QProcess::MergedChannels);
@@ -212,7 +217,8 @@ TEST_F(ExportE2e, PrometheusSeesValuesSilenceAndReturn) {
     const qint64 pid = exporter.process.processId();
     QFile childrenFile(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
     ASSERT_TRUE(childrenFile.open(QIODevice::ReadOnly));
-    const QStringList pollers = QString::fromLatin1(childrenFile.readAll()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList pollers =
+        QString::fromLatin1(childrenFile.readAll()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     EXPECT_EQ(pollers.size(), 2);
     exporter.process.terminate();
     ASSERT_TRUE(exporter.process.waitForFinished(5000));

@@ -29,18 +29,24 @@ TEST(Scrape, FamiliesOnceWithTheSamplesOfEveryLine) {
     counts.observeResponse(5.0); // beyond the last bound: only +Inf holds it
     const QStringList a = LineSamples(QStringLiteral("a"), true, {answering(1)}, counts);
     const QStringList b = LineSamples(QStringLiteral("b\"2"), true, {answering(9)}, counts);
-    const QString page = QString::fromUtf8(RenderScrape({a, b, {QStringLiteral("other_metric 1")}}));
+    const QString page =
+        QString::fromUtf8(RenderScrape({a, b, {QStringLiteral("other_metric 1")}}));
 
     for (const Family& f : Families()) {
         const QString help = QStringLiteral("# HELP %1 ").arg(QLatin1String(f.name));
         EXPECT_EQ(page.count(help), 1) << f.name;
-        EXPECT_EQ(page.count(QStringLiteral("# TYPE %1 %2\n").arg(QLatin1String(f.name), QLatin1String(f.type))), 1);
+        EXPECT_EQ(
+            page.count(
+                QStringLiteral("# TYPE %1 %2\n").arg(QLatin1String(f.name), QLatin1String(f.type))),
+            1);
     }
     EXPECT_FALSE(page.contains(QLatin1String("other_metric")));
     // Both lines' samples stand together under their family's header.
     const int header = page.indexOf(QLatin1String("# TYPE qmt584_regulator_xm gauge\n"));
-    const int first = page.indexOf(QLatin1String("qmt584_regulator_xm{line=\"a\",station=\"1\",regulator=\"2\"} -250"));
-    const int second = page.indexOf(QLatin1String("qmt584_regulator_xm{line=\"b\\\"2\",station=\"9\",regulator=\"2\"} -250"));
+    const int first = page.indexOf(
+        QLatin1String("qmt584_regulator_xm{line=\"a\",station=\"1\",regulator=\"2\"} -250"));
+    const int second = page.indexOf(
+        QLatin1String("qmt584_regulator_xm{line=\"b\\\"2\",station=\"9\",regulator=\"2\"} -250"));
     const int next = page.indexOf(QLatin1String("# HELP qmt584_regulator_y "));
     EXPECT_TRUE(header < first && first < second && second < next) << page.toStdString();
 
@@ -49,7 +55,8 @@ TEST(Scrape, FamiliesOnceWithTheSamplesOfEveryLine) {
         "qmt584_regulator_state{line=\"a\",station=\"1\",regulator=\"2\",bit=\"minimum\"} 0",
         "qmt584_regulator_state{line=\"a\",station=\"1\",regulator=\"2\",bit=\"overflow\"} 1",
         "qmt584_regulator_y{line=\"a\",station=\"1\",regulator=\"2\"} 32767",
-        "qmt584_module_info{line=\"a\",station=\"1\",type=\"2\",serial=\"C0015\",firmware=\"02.01\"} 1",
+        "qmt584_module_info{line=\"a\",station=\"1\",type=\"2\",serial=\"C0015\",firmware=\"02."
+        "01\"} 1",
         "qmt584_last_good_cycle_timestamp_seconds{line=\"a\",station=\"1\"} 1700000000.5",
         "qmt584_input_value{line=\"a\",station=\"1\",input=\"2\"} -1",
         "qmt584_output_value{line=\"a\",station=\"1\"} 20000",
@@ -84,11 +91,12 @@ TEST(Scrape, LabelValuesAndFamilies) {
     const struct {
         const char* sample;
         const char* family; // nullptr: none of ours
-    } cases[] = {{"qmt584_up{line=\"a\"} 1", "qmt584_up"},
-                 {"qmt584_link_response_seconds_bucket{le=\"1\"} 3", "qmt584_link_response_seconds"},
-                 {"qmt584_link_response_seconds_sum 3", "qmt584_link_response_seconds"},
-                 {"qmt584_up_bucket{} 1", nullptr},
-                 {"qmt584_upper 1", nullptr}};
+    } cases[] = {
+        {"qmt584_up{line=\"a\"} 1", "qmt584_up"},
+        {"qmt584_link_response_seconds_bucket{le=\"1\"} 3", "qmt584_link_response_seconds"},
+        {"qmt584_link_response_seconds_sum 3", "qmt584_link_response_seconds"},
+        {"qmt584_up_bucket{} 1", nullptr},
+        {"qmt584_upper 1", nullptr}};
     for (const auto& c : cases) {
         const int f = FamilyOf(QLatin1String(c.sample));
         EXPECT_STREQ(f < 0 ? nullptr : Families()[f].name, c.family) << c.sample;

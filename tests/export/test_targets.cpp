@@ -74,7 +74,8 @@ TEST(Targets, EveryFaultNamesFileLineAndKey) {
         QString error;
         const auto lines = ParseTargets(QStringLiteral("t.ini"), QString::fromUtf8(c.text), error);
         EXPECT_FALSE(lines) << c.text;
-        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.error))) << c.text << " -> " << error.toStdString();
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.error)))
+            << c.text << " -> " << error.toStdString();
         EXPECT_FALSE(error.contains(QLatin1Char('\n'))) << c.text;
     }
 }
@@ -114,7 +115,9 @@ TEST(Targets, ToolStopsAtStartOnABadFileWithExit2) {
         QString err; // the one line on standard error
     } cases[] = {
         {{"export", "--config", bad}, 2, bad + QStringLiteral(":4: unknown key 'speed'")},
-        {{"export", "--check", "--config", bad}, 2, bad + QStringLiteral(":4: unknown key 'speed'")},
+        {{"export", "--check", "--config", bad},
+         2,
+         bad + QStringLiteral(":4: unknown key 'speed'")},
         {{"export", "--config", dir.filePath("missing.ini")}, 2, dir.filePath("missing.ini")},
         {{"export", "--check", "--config", good}, 0, QString()},
         {{"export", "--config", good, "--listen", "9584"}, 2, QStringLiteral("--listen")},
