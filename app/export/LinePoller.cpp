@@ -116,11 +116,14 @@ private:
 };
 
 bool Poller::open() {
-    // Opening the port zeroes the link layer's counts: keep them.
-    const LineCounters now = counters();
-    folded_ = now;
+    // Opening a port zeroes the link layer's counts (a failed opening leaves
+    // them): the line's counters go on from where they were.
+    const LineCounters before = counters();
     connected_ = OpenPort(target_.port, target_.baud, target_.parity);
-    if (connected_) notices_.forget();
+    if (connected_) {
+        folded_ = before;
+        notices_.forget();
+    }
     return connected_;
 }
 

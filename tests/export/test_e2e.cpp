@@ -201,6 +201,9 @@ TEST_F(ExportE2e, PrometheusSeesValuesSilenceAndReturn) {
         hall.start({"--tcp", hallAddress, "--framing", "mbap", "--address", "1,2"}).empty())
         << hall.error();
     EXPECT_TRUE(waitFor(QStringLiteral("qmt584_up"), {{1, 1}, {2, 1}, {3, 1}}));
+    // The line's counts went on through the reconnection (no line label: key 0).
+    EXPECT_EQ(query(QStringLiteral("resets(qmt584_link_requests_total{line=\"hall\"}[5m])")),
+              (std::map<int, double>{{0, 0}}));
 
     const QByteArray scrape =
         httpGet(QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(exportPort)));
