@@ -2,6 +2,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "common/CommandLine.h"
+#include "export/ExportCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -38,6 +39,10 @@ const char Details[] =
     "  search --version QMT-584|QMT-584.1 --serial C0015\n"
     "                           find the module's baud rate and parity (serial lines only)\n"
     "  restarts [--clear]       the restart counter\n"
+    "  export --config FILE [--listen HOST:PORT] [--check]\n"
+    "                           serve the values of the targets file's lines and\n"
+    "                           stations to Prometheus (read-only; default\n"
+    "                           127.0.0.1:9584); --check validates the file\n"
     "\n"
     "Exit status: 0 success, 1 module or file error (or a difference found by diff),\n"
     "2 usage error. A module's error names the port and the station:\n"
@@ -62,6 +67,8 @@ int main(int argc, char** argv) {
     if (const auto answered = qmt::HandleHelpAndVersion(
             argc, argv, info, {"--port", "--baud", "--parity", "--address", "--settings"}))
         return *answered;
+    // The exporter has its own options and runs its lines' pollers itself.
+    if (argc > 1 && qstrcmp(argv[1], "export") == 0) return qmt::exporter::Main(argc, argv, info);
 
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();

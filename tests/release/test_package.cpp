@@ -156,6 +156,36 @@ TEST_F(Package, ControlFieldsNameTheVersionAndTheRunTimeDependencies) {
                                                                << f.out.toStdString();
 }
 
+TEST_F(Package, ShipsTheExporterServiceNotEnabledItsExampleAndTheMetainfo) {
+    const QString unit = readAll(file("usr/lib/systemd/system/qmt584-export.service"));
+    EXPECT_TRUE(unit.contains(QLatin1String("\nExecStart=/usr/bin/qmt584-cli export --config "
+                                            "/etc/qmt584-export/targets.ini\n")))
+        << unit.toStdString();
+    // Not enabled: no maintainer script of the package touches the service.
+    const Output control = run(QStringLiteral("dpkg-deb"),
+                               {QStringLiteral("-I"), QStringLiteral(DEB_FILE), QStringLiteral("postinst")});
+    EXPECT_FALSE(control.out.contains(QLatin1String("systemctl")) ||
+                 control.out.contains(QLatin1String("deb-systemd")))
+        << control.out.toStdString();
+    // The example is a targets file the installed exporter accepts.
+    const Output check = run(file("usr/bin/qmt584-cli"),
+                             {QStringLiteral("export"), QStringLiteral("--check"), QStringLiteral("--config"),
+                              file("usr/share/doc/qmt584-view/examples/targets.ini")});
+    EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
+
+    const QStringList metainfo{file("usr/share/metainfo/com.example.qmt584_view.metainfo.xml"),
+                               file("usr/share/metainfo/com.example.curvix.metainfo.xml")};
+    for (const QString& m : metainfo)
+        EXPECT_TRUE(QFileInfo(m).isFile()) << m.toStdString();
+    if (QStandardPaths::findExecutable(QStringLiteral("appstreamcli")).isEmpty()) {
+        std::fprintf(stderr, "appstreamcli (package appstream) not found: metainfo not validated\n");
+        return;
+    }
+    const Output valid =
+        run(QStringLiteral("appstreamcli"), QStringList{QStringLiteral("validate"), QStringLiteral("--no-net")} + metainfo);
+    EXPECT_EQ(valid.exitCode, 0) << valid.out.toStdString() << valid.err.toStdString();
+}
+
 TEST_F(Package, EachProgramGivesItsVersion) {
     QStringList programs{QStringLiteral("QMT584_View"), QStringLiteral("qmt584-sim")};
     if (HAS_CURVIX) programs << QStringLiteral("curvix");
