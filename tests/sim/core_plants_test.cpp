@@ -19,8 +19,7 @@ double unitStep(const Plant& p, double t) {
     const double s = t - p.deadTime;
     if (s <= 0) return 0.0;
     if (p.t2 <= 0) return p.gain * (1 - std::exp(-s / p.t1));
-    return p.gain * (1 - (p.t1 * std::exp(-s / p.t1) - p.t2 * std::exp(-s / p.t2)) /
-                             (p.t1 - p.t2));
+    return p.gain * (1 - (p.t1 * std::exp(-s / p.t1) - p.t2 * std::exp(-s / p.t2)) / (p.t1 - p.t2));
 }
 
 int16_t xm(const Module& m) {
@@ -41,9 +40,9 @@ TEST(SimPlants, StepResponsesFollowTheTextbook) {
         const char* name;
         Plant plant;
         int16_t y;
-        uint16_t inputMode;  // 1 current, 2 voltage
-        uint16_t blockGain;  // integer part of the input block's gain
-        double tolerance;    // counts
+        uint16_t inputMode; // 1 current, 2 voltage
+        uint16_t blockGain; // integer part of the input block's gain
+        double tolerance;   // counts
     } cases[] = {
         {"first order", {0.5, 2, 0, 0}, 1000, 2, 1, 1},
         {"dead time", {0.5, 2, 0, 1.5}, 1000, 2, 1, 1},

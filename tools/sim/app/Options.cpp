@@ -105,8 +105,8 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
             continue;
         }
         static const char* const withValue[] = {
-            "--link",     "--baud",  "--parity",  "--address", "--type",       "--serial",
-            "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed",
+            "--link",     "--baud",  "--parity",  "--address",   "--type",       "--serial",
+            "--firmware", "--trace", "--control", "--state",     "--turnaround", "--seed",
             "--plant",    "--load",  "--noise",   "--time-scale"};
         bool known = opt == "--tcp" || opt == "--framing";
         for (const char* w : withValue)
