@@ -229,3 +229,69 @@ TEST(SimControl, DumpWritesEveryRegisterAndTheOutput) {
     EXPECT_NE(runControl("dump " + std::string(dir) + "/no/such/dir/x", st), "");
     rmdir(dir);
 }
+
+TEST(SimOptions, PlantsDisturbancesAndTimeScale) {
+    SimOptions d;
+    ASSERT_TRUE(parse({"--link", "/x"}, d));
+    EXPECT_FALSE(d.module.plants[0] || d.module.plants[1] || d.module.plants[2]);
+    EXPECT_EQ(d.module.load, 40.0);
+    EXPECT_EQ(d.module.noise, 1);
+    EXPECT_EQ(d.timeScale, 1.0);
+
+    SimOptions o;
+    ASSERT_TRUE(parse({"--link", "/x", "--plant", "1:0.5,10,2", "--plant", "3:-2,5,1.5,0",
+                       "--load", "0", "--noise", "12", "--time-scale", "25.5"},
+                      o));
+    ASSERT_TRUE(o.module.plants[0] && o.module.plants[2]);
+    EXPECT_FALSE(o.module.plants[1]);
+    const Plant& p1 = *o.module.plants[0];
+    const Plant& p3 = *o.module.plants[2];
+    EXPECT_EQ(p1.gain, 0.5);
+    EXPECT_EQ(p1.t1, 10);
+    EXPECT_EQ(p1.t2, 0);
+    EXPECT_EQ(p1.deadTime, 2);
+    EXPECT_EQ(p3.gain, -2);
+    EXPECT_EQ(p3.t1, 5);
+    EXPECT_EQ(p3.t2, 1.5);
+    EXPECT_EQ(p3.deadTime, 0);
+    EXPECT_EQ(o.module.load, 0.0);
+    EXPECT_EQ(o.module.noise, 12);
+    EXPECT_EQ(o.timeScale, 25.5);
+
+    for (const char* plant : {"1:1,1", "1:1,1,0,0,0", "0:1,1,0", "4:1,1,0", ":1,1,0", "1:0,1,0",
+                              "1:1,0,0", "1:1,1,-1", "1:1,1,601", "1:1,1,0x", "1:1,,0",
+                              "1:1;1;0", "1:1,1,0,", "1:1,5,0,1", "1: 1,1,0", "1:1,1,nan"}) {
+        SimOptions bad;
+        std::string err;
+        EXPECT_FALSE(parse({"--link", "/x", "--plant", plant}, bad, &err)) << plant;
+        EXPECT_NE(err.find("--plant"), std::string::npos) << plant << ": " << err;
+    }
+    for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+             {"--load", "-1"}, {"--load", "1,5"}, {"--noise", "-1"}, {"--noise", "1001"},
+             {"--noise", "2.5"}, {"--time-scale", "0"}, {"--time-scale", "1001"},
+             {"--time-scale", ""}, {"--plant"}}) {
+        args.insert(args.begin(), {"--link", "/x"});
+        SimOptions bad;
+        EXPECT_FALSE(parse(args, bad)) << args[2];
+    }
+}
+
+TEST(SimControl, LoadAndNoiseCommands) {
+    Module m;
+    Faults f;
+    bool silent = false;
+    ControlState st{m, f, silent};
+    EXPECT_EQ(runControl("load 0", st), "");
+    EXPECT_EQ(m.load(), 0.0);
+    EXPECT_EQ(runControl("load 12.5", st), "");
+    EXPECT_EQ(m.load(), 12.5);
+    EXPECT_EQ(runControl("noise 0", st), "");
+    EXPECT_EQ(m.noise(), 0);
+    EXPECT_EQ(runControl("noise 30", st), "");
+    EXPECT_EQ(m.noise(), 30);
+    for (const char* bad : {"load", "load -1", "load x", "load 1 2", "load 40000", "noise",
+                            "noise -1", "noise 1001", "noise 1.5", "noise 1 2"})
+        EXPECT_NE(runControl(bad, st), "") << bad;
+    EXPECT_EQ(m.load(), 12.5);
+    EXPECT_EQ(m.noise(), 30);
+}

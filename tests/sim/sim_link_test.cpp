@@ -310,3 +310,19 @@ TEST_F(SimLink, MbpollReadsAndWrites) {
     EXPECT_NE(out.find("[265]: \t4321"), std::string::npos) << out;
     EXPECT_NE(out.find("[267]: \t100"), std::string::npos) << out;
 }
+
+TEST_F(SimLink, TimeScaleRunsThePlantsFaster) {
+    // Xm reaches 90 % of its step after 46 s of simulated time: at fifty times
+    // the wall clock that is about a second, at one it would be the whole minute.
+    start({"--plant", "1:1,20,0", "--noise", "0", "--load", "0", "--time-scale", "50"});
+    ASSERT_TRUE(sim.sendControl("set 1044 1000")); // forced output value of ПИД1
+    ASSERT_TRUE(sim.sendControl("set 274 1"));     // forced output on
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    long xm = 0;
+    while ((xm = sim.registerValue(1024)) < 2048 + 900 &&
+           std::chrono::steady_clock::now() < deadline)
+        usleep(50000);
+    EXPECT_GE(xm, 2048 + 900);
+    EXPECT_LE(xm, 2048 + 1000);
+    EXPECT_EQ(sim.stop(), 0);
+}

@@ -196,6 +196,14 @@ std::string runControl(const std::string& line, ControlState& control, std::stri
             return "usage: fault crc N | fault exception CODE N | fault delay MS | "
                    "fault split MS | fault drop | fault clear";
         }
+    } else if (cmd == "load" && n == 2) {
+        double amplitude = 0.0;
+        if (!toDouble(w[1], amplitude) || amplitude < 0 || amplitude > 32767)
+            return "usage: load A (amplitude 0..32767, 0 for none)";
+        st.module.setLoad(amplitude);
+    } else if (cmd == "noise" && n == 2) {
+        if (!toLong(w[1], 0, 1000, a)) return "usage: noise N (counts 0..1000, 0 for none)";
+        st.module.setNoise(static_cast<int>(a));
     } else if (cmd == "restart" && n == 1) {
         st.module.restart();
     } else if (cmd == "meter" && n <= 2) {

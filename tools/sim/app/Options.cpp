@@ -3,6 +3,8 @@
 #include "app/TcpServer.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace qmt::sim {
@@ -19,14 +21,60 @@ bool parseUnsigned(const std::string& s, int base, unsigned long max, unsigned l
     return true;
 }
 
+bool parseReal(const std::string& s, double min, double max, double& out) {
+    if (s.empty() || std::isspace(static_cast<unsigned char>(s[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(s.c_str(), &end);
+    if (errno || *end || !std::isfinite(v) || v < min || v > max) return false;
+    out = v;
+    return true;
+}
+
 } // namespace
+
+bool parsePlant(const std::string& text, int& regulator, Plant& plant, std::string& why) {
+    why = "N:K,T,L or N:K,T1,T2,L, such as 1:0.5,10,2";
+    const size_t colon = text.find(':');
+    unsigned long n = 0;
+    if (colon == std::string::npos || !parseUnsigned(text.substr(0, colon), 10, 3, n) || n == 0)
+        return false;
+    std::vector<std::string> parts;
+    for (size_t start = colon + 1;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (parts.size() != 3 && parts.size() != 4) return false;
+    Plant p;
+    const bool second = parts.size() == 4;
+    // The dead time is held cycle by cycle, so it has a bound; so have the others.
+    if (!parseReal(parts[0], -1000, 1000, p.gain) || p.gain == 0.0) {
+        why = "the gain K is a number from -1000 to 1000, not 0";
+        return false;
+    }
+    if (!parseReal(parts[1], 0.002, 36000, p.t1) ||
+        (second && !parseReal(parts[2], 0.002, 36000, p.t2))) {
+        why = "time constants are seconds from 0.002 to 36000";
+        return false;
+    }
+    if (!parseReal(parts.back(), 0, 600, p.deadTime)) {
+        why = "the dead time L is seconds from 0 to 600";
+        return false;
+    }
+    regulator = static_cast<int>(n) - 1;
+    plant = p;
+    return true;
+}
 
 const char* usageText() {
     return "usage: qmt584-sim --link PATH [--baud N] [--parity none|odd|even] [--address N[,N...]]\n"
            "       qmt584-sim --tcp HOST:PORT [--framing rtu|mbap] [--address N[,N...]]\n"
            "                  [--type N] [--serial L####] [--firmware 0xHHLL] [--trace FILE]\n"
            "                  [--control PATH] [--state FILE] [--no-pace] [--turnaround MS]\n"
-           "                  [--seed N]\n";
+           "                  [--seed N] [--plant N:K,T[,T2],L]... [--load A] [--noise N]\n"
+           "                  [--time-scale X]\n";
 }
 
 bool parseSerial(const std::string& text, uint16_t& code) {
@@ -57,8 +105,9 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
             continue;
         }
         static const char* const withValue[] = {
-            "--link",     "--baud",  "--parity",  "--address", "--type",       "--serial",
-            "--firmware", "--trace", "--control", "--state",   "--turnaround", "--seed"};
+            "--link",     "--baud",  "--parity",  "--address",   "--type",       "--serial",
+            "--firmware", "--trace", "--control", "--state",     "--turnaround", "--seed",
+            "--plant",    "--load",  "--noise",   "--time-scale"};
         bool known = opt == "--tcp" || opt == "--framing";
         for (const char* w : withValue)
             known = known || opt == w;
@@ -151,6 +200,21 @@ bool parseOptions(int argc, const char* const* argv, SimOptions& o, std::string&
         } else if (opt == "--seed") {
             if (!parseUnsigned(v, 10, 0xFFFFFFFFul, n)) return bad("an unsigned number");
             o.module.seed = static_cast<uint32_t>(n);
+        } else if (opt == "--plant") {
+            int regulator = 0;
+            Plant plant;
+            std::string why;
+            if (!parsePlant(v, regulator, plant, why)) return bad(why.c_str());
+            o.module.plants[regulator] = plant;
+        } else if (opt == "--load") {
+            if (!parseReal(v, 0, 32767, o.module.load)) return bad("an amplitude 0 to 32767");
+        } else if (opt == "--noise") {
+            if (!parseUnsigned(v, 10, 1000, n)) return bad("counts 0 to 1000");
+            o.module.noise = static_cast<int>(n);
+        } else if (opt == "--time-scale") {
+            // the model runs every 2 ms of its own time: a thousand times the
+            // wall clock is about what one core keeps up with
+            if (!parseReal(v, 0.01, 1000, o.timeScale)) return bad("a factor 0.01 to 1000");
         }
     }
     if (o.link.empty() && o.tcp.empty()) {

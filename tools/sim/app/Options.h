@@ -20,6 +20,7 @@ struct SimOptions {
     std::string trace, control, state;
     bool pace = true;
     int turnaroundMs = 2;
+    double timeScale = 1.0; // simulated seconds per wall-clock second
     // Options given explicitly win over a loaded state image.
     bool hasType = false, hasSerial = false, hasFirmware = false;
     bool hasAddress = false, hasBaud = false, hasParity = false;
@@ -31,6 +32,10 @@ struct SimOptions {
 bool parseOptions(int argc, const char* const* argv, SimOptions& out, std::string& error);
 
 const char* usageText();
+
+// "N:K,T,L" or "N:K,T1,T2,L" -> regulator N - 1 and its plant; false with
+// the reason.
+bool parsePlant(const std::string& text, int& regulator, Plant& plant, std::string& why);
 
 // "A0001" -> (1 << 11) + 1; false unless a letter A..Z and a number 0..2047
 bool parseSerial(const std::string& text, uint16_t& code);

@@ -182,7 +182,7 @@ void Server::run(volatile std::sig_atomic_t& stop) {
         sendDue(Clock::now());
         if (t - lastTick >= kTick) {
             double dt = std::chrono::duration<double>(t - lastTick).count();
-            line_.advance(std::min(dt, 0.5)); // a stalled process does not jump ahead
+            line_.advance(std::min(dt, 0.5) * opt_.timeScale); // a stalled process does not jump ahead
             lastTick = t;
         }
     }

@@ -39,8 +39,7 @@ void Module::refreshPhysics() {
         double counts = 0.0;
         switch (c.kind) {
         case InputConnection::Process:
-            counts = regs_[i].plant *
-                     (image_[reg::InputMode + i] == kCurrentMode ? kCountsPerUa : kCountsPerMv);
+            counts = plantCounts(i);
             break;
         case InputConnection::Open:
             break;
@@ -93,7 +92,7 @@ void Module::cycle(double dt) {
         }
     }
 
-    std::uniform_int_distribution<int> small(-1, 1), wide(-4, 4);
+    std::uniform_int_distribution<int> small(-noise_, noise_), wide(-4 * noise_, 4 * noise_);
     for (Input& in : inputs_)
         in.noise = in.conn.kind == InputConnection::Open ? wide(rng_) : small(rng_);
 
@@ -104,9 +103,7 @@ void Module::cycle(double dt) {
             regs_[n].y = 0;
             live(n, pid::LiveY) = 0;
         }
-        // a slow load disturbance keeps the curves alive at a steady state
-        const double load = kLoad * std::sin(kTwoPi * time_ / (17.0 + 6.0 * n));
-        regs_[n].plant += (regs_[n].y + load - regs_[n].plant) * dt / (kPlantTau * (1 + n));
+        plantCycle(n, dt);
     }
 
     double target = outputTarget();
@@ -130,7 +127,8 @@ void Module::regulatorCycle(int n, double dt) {
     live(n, pid::LiveXm) = static_cast<uint16_t>(xm);
     if (insw < 0 || insw > 6) {
         // switched off: its input serves another regulator
-        r = Regulator{0.0, 0.0, 0.0, r.plant, 0};
+        r.integrator = r.prevError = r.sinceSample = 0.0;
+        r.y = 0;
         live(n, pid::LiveXs) = 0;
         live(n, pid::LiveY) = 0;
         live(n, pid::LiveState) &= pid::StateSetIntegrator;
@@ -185,6 +183,63 @@ void Module::regulatorCycle(int n, double dt) {
     live(n, pid::LiveXs) = static_cast<uint16_t>(clampS16(xs));
     live(n, pid::LiveY) = static_cast<uint16_t>(r.y);
     live(n, pid::LiveState) = state | (live(n, pid::LiveState) & pid::StateSetIntegrator);
+}
+
+// Xm counts of a regulator's plant on its input. A configured plant's gain is
+// the one the program sees, so it is taken back through the input's block.
+double Module::plantCounts(int i) const {
+    const bool current = image_[reg::InputMode + i] == kCurrentMode;
+    if (!plants_[i]) return regs_[i].plant * (current ? kCountsPerUa : kCountsPerMv);
+    const uint16_t block = (current ? reg::InputCurrentBlock : reg::InputVoltageBlock) + 4 * i;
+    const double g = blockGain(image_.data(), block);
+    return g != 0.0 ? regs_[i].plant / g : regs_[i].plant;
+}
+
+// The plant's answer to the output over one cycle: the built-in lag on the
+// physical quantity, or the configured lags after the dead time. The load
+// disturbance enters beside the output.
+void Module::plantCycle(int n, double dt) {
+    Regulator& r = regs_[n];
+    // a slow load disturbance keeps the curves alive at a steady state
+    const double load = load_ * std::sin(kTwoPi * time_ / (17.0 + 6.0 * n));
+    if (!plants_[n]) {
+        r.plant += (r.y + load - r.plant) * dt / (kPlantTau * (1 + n));
+        return;
+    }
+    const Plant& p = *plants_[n];
+    double u = r.y;
+    if (!r.delayed.empty()) { // the oldest output leaves the line, the newest enters
+        u = r.delayed[r.delayAt];
+        r.delayed[r.delayAt] = r.y;
+        r.delayAt = (r.delayAt + 1) % r.delayed.size();
+    }
+    // each lag exact for an input held over the cycle
+    double x = p.gain * (u + load);
+    if (p.t2 > 0) {
+        r.lag += (x - r.lag) * -std::expm1(-dt / p.t2);
+        x = r.lag;
+    }
+    r.plant += (x - r.plant) * -std::expm1(-dt / p.t1);
+}
+
+void Module::setPlant(int n, const std::optional<Plant>& plant) {
+    plants_.at(n) = plant;
+    resetPlant(n);
+    refreshPhysics();
+}
+
+// At rest at the regulator's present output: nothing on its way through.
+void Module::resetPlant(int n) {
+    Regulator& r = regs_[n];
+    r.delayed.clear();
+    r.delayAt = 0;
+    if (!plants_[n]) {
+        r.plant = r.y;
+        return;
+    }
+    const Plant& p = *plants_[n];
+    r.plant = r.lag = p.gain * r.y;
+    r.delayed.assign(static_cast<size_t>(std::lround(p.deadTime / kCycle)), r.y);
 }
 
 // PWM k: output k + 1 follows the positive (k = 0) or negative (k = 1) part of

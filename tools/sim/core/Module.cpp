@@ -39,7 +39,8 @@ constexpr Region kRegions[] = {
 
 } // namespace
 
-Module::Module(const ModuleOptions& o) : rng_(o.seed) {
+Module::Module(const ModuleOptions& o)
+    : plants_(o.plants), load_(o.load), noise_(o.noise), rng_(o.seed) {
     setDefaults(o);
     powerUp();
 }
@@ -85,6 +86,7 @@ void Module::powerUp() {
     ++image_[reg::Restarts];
     for (int n = 0; n < Regulators; ++n) {
         regs_[n] = Regulator{};
+        resetPlant(n);
         for (int w = 0; w < 6; ++w)
             live(n, w) = 0;
         live(n, pid::LiveXfo) = pidReg(n, pid::XfoDef);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,6 +24,15 @@ uint16_t crc16(const uint8_t* data, size_t len);
 // Appends the CRC (low byte first) to a frame.
 void appendCrc(std::vector<uint8_t>& frame);
 
+// A regulator's plant given by its step response as the program sees it:
+// Xm changes by gain per unit of Y, through one lag (t2 = 0) or two lags in
+// series, after a dead time. Times in seconds of simulated time.
+struct Plant {
+    double gain = 1.0;
+    double t1 = 1.0, t2 = 0.0;
+    double deadTime = 0.0;
+};
+
 struct ModuleOptions {
     uint16_t type = 2;          // register 0; 8 = inputs-only variant
     uint16_t serial = 2048 + 1; // register 1: letter A (1<<11) + number 1  ("A0001")
@@ -31,6 +41,11 @@ struct ModuleOptions {
     uint32_t baud = 19200;
     uint8_t parity = 2; // 0 none, 1 odd, 2 even
     uint32_t seed = 1;
+    // Plants of regulators 1..3; without one a regulator keeps its built-in
+    // plant (a lag of 1, 2 or 3 s on the physical input quantity).
+    std::array<std::optional<Plant>, 3> plants;
+    double load = 40.0; // amplitude of the slow load disturbance, in units of Y
+    int noise = 1;      // input noise in counts (an open input picks up four times as much)
 };
 
 // What an analog input is physically connected to.
@@ -100,6 +115,14 @@ public:
     double plantValue(int regulator) const { return regs_.at(regulator).plant; }
     bool pwmOutput(int output) const { return pwm_.at(output).level; } // output 0..1
 
+    // Plants and disturbances, changed at run time by the control commands.
+    // A new plant starts at rest at the regulator's present output.
+    void setPlant(int regulator, const std::optional<Plant>& plant);
+    void setLoad(double amplitude) { load_ = amplitude; }
+    void setNoise(int counts) { noise_ = counts; }
+    double load() const { return load_; }
+    int noise() const { return noise_; }
+
     // Register image as text ("addr value" lines) of everything a module keeps
     // in flash. loadImage restores it and counts a restart; on a malformed text
     // it keeps the defaults, sets the parameter checksum bit of the status
@@ -120,8 +143,11 @@ private:
         double integrator = 0.0;
         double prevError = 0.0;
         double sinceSample = 0.0;
-        double plant = 0.0;
+        double plant = 0.0; // the built-in plant's value, or a configured plant's Xm change
+        double lag = 0.0;   // first lag of a second-order plant
         int16_t y = 0;
+        std::vector<int16_t> delayed; // outputs on their way through the dead time
+        size_t delayAt = 0;
     };
     struct Pwm {
         double phase = 0.0; // seconds into the sawtooth period
@@ -143,6 +169,9 @@ private:
     int16_t inputValue(int input) const;
     void cycle(double dt);
     void regulatorCycle(int n, double dt);
+    void plantCycle(int n, double dt);
+    double plantCounts(int input) const;
+    void resetPlant(int n);
     void pwmCycle(int k, double signal, double dt);
     uint16_t pidReg(int n, int word) const { return image_[reg::PidBlock + 16 * n + word]; }
     uint16_t& live(int n, int word) { return image_[reg::Live + 8 * n + word]; }
@@ -152,6 +181,9 @@ private:
     std::array<Input, Inputs> inputs_;
     std::array<Regulator, Regulators> regs_;
     std::array<Pwm, 2> pwm_;
+    std::array<std::optional<Plant>, 3> plants_;
+    double load_ = 40.0;
+    int noise_ = 1;
     double output_ = 0.0; // output value after the slew limit, in mV or uA
     int dacCode_ = 0;
     double pending_ = 0.0; // simulated time not yet run as a full cycle
