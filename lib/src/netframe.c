@@ -47,8 +47,16 @@ static int recv_rtu(uint8_t* buf, size_t max, int64_t deadline) {
     size_t got = 0;
     for (;;) {
         int need = vl_rtu_reply_length(buf, got);
-        if (need > 0 && got >= (size_t)need) return need < (int)max ? need : (int)max;
-        if (got >= max) return (int)got;
+        /* Bytes past the reply (or a reply longer than max) would start the
+         * next read in mid-frame. */
+        if (need > 0 && got >= (size_t)need) {
+            if (got > (size_t)need) vl_net_drop();
+            return need;
+        }
+        if (got >= max) {
+            vl_net_drop();
+            return (int)got;
+        }
         int r = vl_net_read_more(buf, &got, max - got, deadline);
         if (r < 0) return -1;
         if (r == 0) {
@@ -59,6 +67,17 @@ static int recv_rtu(uint8_t* buf, size_t max, int64_t deadline) {
             return need < 0 ? (int)got : 0; /* a cut frame is no answer */
         }
     }
+}
+
+/* True when in[0..got) is whole Modbus TCP frames, nothing cut. */
+static int whole_frames(const uint8_t* in, size_t got) {
+    size_t at = 0;
+    while (at + MBAP_PREFIX <= got) {
+        unsigned length = (unsigned)in[at + 4] << 8 | in[at + 5];
+        if (length < 2 || length > MBAP_LENGTH_MAX) return 0;
+        at += MBAP_PREFIX + length;
+    }
+    return at == got;
 }
 
 /* Looks at the Modbus TCP frames in in[0..*got): answers to earlier requests
@@ -85,6 +104,8 @@ static int take_mbap(uint8_t* in, size_t* got, uint16_t id, uint8_t* buf, size_t
         size_t whole = MBAP_PREFIX + length;
         if (*got < whole) return 0;
         if (ours) {
+            /* What came with it must end on a frame's end too. */
+            if (!whole_frames(in + whole, *got - whole)) vl_net_drop();
             if (length + 2 > max) length = (unsigned)max - 2;
             memcpy(buf, in + MBAP_PREFIX, length);
             uint16_t crc = vl_crc16(buf, (uint8_t)length);
