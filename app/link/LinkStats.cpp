@@ -30,9 +30,10 @@ const LinkStatistics& linkStatistics() {
     return stats;
 }
 
-void ResetLinkStatistics() {
+void ResetLinkStatistics(CountsSince why) {
     stats = LinkStatistics{};
     stats.since = clock().now();
+    stats.sinceWhat = why;
 }
 
 void CountTransaction(int32_t status, std::chrono::steady_clock::duration took) {
@@ -69,7 +70,7 @@ int32_t CountedInvoke(uint8_t station, uint8_t function, uint16_t address, uint1
 QString LinkStatisticsSummary() {
     const LinkStatistics& s = stats;
     return QStringLiteral("Запросов: %1, успешно: %2, нет ответа: %3, CRC: %4, исключений: %5, "
-                          "прочих: %6, ответ: ср. %7 мс, макс. %8 мс")
+                          "прочих: %6, обмен с паузой: ср. %7 мс, макс. %8 мс")
         .arg(s.requests)
         .arg(s.good)
         .arg(s.noAnswer)

@@ -11,15 +11,22 @@
 
 namespace qmt {
 
+// What started the counts shown.
+enum class CountsSince { PortOpened, Zeroed };
+
 struct LinkStatistics {
     QDateTime since; // the port was opened, or the counts were zeroed
+    CountsSince sinceWhat = CountsSince::PortOpened;
     uint64_t requests = 0;
     uint64_t good = 0;
     uint64_t noAnswer = 0;
     uint64_t crcErrors = 0;
     std::map<int, uint64_t> exceptions; // module exception code -> replies
     uint64_t otherErrors = 0;           // replies the library refused for another reason
-    double totalMs = 0;                 // response times of the good replies
+    // Durations of the calls that got a good reply, as the program sees them:
+    // request, reply, the library's priority switch and its pause after the
+    // exchange (62 bit times on a serial line, none on a network port).
+    double totalMs = 0;
     double maxMs = 0;
     int32_t lastError = 0; // status of the last failed transaction, 0: none yet
     QDateTime lastErrorAt;
@@ -30,7 +37,7 @@ struct LinkStatistics {
 
 const LinkStatistics& linkStatistics();
 // Zeroes the counts; "since" becomes now. Opening a port does this too.
-void ResetLinkStatistics();
+void ResetLinkStatistics(CountsSince why = CountsSince::PortOpened);
 // Counts one transaction of the library with its status and duration.
 void CountTransaction(int32_t status, std::chrono::steady_clock::duration took);
 // One invoke_modb through the bound library, timed and counted; 14 when the

@@ -35,14 +35,21 @@ TLinkStats::TLinkStats(QWidget* parent)
     setLayout(grid);
     int row = 0;
     lbSince = value("lbStatSince", QStringLiteral("Порт открыт"), row++);
+    lbSinceCaption = findChild<QLabel*>(QStringLiteral("lbStatSinceCaption"));
     lbRequests = value("lbStatRequests", QStringLiteral("Запросов"), row++);
     lbGood = value("lbStatGood", QStringLiteral("Успешных ответов"), row++);
     lbNoAnswer = value("lbStatNoAnswer", QStringLiteral("Нет ответа"), row++);
     lbCrc = value("lbStatCrc", QStringLiteral("Ошибок CRC"), row++);
     lbExceptions = value("lbStatExceptions", QStringLiteral("Исключений модуля"), row++);
     lbOther = value("lbStatOther", QStringLiteral("Прочих ошибок ответа"), row++);
-    lbMeanTime = value("lbStatMeanTime", QStringLiteral("Время ответа, среднее"), row++);
-    lbMaxTime = value("lbStatMaxTime", QStringLiteral("Время ответа, наибольшее"), row++);
+    const QString timeTip =
+        QStringLiteral("От вызова библиотеки до возврата, по успешным запросам: запрос, ответ "
+                       "модуля, смена приоритета и пауза 62 битовых интервала после обмена "
+                       "(на сетевом порту паузы нет)");
+    lbMeanTime =
+        value("lbStatMeanTime", QStringLiteral("Время обмена с паузой, среднее"), row++, timeTip);
+    lbMaxTime =
+        value("lbStatMaxTime", QStringLiteral("Время обмена с паузой, наибольшее"), row++, timeTip);
     lbLastError = value("lbStatLastError", QStringLiteral("Последняя ошибка"), row++);
     lbExceptions->setTextFormat(Qt::PlainText);
 
@@ -66,13 +73,16 @@ TLinkStats::TLinkStats(QWidget* parent)
     refresh();
 }
 
-QLabel* TLinkStats::value(const char* name, const QString& caption, int row) {
+QLabel* TLinkStats::value(const char* name, const QString& caption, int row, const QString& tip) {
     auto* grid = static_cast<QGridLayout*>(layout());
     auto* title = new QLabel(caption, this);
+    title->setObjectName(QString::fromLatin1(name) + QStringLiteral("Caption"));
+    title->setToolTip(tip);
     grid->addWidget(title, row, 0, Qt::AlignLeft | Qt::AlignTop);
     auto* label = new QLabel(this);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setToolTip(tip);
     grid->addWidget(label, row, 1, Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
@@ -89,12 +99,15 @@ void TLinkStats::hideEvent(QHideEvent* event) {
 }
 
 void TLinkStats::btResetClick() {
-    qmt::ResetLinkStatistics();
+    qmt::ResetLinkStatistics(qmt::CountsSince::Zeroed);
     refresh();
 }
 
 void TLinkStats::refresh() {
     const qmt::LinkStatistics& s = qmt::linkStatistics();
+    lbSinceCaption->setText(s.sinceWhat == qmt::CountsSince::Zeroed
+                                ? QStringLiteral("Обнулено")
+                                : QStringLiteral("Порт открыт"));
     lbSince->setText(timeText(s.since));
     lbRequests->setText(QString::number(s.requests));
     lbGood->setText(QString::number(s.good));

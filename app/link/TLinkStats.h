@@ -24,8 +24,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QLabel* value(const char* name, const QString& caption, int row);
+    QLabel* value(const char* name, const QString& caption, int row,
+                  const QString& tip = QString());
 
+    QLabel* lbSinceCaption;
     QLabel* lbSince;
     QLabel* lbRequests;
     QLabel* lbGood;

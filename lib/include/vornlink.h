@@ -21,7 +21,9 @@
 extern "C" {
 #endif
 
-/* Status codes. 1 to 255 may also be the exception code of a module's reply. */
+/* Status codes. 1 to 255 may also be the exception code of a module's reply,
+ * except 10 and 11: a gateway sends those when the module behind it is
+ * silent, so they are reported as VL_E_NO_ANSWER. */
 enum {
     VL_OK = 0,
     VL_E_OPEN = 11,         /* the port failed to open */
@@ -34,7 +36,8 @@ enum {
     VL_E_LENGTH = 18,       /* reply length neither 8 nor 5 bytes (functions 6, 16) */
     VL_E_STATION = 19,      /* reply from another station (functions 2, 6, 16) */
     VL_E_REPLY_FN = 20,     /* reply carries another function code (functions 2, 6, 16) */
-    VL_E_RECEIVED = 21,     /* byte count does not match the bytes received (function 2) */
+    VL_E_RECEIVED = 21,     /* byte count does not match the bytes received (function 2),
+                               or a Modbus TCP length field disagrees with its PDU */
     VL_E_ADDRESS = 22,      /* echoed start address differs (functions 6, 16) */
     VL_E_COUNT = 23,        /* byte count, echoed quantity or echoed value differs */
     VL_E_BAD_EXCEPTION = 25 /* 5-byte reply that is no exception to the function sent */
@@ -42,11 +45,20 @@ enum {
 
 /* Opens and configures the port (a device path such as /dev/ttyUSB0).
  * parity: 0 none (2 stop bits), 1 odd, 2 even. Returns 0, 11, 12 or 13.
+ *
  * A network port is "rtu+tcp://HOST:PORT" (RTU frames with CRC over TCP) or
  * "tcp://HOST:PORT" (Modbus TCP, unit id = station); HOST is a name, an IPv4
  * address or an IPv6 address in brackets. Baud rate and parity are ignored
- * there; connecting is bounded by the reply time-out and fails with 11. A
- * dropped connection is made again once at the next request. */
+ * there. The bounds kept on a network port, T being the reply time-out:
+ * - HOST is resolved here, once; that takes as long as the system's resolver
+ *   takes (its own time-outs), never again at a reconnect.
+ * - Connecting takes at most T; failing here is 11.
+ * - A request and its reply share one T, whatever the peer does (one that
+ *   stops reading included), so a call returns within T, or 2 T when it first
+ *   makes a dropped connection again (once, at the next request).
+ * - The connection is dropped, so that nothing late can pass for the next
+ *   reply, after a time-out on rtu+tcp://, after a time-out with part of a
+ *   frame read on tcp://, and after a request sent only in part. */
 VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity);
 
 /* One request/response transaction with function 1, 2, 3, 4, 5, 6, 15 or 16.

@@ -105,11 +105,7 @@ static void serial_send(const uint8_t* frame, size_t len) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            struct pollfd p = {fd, POLLOUT, 0};
-            int wait = ms_until(deadline);
-            if (wait > 0 && poll(&p, 1, wait) > 0 && (p.revents & POLLOUT)) continue;
-        }
+        if (n < 0 && errno == EAGAIN && vl_wait_ready(fd, POLLOUT, deadline) == 1) continue;
         tcflush(fd, TCOFLUSH);
         return;
     }
@@ -121,11 +117,13 @@ static int serial_recv(uint8_t* buf, size_t max) {
     if (fd < 0) return -1;
 
     int64_t deadline = now_ns() + (int64_t)read_timeout_ms * 1000000;
+    /* The silence counts from the last byte, however often a signal cuts the wait. */
+    int64_t silence_end = deadline;
     size_t got = 0;
     while (got < max) {
-        int wait = ms_until(deadline);
+        int64_t end = got > 0 && silence_end < deadline ? silence_end : deadline;
+        int wait = ms_until(end);
         if (wait == 0) break;
-        if (got > 0 && wait > VL_SILENCE_MS) wait = VL_SILENCE_MS;
 
         struct pollfd p = {fd, POLLIN, 0};
         int r = poll(&p, 1, wait);
@@ -133,14 +131,12 @@ static int serial_recv(uint8_t* buf, size_t max) {
             if (errno == EINTR) continue;
             return -1;
         }
-        if (r == 0) {
-            if (got > 0) break; /* silence after the first byte ends the reply */
-            continue;
-        }
+        if (r == 0) continue; /* the next round ends at the deadline or the silence */
         if (p.revents & POLLIN) {
             ssize_t n = read(fd, buf + got, max - got);
             if (n > 0) {
                 got += (size_t)n;
+                silence_end = now_ns() + (int64_t)VL_SILENCE_MS * 1000000;
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;

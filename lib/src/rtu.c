@@ -1,6 +1,7 @@
 /* Modbus RTU request frames and the reply checks of each function code. */
 #include <string.h>
 
+#include "net_int.h"
 #include "vornlink_int.h"
 
 uint16_t vl_crc16(const uint8_t* bytes, uint8_t length) {
@@ -49,9 +50,18 @@ static int exchange(uint8_t* f, size_t len) {
     return vl_port_recv(f, VL_FRAME_MAX);
 }
 
-/* An exception code of 0 would read as success with no data delivered. */
+/* An exception code of 0 would read as success with no data delivered.
+ * 10 (path unavailable) and 11 (target device failed to respond) are a
+ * gateway's word that the module behind it is silent: no answer. */
 static int32_t exception_code(uint8_t code) {
+    if (code == 10 || code == 11) return VL_E_NO_ANSWER;
     return code != 0 ? code : VL_E_BAD_EXCEPTION;
+}
+
+/* Why a read gave no reply to check: a frame whose own length contradicts
+ * its header's is malformed; anything else is no answer. */
+static int32_t no_reply(int rx) {
+    return rx == VL_RECV_MALFORMED ? VL_E_RECEIVED : VL_E_NO_ANSWER;
 }
 
 /* Exception reply to functions 1, 3, 4, 5, 15: station, function | 0x80, code, CRC. */
@@ -68,7 +78,8 @@ static unsigned bit_bytes(uint16_t count) {
 static int32_t read_coils(uint8_t station, uint16_t address, uint16_t count, uint8_t* out) {
     uint8_t f[VL_FRAME_SPACE] = {0};
     int rx = exchange(f, put_crc(f, put_head(f, station, 1, address, count)));
-    if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
+    if (rx <= 0) return no_reply(rx);
+    if (f[0] != station) return VL_E_NO_ANSWER;
     if (f[1] & 0x80) return loose_exception(f, rx);
     unsigned n = f[2];
     if (!crc_at(f, rx, n + 3)) return VL_E_CRC;
@@ -80,7 +91,7 @@ static int32_t read_coils(uint8_t station, uint16_t address, uint16_t count, uin
 static int32_t read_inputs(uint8_t station, uint16_t address, uint16_t count, uint8_t* out) {
     uint8_t f[VL_FRAME_SPACE] = {0};
     int rx = exchange(f, put_crc(f, put_head(f, station, 2, address, count)));
-    if (rx <= 0) return VL_E_NO_ANSWER;
+    if (rx <= 0) return no_reply(rx);
     if (vl_crc16(f, (uint8_t)rx) != 0) return VL_E_CRC;
     if (f[0] != station) return VL_E_STATION;
     if ((f[1] & 0x7F) != 2) return VL_E_REPLY_FN;
@@ -96,7 +107,8 @@ static int32_t read_registers(uint8_t station, uint8_t function, uint16_t addres
                               uint8_t* out) {
     uint8_t f[VL_FRAME_SPACE] = {0};
     int rx = exchange(f, put_crc(f, put_head(f, station, function, address, count)));
-    if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
+    if (rx <= 0) return no_reply(rx);
+    if (f[0] != station) return VL_E_NO_ANSWER;
     if (f[1] & 0x80) return loose_exception(f, rx);
     unsigned n = f[2];
     if (!crc_at(f, rx, n + 3)) return VL_E_CRC;
@@ -111,7 +123,8 @@ static int32_t read_registers(uint8_t station, uint8_t function, uint16_t addres
 /* Functions 5 and 15: a normal reply is accepted on station and CRC alone. */
 static int32_t coil_write_reply(uint8_t* f, size_t len, uint8_t station) {
     int rx = exchange(f, len);
-    if (rx <= 0 || f[0] != station) return VL_E_NO_ANSWER;
+    if (rx <= 0) return no_reply(rx);
+    if (f[0] != station) return VL_E_NO_ANSWER;
     if (f[1] & 0x80) return loose_exception(f, rx);
     return crc_at(f, rx, 6) ? VL_OK : VL_E_CRC;
 }
@@ -138,7 +151,7 @@ static int32_t write_coils(uint8_t station, uint16_t address, uint16_t count, co
 static int32_t register_write_reply(uint8_t* f, size_t len, uint8_t station, uint8_t function,
                                     uint16_t address, uint16_t echo) {
     int rx = exchange(f, len);
-    if (rx <= 0) return VL_E_NO_ANSWER;
+    if (rx <= 0) return no_reply(rx);
     if (rx != 8 && rx != 5) return VL_E_LENGTH;
     if (vl_crc16(f, (uint8_t)rx) != 0) return VL_E_CRC;
     if (rx == 5)

@@ -23,8 +23,13 @@ class TcpPeer {
 public:
     using Script = std::function<void(TcpPeer& peer, int conn)>;
 
-    explicit TcpPeer(Script script, bool v6 = false) : script_(std::move(script)) {
+    // receiveBuffer > 0 shrinks the peer's receive window, so a peer that
+    // stops reading soon leaves the library's requests nowhere to go.
+    explicit TcpPeer(Script script, bool v6 = false, int receiveBuffer = 0)
+        : script_(std::move(script)) {
         fd_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (receiveBuffer > 0)
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_storage a{};
         socklen_t size;
         if (v6) {
@@ -53,6 +58,11 @@ public:
     int port() const { return port_; }
     bool stopping() const { return stop_; }
     int connections() const { return connections_; }
+    // Another connection waits to be accepted: the library has made a new one.
+    bool pending() const {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }
 
     // The next request: whatever arrives within timeoutMs, then 10 ms of quiet.
     Bytes request(int conn, int timeoutMs = 2000) {

@@ -1,4 +1,5 @@
 // Opening and configuring the port, exclusivity, reply time-outs and raw exchanges.
+#include "interrupter.h"
 #include "link_fixture.h"
 
 #include <sched.h>
@@ -179,6 +180,25 @@ TEST_F(PortTest, SendAndReceiveReadsEvenWhenNothingCanBeSent) {
     }
     usleep(20000);
     EXPECT_TRUE(module.requests().empty());
+}
+
+// Signals while a long request waits for room in the output queue and while
+// the reply is read: the write goes on, the whole request reaches the module,
+// and the reply still ends at its silence, not at the time-out.
+TEST_F(PortTest, SignalsCutNeitherTheWriteNorTheSilence) {
+    module.replyBytes(hex("01 02 03"));
+    Bytes request(256 * 1024, 0x5A);
+    uint8_t response[256];
+    SetTout(3000);
+    {
+        Interrupter signals(200);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Send_And_Receive(int32_t(request.size()), request.data(), response), 3);
+        EXPECT_LT(msSince(start), 2500) << "the reply waited for the time-out";
+    }
+    module.waitIdle();
+    ASSERT_EQ(module.requests().size(), 1u);
+    EXPECT_EQ(module.requests()[0].size(), request.size());
 }
 
 TEST_F(PortTest, PriorityIsRaisedOnlyForTheExchange) {

@@ -103,6 +103,7 @@ TEST_F(LinkStats, OpeningAPortStartsTheCountsAgain) {
     ASSERT_TRUE(qmt::OpenPort(QStringLiteral("tcp://127.0.0.1:1502"), 19200, 2));
     EXPECT_EQ(qmt::linkStatistics().requests, 0u);
     EXPECT_EQ(qmt::linkStatistics().since, clock.current);
+    EXPECT_EQ(qmt::linkStatistics().sinceWhat, qmt::CountsSince::PortOpened);
     module.initCommResult = 11; // a failed opening leaves them
     qmt::CountTransaction(14, 1ms);
     EXPECT_FALSE(qmt::OpenPort(QStringLiteral("/dev/none"), 19200, 2));
@@ -132,8 +133,19 @@ TEST_F(LinkStats, TheWindowShowsTheCountsAndZeroesThem) {
     if (const QByteArray dir = qgetenv("QMT_GRAB_DIR"); !dir.isEmpty())
         window.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("link-stats.png"));
 
+    // The first row says what started the counts; the times say what they hold.
+    EXPECT_EQ(labelText(window, "lbStatSinceCaption"), QStringLiteral("Порт открыт"));
+    for (const char* name : {"lbStatMeanTimeCaption", "lbStatMaxTimeCaption"}) {
+        EXPECT_TRUE(labelText(window, name).contains(QStringLiteral("с паузой"))) << name;
+        EXPECT_TRUE(window.findChild<QLabel*>(QString::fromLatin1(name))
+                        ->toolTip()
+                        .contains(QStringLiteral("смена приоритета")));
+    }
+    clock.current = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30));
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btStatReset")),
                       Qt::LeftButton);
+    EXPECT_EQ(labelText(window, "lbStatSinceCaption"), QStringLiteral("Обнулено"));
+    EXPECT_EQ(labelText(window, "lbStatSince"), QStringLiteral("04.03.2026 10:20:30"));
     EXPECT_EQ(qmt::linkStatistics().requests, 0u);
     EXPECT_EQ(labelText(window, "lbStatRequests"), QStringLiteral("0"));
     EXPECT_EQ(labelText(window, "lbStatLastError"), QStringLiteral("нет"));
