@@ -23,6 +23,10 @@ void vl_port_set_read_timeout(uint32_t ms) {
     vl_net_transport.set_read_timeout(ms);
 }
 
+int vl_port_is_network(void) {
+    return active == &vl_net_transport;
+}
+
 uint32_t vl_port_pause_us(void) {
     return active->pause_us();
 }

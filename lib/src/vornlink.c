@@ -55,12 +55,21 @@ VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity) 
     return vl_port_configure(port, baud, parity);
 }
 
+/* The raised priority protects the serial line's timing (the silence that
+ * ends a reply, the pause after it). Behind a gateway the gateway times the
+ * line, so a network exchange runs at normal priority: two scheduler calls
+ * a request would cost more than the exchange itself on loopback. */
+static int line_timed_here(void) {
+    return !vl_port_is_network();
+}
+
 VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t address,
                                  uint16_t count, void* data) {
     if (data == NULL) return VL_E_BUFFER;
-    raise_priority();
+    const int timed = line_timed_here();
+    if (timed) raise_priority();
     int32_t status = vl_transact(station, function, address, count, data);
-    normal_priority();
+    if (timed) normal_priority();
     pause_after_transaction();
     return status;
 }
@@ -70,10 +79,11 @@ VORNLINK_API int32_t Send_And_Receive(int32_t length, const void* request, void*
     /* A negative length or a missing request cannot be sent; that fails like
      * any write, showing only as a missing reply, and the read still runs. */
     size_t send = length > 0 && request != NULL ? (size_t)length : 0;
-    raise_priority();
+    const int timed = line_timed_here();
+    if (timed) raise_priority();
     vl_port_send(request, send);
     int received = vl_port_recv(response, VL_FRAME_MAX);
-    normal_priority();
+    if (timed) normal_priority();
     return received > 0 ? received : 0;
 }
 

@@ -52,6 +52,8 @@ void vl_port_close(void);
 int vl_port_is_open(void);
 void vl_port_set_read_timeout(uint32_t ms);
 uint32_t vl_port_pause_us(void);
+/* Nonzero while the open port is a gateway's (tcp:// or rtu+tcp://). */
+int vl_port_is_network(void);
 /* Discards stale input, writes the frame and waits until it left; failures
  * only show as a missing reply. */
 void vl_port_send(const uint8_t* frame, size_t len);

@@ -2,6 +2,10 @@
 // kinds, late and cut replies, dropped connections, silent and absent peers.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 
@@ -50,6 +54,25 @@ TEST_P(NetworkPort, RequestsTravelInTheirFraming) {
     } else {
         EXPECT_EQ(seen, rtu);
     }
+}
+
+// The raised priority is for the serial line's timing; behind a gateway the
+// caller keeps its own, even where real-time priority would be granted.
+TEST_P(NetworkPort, AnExchangeRunsAtTheCallersPriority) {
+    const pid_t caller = gettid();
+    int policyDuring = -1, niceDuring = 99;
+    TcpPeer peer([&](TcpPeer& p, int conn) {
+        const Bytes seen = p.request(conn);
+        policyDuring = sched_getscheduler(caller);
+        niceDuring = getpriority(PRIO_PROCESS, static_cast<id_t>(caller));
+        p.send(conn, replyTo(mbap(), seen, 1, twoRegisters(1, 2)));
+        p.stayQuiet(conn);
+    });
+    ASSERT_EQ(init_comm(address(mbap(), peer.port()).c_str(), 19200, 2), 0);
+    uint16_t regs[2] = {};
+    ASSERT_EQ(readTwo(regs), 0);
+    EXPECT_EQ(policyDuring, SCHED_OTHER);
+    EXPECT_EQ(niceDuring, 0);
 }
 
 // A pause longer than the serial line's 55 ms silence inside a reply: over the
