@@ -46,7 +46,12 @@ enum {
  * "tcp://HOST:PORT" (Modbus TCP, unit id = station); HOST is a name, an IPv4
  * address or an IPv6 address in brackets. Baud rate and parity are ignored
  * there; connecting is bounded by the reply time-out and fails with 11. A
- * dropped connection is made again once at the next request. */
+ * dropped connection is made again once at the next request.
+ * On 11 errno holds the cause: that of open() (ENOENT, EACCES ...), ENOTTY
+ * for a file that is no terminal, EBUSY for a port another process holds,
+ * EINVAL for a missing name or a network name that is not HOST:PORT, ENXIO
+ * for a host name that does not resolve, or that of the connection
+ * (ECONNREFUSED, ENETUNREACH ..., ETIMEDOUT when the time-out passed). */
 VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity);
 
 /* One request/response transaction with function 1, 2, 3, 4, 5, 6, 15 or 16.

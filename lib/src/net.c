@@ -73,24 +73,34 @@ static int parse(const char* name) {
     return 0;
 }
 
-/* The second half of a non-blocking connect: waits for it until the deadline. */
+/* The second half of a non-blocking connect: waits for it until the deadline.
+ * On failure errno holds the cause, ETIMEDOUT when the deadline passed. */
 static int finish_connect(int s, int64_t deadline) {
     if (errno != EINPROGRESS) return -1;
     for (;;) {
         int wait = ms_until(deadline);
-        if (wait == 0) return -1;
+        if (wait == 0) break;
         struct pollfd p = {s, POLLOUT, 0};
         int r = poll(&p, 1, wait);
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return -1;
+        if (r < 0) return -1;
+        if (r == 0) break;
         int err = 0;
         socklen_t size = sizeof err;
-        if (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &size) != 0 || err != 0) return -1;
+        if (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &size) != 0) return -1;
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
         return 0;
     }
+    errno = ETIMEDOUT;
+    return -1;
 }
 
-/* Tries each address of the host in turn, all within one time-out. */
+/* Tries each address of the host in turn, all within one time-out. On
+ * failure errno holds the cause of the last attempt; a host name that does
+ * not resolve is ENXIO (no such address). */
 static int connect_host(void) {
     int64_t deadline = read_deadline();
     struct addrinfo hints = {0};
@@ -98,20 +108,29 @@ static int connect_host(void) {
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     struct addrinfo* list = NULL;
-    if (getaddrinfo(host, service, &hints, &list) != 0) return -1;
+    if (getaddrinfo(host, service, &hints, &list) != 0) {
+        errno = ENXIO;
+        return -1;
+    }
 
-    int fd = -1;
+    int fd = -1, cause = ENXIO;
     for (struct addrinfo* a = list; a != NULL && fd < 0; a = a->ai_next) {
         int s = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (s < 0) continue;
+        if (s < 0) {
+            cause = errno;
+            continue;
+        }
         int one = 1; /* a request is one small segment: send it now */
         (void)setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        if (connect(s, a->ai_addr, a->ai_addrlen) == 0 || finish_connect(s, deadline) == 0)
+        if (connect(s, a->ai_addr, a->ai_addrlen) == 0 || finish_connect(s, deadline) == 0) {
             fd = s;
-        else
+        } else {
+            cause = errno;
             close(s);
+        }
     }
     freeaddrinfo(list);
+    if (fd < 0) errno = cause;
     return fd;
 }
 
@@ -130,9 +149,12 @@ static int32_t net_open(const char* name, uint32_t baud, uint8_t parity) {
     (void)baud; /* the gateway sets its line itself */
     (void)parity;
     net_close();
-    if (name == NULL || parse(name) != 0) return VL_E_OPEN;
+    if (name == NULL || parse(name) != 0) {
+        errno = EINVAL; /* not HOST:PORT */
+        return VL_E_OPEN;
+    }
     sock = connect_host();
-    if (sock < 0) return VL_E_OPEN;
+    if (sock < 0) return VL_E_OPEN; /* errno says why */
     held = 1;
     return VL_OK;
 }
