@@ -319,6 +319,22 @@ TEST_F(CurvixWindowTest, AFreshRunFillsTheTimeAxisAndCursorLabelsStayInside) {
     grab(&window, QStringLiteral("curvix_edges.png"));
 }
 
+// The run's start mark comes a moment before its first sample, at the left
+// edge of the view: its label stands whole inside the plot, not cut to "рт".
+TEST_F(CurvixWindowTest, TheStartLabelOfAFreshRunStandsWholeInsideThePlot) {
+    window.applyRecords(handOff(120));
+    window.refresh();
+    window.replotNow();
+    QCPItemText* label = textItem(window.plot(), QStringLiteral("старт"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->visible());
+    const QRect area = window.plot()->axisRect()->rect();
+    EXPECT_GE(label->topLeft->pixelPosition().x(), area.left());
+    EXPECT_LE(label->bottomRight->pixelPosition().x(), area.right() + 1);
+    EXPECT_LE(label->bottomRight->pixelPosition().y(), area.bottom() + 1);
+    grab(&window, QStringLiteral("curvix_start.png"));
+}
+
 TEST_F(CurvixWindowTest, ALogOpensWholeAndEveryResizeRedrawsIt) {
     // The header's "Время" in Windows-1251.
     QByteArray log = QByteArray("  \xC2\xF0\xE5\xEC\xFF  ") + "   Xs(k)1   Xm(k)1\r\n";

@@ -129,6 +129,11 @@ TEST_F(InParamTest, WindowLayout) {
     EXPECT_GT(group->y(), edit(dialog.get(), "edTime")->y());
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");
+    for (int tag : {0, 1, 2}) { // the caption of each input in a title bar, whole
+        dialog->Tag = tag;
+        dialog->LoadFromConfig();
+        EXPECT_EQ(clippedTitleReport(dialog.get()), "") << tag;
+    }
     EXPECT_EQ(unframedItemReport(dialog.get()), "");
     grab(dialog.get(), QStringLiteral("InParam.png"));
 }
