@@ -119,7 +119,7 @@ TEST_F(InParamTest, ReadShowsTimeAndModeAndLeavesTheModelAlone) {
 }
 
 TEST_F(InParamTest, WindowLayout) {
-    EXPECT_EQ(dialog->size(), QSize(211, 104));
+    EXPECT_EQ(dialog->size(), QSize(256, 104));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     auto* group = control<RadioGroup>(dialog.get(), "rgMode");
     EXPECT_EQ(group->title(), QStringLiteral("Режим"));
