@@ -174,8 +174,8 @@ void TPidConf::buildStatusBar() {
     bar->addWidget(StatusLink);
     // A long note (a search on a long device path) may cover the port and
     // link panes while it is shown; the lamp stays.
-    StatusNotes = new qmt::StatusPane(bar, {PortStatusGlyph}, {PortStatusText, StatusLink},
-                                      StatusPaneSlack);
+    StatusNotes =
+        new qmt::StatusPane(bar, {PortStatusGlyph}, {PortStatusText, StatusLink}, StatusPaneSlack);
     UpdateLinkStatus();
 }
 

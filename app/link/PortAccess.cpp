@@ -43,7 +43,8 @@ namespace {
 constexpr int32_t LineRejected = 12;
 
 QString cause(const QString& port, int32_t status, int error) {
-    if (status == LineRejected) return QStringLiteral("порт не принимает эту скорость или четность");
+    if (status == LineRejected)
+        return QStringLiteral("порт не принимает эту скорость или четность");
     const bool network = IsNetworkPort(port);
     switch (error) {
     case 0:

@@ -271,8 +271,8 @@ TEST_F(WizardTest, ACommunicationFailureEndsTheRunOnTheProgramsOwnStation) {
 // calibration settings, as a module on its factory settings does.
 TEST_F(WizardTest, TheModuleTypeIsReadAtTheCalibrationSettings) {
     module.failWhen = [this](const Request&) {
-        const bool calibration =
-            !module.opens.empty() && module.opens.back().baud == 19200 && module.opens.back().parity == 2;
+        const bool calibration = !module.opens.empty() && module.opens.back().baud == 19200 &&
+                                 module.opens.back().parity == 2;
         return calibration ? 0 : 14;
     };
     PortSettings.address = 9;

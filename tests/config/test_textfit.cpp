@@ -3,9 +3,9 @@
 #include "PidConfFixture.h"
 #include "TextFit.h"
 
-#include "link/TParCOM.h"
 #include "link/PortSettings.h"
 #include "link/StatusReport.h"
+#include "link/TParCOM.h"
 #include "link/TfMess.h"
 
 #include <QApplication>

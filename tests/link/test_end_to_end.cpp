@@ -157,7 +157,8 @@ TEST_F(EndToEnd, SilenceInTheWrongFramingProposesTheOtherOnce) {
     EXPECT_EQ(qmt::ReadRegister(qmt::reg::ModuleType), qmt::reg::TypeQmt584);
     // A device has no other framing to propose.
     EXPECT_TRUE(qmt::FramingHint(QStringLiteral("/dev/ttyUSB0")).isEmpty());
-    EXPECT_TRUE(qmt::FramingHint(QStringLiteral("tcp://10.0.0.7:502")).endsWith("rtu+tcp://10.0.0.7:502"));
+    EXPECT_TRUE(
+        qmt::FramingHint(QStringLiteral("tcp://10.0.0.7:502")).endsWith("rtu+tcp://10.0.0.7:502"));
 }
 
 TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {

@@ -248,8 +248,8 @@ void CurvixWindow::updateStartMarks() {
         QCPItemText* label = startLabels_[i];
         const double at = plot_->xAxis->coordToPixel(marks[i] / 1000.0);
         const QMargins pad = label->padding();
-        const int width = QFontMetrics(label->font()).horizontalAdvance(label->text()) +
-                          pad.left() + pad.right();
+        const int width =
+            QFontMetrics(label->font()).horizontalAdvance(label->text()) + pad.left() + pad.right();
         const bool near = at > area.left() - width && at <= area.right();
         label->setVisible(near);
         if (!near) continue;
