@@ -58,22 +58,41 @@ int checked(const Step& step, const Point& point, int value) {
     return point.expected < 0 ? -std::abs(value) : std::abs(value);
 }
 
+// The calibration line settings for as long as it lives, from the first
+// request of the wizard (the module type) on: the module answers there
+// whatever the port is set to. PortSettings' own baud rate and parity stay,
+// and the port is reopened with them however the run ends.
+class CalibrationLine {
+public:
+    CalibrationLine() : savedAddress_(qmt::PortSettings.address) {
+        qmt::PortSettings.address = CalibrationStation;
+        qmt::OpenPort(qmt::PortSettings.portName, CalibrationBaud, CalibrationParity);
+    }
+    ~CalibrationLine() {
+        qmt::PortSettings.address = savedAddress_;
+        const qmt::TPortSettings& settings = qmt::PortSettings;
+        qmt::OpenPort(settings.portName, settings.baud, settings.parity);
+    }
+    CalibrationLine(const CalibrationLine&) = delete;
+    CalibrationLine& operator=(const CalibrationLine&) = delete;
+
+private:
+    uint8_t savedAddress_;
+};
+
 class Wizard {
 public:
     Wizard(QWidget* owner, const Sequence& sequence)
         : owner_(owner), seq_(sequence), value_(std::size_t(sequence.count)) {}
 
     void run() {
-        const uint8_t saved = qmt::PortSettings.address;
-        qmt::PortSettings.address = CalibrationStation;
-        qmt::OpenPort(qmt::PortSettings.portName, CalibrationBaud, CalibrationParity);
         try {
             steps();
         } catch (...) {
-            finish(saved);
+            finish();
             throw;
         }
-        finish(saved);
+        finish();
         if (completed_)
             qmt::status().confirm(QStringLiteral("Калибровка завершена: ") + blocksWritten());
     }
@@ -111,12 +130,9 @@ private:
         }
     }
 
-    void finish(uint8_t savedAddress) {
+    void finish() {
         delete dialog_.data();
         if (Calibr1 == dialog_) Calibr1 = nullptr;
-        qmt::PortSettings.address = savedAddress;
-        const qmt::TPortSettings& settings = qmt::PortSettings;
-        qmt::OpenPort(settings.portName, settings.baud, settings.parity);
     }
 
     // Every block neutral and the inputs in current mode: the first step
@@ -285,6 +301,7 @@ void RunCalibration(QWidget* owner) {
                     QStringLiteral("Внимание!"), MsgIcon::Warning, owner,
                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
+    const CalibrationLine line;
     const uint16_t type = ReadRegister(reg::ModuleType);
     if (type != reg::TypeQmt584 && type != reg::TypeQmt5841) {
         showMessage(QStringLiteral("Неизвестный тип модуля!"), QStringLiteral("Ошибка!"),

@@ -1,12 +1,15 @@
 #include "config/StatusPane.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QStatusBar>
 #include <QTimer>
 
 namespace qmt {
 
-StatusPane::StatusPane(QStatusBar* bar) : QObject(bar) {
+StatusPane::StatusPane(QStatusBar* bar, std::initializer_list<QWidget*> kept,
+                       std::initializer_list<QWidget*> yielding, int slack)
+    : QObject(bar), bar_(bar), kept_(kept), yielding_(yielding), slack_(slack) {
     label_ = new QLabel(bar);
     label_->setObjectName(QStringLiteral("StatusMessage"));
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -38,14 +41,38 @@ void StatusPane::confirm(const QString& text) {
     if (label_->isVisible()) label_->repaint();
 }
 
+void StatusPane::warn(const QString& text) {
+    timer_->stop(); // it stays until the next note
+    setText(text);
+}
+
+int StatusPane::room(bool covering) const {
+    int taken = slack_;
+    for (QWidget* pane : kept_)
+        taken += pane->width() + slack_;
+    if (!covering) {
+        for (QWidget* pane : yielding_)
+            taken += pane->width() + slack_;
+    }
+    const int margins = label_->width() - label_->contentsRect().width();
+    return bar_->contentsRect().width() - taken - margins - 4;
+}
+
 void StatusPane::setText(const QString& text) {
-    // Room is what the port and link panes leave; a longer note is shortened
-    // and shown whole in the tool tip.
-    // (A pane not shown has not been laid out: its width says nothing yet.)
-    const int room = label_->isVisible() ? label_->contentsRect().width() - 4 : 0;
+    // A note that does not fit beside the port and link panes covers them
+    // while it is shown; one longer still is shortened and shown whole in
+    // the tool tip. (A pane not shown has not been laid out: nothing to fit.)
     const QFontMetrics metrics = label_->fontMetrics();
-    const bool fits = room <= 0 || metrics.horizontalAdvance(text) <= room;
-    label_->setText(fits ? text : metrics.elidedText(text, Qt::ElideRight, room));
+    const int needed = metrics.horizontalAdvance(text);
+    const bool shown = bar_->isVisible();
+    const bool covering = shown && !text.isEmpty() && needed > room(false);
+    for (QWidget* pane : yielding_)
+        pane->setVisible(!covering);
+    // Laid out now: the work that follows a progress note blocks the event loop.
+    if (bar_->layout()) bar_->layout()->activate();
+    const int width = shown ? room(covering) : 0;
+    const bool fits = width <= 0 || needed <= width;
+    label_->setText(fits ? text : metrics.elidedText(text, Qt::ElideRight, width));
     label_->setToolTip(fits ? QString() : text);
 }
 

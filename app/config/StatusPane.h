@@ -6,6 +6,10 @@
 #include "link/StatusReport.h"
 
 #include <QObject>
+#include <QWidget>
+
+#include <initializer_list>
+#include <vector>
 
 class QLabel;
 class QStatusBar;
@@ -17,20 +21,31 @@ class StatusPane final : public QObject, public StatusReporter {
 public:
     static constexpr int ConfirmationMs = 5000;
 
-    // Adds the pane `StatusMessage` (and its timer `tmStatus`) to bar.
-    explicit StatusPane(QStatusBar* bar);
+    // Adds the pane `StatusMessage` (and its timer `tmStatus`) to bar, after
+    // the panes already there: kept and yielding ones. A note too long to
+    // stand beside them all covers the yielding ones while it is shown. slack
+    // is the room each pane of the bar keeps beside its text.
+    StatusPane(QStatusBar* bar, std::initializer_list<QWidget*> kept,
+               std::initializer_list<QWidget*> yielding, int slack);
     ~StatusPane() override;
 
     void progress(const QString& text) override;
     void confirm(const QString& text) override;
+    void warn(const QString& text) override;
 
     QLabel* label() const { return label_; }
 
 private:
     void setText(const QString& text);
+    // Width for the note's text with the yielding panes shown or covered.
+    int room(bool covering) const;
 
+    QStatusBar* bar_;
     QLabel* label_;
     QTimer* timer_;
+    std::vector<QWidget*> kept_;
+    std::vector<QWidget*> yielding_;
+    int slack_;
 };
 
 } // namespace qmt

@@ -172,7 +172,10 @@ void TPidConf::buildStatusBar() {
     bar->addWidget(PortStatusGlyph);
     bar->addWidget(PortStatusText);
     bar->addWidget(StatusLink);
-    StatusNotes = new qmt::StatusPane(bar);
+    // A long note (a search on a long device path) may cover the port and
+    // link panes while it is shown; the lamp stays.
+    StatusNotes =
+        new qmt::StatusPane(bar, {PortStatusGlyph}, {PortStatusText, StatusLink}, StatusPaneSlack);
     UpdateLinkStatus();
 }
 

@@ -18,18 +18,20 @@
 
 TInParam::TInParam(QWidget* parent) : qmt::ItemDialog(parent, qmt::form::Closable) {
     using namespace qmt::form;
-    setUp(this, "InParam", QStringLiteral("Параметры входа 1"), {211, 104});
+    // Wide enough for a window manager's title bar to hold the caption whole
+    // beside its icon and buttons; the field and the buttons keep to the right.
+    setUp(this, "InParam", QStringLiteral("Параметры входа 1"), {256, 104});
 
     edTime =
         labelledEdit(this, QStringLiteral("lbTime"), QStringLiteral("Время интегрирования (мс)"),
-                     {6, 6, 156, 22}, QStringLiteral("edTime"), {163, 6, 44, 22})
+                     {6, 6, 200, 22}, QStringLiteral("edTime"), {208, 6, 44, 22})
             .edit;
     rgMode = radioGroup(this, "rgMode", QStringLiteral("Режим"), {6, 32, 124, 66},
                         {QStringLiteral("По току"), QStringLiteral("По напряжению")});
     rgMode->setItemIndex(1);
 
     // Nothing happens on Enter, as nothing is bound to it.
-    ButtonRow buttons(this, {137, 42, 70, 25}, {0, 31});
+    ButtonRow buttons(this, {182, 42, 70, 25}, {0, 31});
     btSend = buttons.add("btSend", QStringLiteral("Записать"));
     btRead = buttons.add("btRead", QStringLiteral("Считать"));
 

@@ -41,8 +41,17 @@ QPixmap drawLamp(const QColor& light, const QColor& dark) {
 } // namespace
 
 QString PortStatusText(bool open) {
-    return (open ? QStringLiteral("Открыт: ") : QStringLiteral("Закрыт: ")) +
-           PortSettings.portName + QStringLiteral("  ") + QString::number(PortSettings.baud) +
+    const QString state = open ? QStringLiteral("Открыт: ") : QStringLiteral("Закрыт: ");
+    const QString& port = PortSettings.portName;
+    // Behind a gateway the stored speed and parity say nothing about the
+    // line: the framing is what the engineer has to get right there.
+    if (IsNetworkPort(port)) {
+        const QString framing = port.startsWith(QLatin1String("tcp://"))
+                                    ? QStringLiteral("Modbus TCP")
+                                    : QStringLiteral("RTU поверх TCP");
+        return state + port + QStringLiteral("  ") + framing;
+    }
+    return state + port + QStringLiteral("  ") + QString::number(PortSettings.baud) +
            QStringLiteral(" бод   ") + parityName(PortSettings.parity);
 }
 

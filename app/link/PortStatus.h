@@ -12,7 +12,8 @@ enum PortStatusLamp { LampRed = 0, LampGrey = 1, LampGreen = 2, LampGreyOff = 3 
 constexpr int PortStatusImageCount = 4;
 
 // "Открыт: " or "Закрыт: ", then the port, baud rate and parity of PortSettings,
-// e.g. "Открыт: /dev/ttyS0  19200 бод   Even".
+// e.g. "Открыт: /dev/ttyS0  19200 бод   Even"; for a network port the address
+// and its framing, "Открыт: tcp://10.0.0.7:502  Modbus TCP".
 QString PortStatusText(bool open);
 
 // The lamp for the glyph pane: PortStatusImage(open ? LampGreen : LampRed).

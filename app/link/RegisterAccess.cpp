@@ -18,15 +18,34 @@ namespace qmt {
 namespace {
 
 constexpr int Attempts = 3;
+constexpr int32_t NoAnswer = 14;
+
+bool framingSuggested = false; // since the port was opened
+
+// A gateway spoken to in the wrong framing stays silent, exactly as a module
+// that is off: while nothing on this port has ever answered, the first
+// "Нет ответа!" names the other framing once.
+[[noreturn]] void raise(int32_t status) {
+    ECommError error(status);
+    const LinkStatistics& counts = linkStatistics();
+    if (status == NoAnswer && !framingSuggested && counts.noAnswer == counts.requests) {
+        const QString hint = FramingHint(PortSettings.portName);
+        if (!hint.isEmpty()) {
+            framingSuggested = true;
+            error.setMessage(error.message() + QLatin1Char('\n') + hint);
+        }
+    }
+    throw error;
+}
 
 void transact(uint8_t function, uint16_t address, uint16_t count, uint16_t* buffer) {
-    int32_t status = 14; // no library bound behaves as no answer
+    int32_t status = NoAnswer; // no library bound behaves as no answer
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         if (!library().invoke_modb) break;
         status = CountedInvoke(PortSettings.address, function, address, count, buffer);
         if (status == 0) return;
     }
-    throw ECommError(status);
+    raise(status);
 }
 
 } // namespace
@@ -69,19 +88,19 @@ void WriteProtectedRegister(uint16_t address, uint16_t value) {
 
 bool OpenPort(const QString& name, int32_t baud, uint8_t parity) {
     const QByteArray device = name.toLocal8Bit();
+    errno = 0; // a library that does not say why leaves no stale cause
     const int32_t status =
         library().init_comm
             ? library().init_comm(device.constData(), static_cast<uint32_t>(baud), parity)
             : 11;
+    const int cause = errno;
     if (status != 0) {
-        QString text = QStringLiteral("Невозможно открыть ") + name;
-        const QString hint = PortAccessHint(name);
-        if (!hint.isEmpty()) text += QLatin1Char('\n') + hint;
-        notify(text, QStringLiteral("Ошибка"), MsgIcon::Error);
+        notify(PortOpenFailureText(name, status, cause), QStringLiteral("Ошибка"), MsgIcon::Error);
         return false;
     }
     if (library().SetTout) library().SetTout(200);
     ResetLinkStatistics(); // the counts are of this port
+    framingSuggested = false;
     return true;
 }
 

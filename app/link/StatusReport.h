@@ -16,6 +16,9 @@ public:
     virtual void progress(const QString& text) = 0;
     // Success, shown for a few seconds.
     virtual void confirm(const QString& text) = 0;
+    // Something that stopped, still to be read after its message box is
+    // closed: shown until the next note.
+    virtual void warn(const QString& text) { progress(text); }
 };
 
 StatusReporter& status();

@@ -276,8 +276,10 @@ void TParCOM::btAutoClick() {
     // The note says what is sought and where, and which speed and parity the
     // library is trying (each probe is painted before it blocks). The changing
     // part comes first, so a narrow status bar shortens the port, not it.
-    const QString module =
-        QStringLiteral("Поиск модуля № ") + cbSerNumAlpha->currentText() + edNumber->text();
+    // The search asks only the address typed: the note and a failure name it.
+    const QString module = QStringLiteral("Поиск модуля № %1, адрес %2")
+                               .arg(cbSerNumAlpha->currentText() + edNumber->text())
+                               .arg(address);
     const QString port = cbPort->currentText();
     qmt::ProgressNote note;
     WaitWindow wait(this);
@@ -310,7 +312,10 @@ void TParCOM::btAutoClick() {
     // The search left the library's port at another setting (or closed).
     const qmt::TPortSettings& settings = qmt::PortSettings;
     qmt::OpenPort(settings.portName, settings.baud, settings.parity);
-    if (status == 14) throw qmt::Exception(QStringLiteral("Модуль не найден!"));
+    if (status == 14)
+        throw qmt::Exception(QStringLiteral("Модуль не найден!\nИскали по адресу %1. Если у модуля "
+                                            "другой адрес, введите его в поле \"Адрес\".")
+                                 .arg(address));
     if (status == 17)
         throw qmt::Exception(
             QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));

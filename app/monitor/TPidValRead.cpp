@@ -8,6 +8,7 @@
 #include "link/Errors.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
+#include "link/StatusReport.h"
 #include "monitor/MonitorGrid.h"
 #include "monitor/ValuesCycle.h"
 #include "monitor/WholeNumber.h"
@@ -65,9 +66,14 @@ void TPidVal::btReadClick() {
         for (int p = 1; p <= 3; ++p)
             readRegulator(p);
         readModule();
-    } catch (const qmt::ECommError&) {
+    } catch (const qmt::ECommError& error) {
         // No further tick may run while the message is shown; the log closes with it.
+        const bool updating = chbUpdate->checked();
         chbUpdate->setChecked(false);
+        // The box goes, the stop stays: the status bar keeps saying so.
+        if (updating)
+            qmt::status().warn(QStringLiteral("Периодическое обновление остановлено: %1")
+                                   .arg(error.message().section(QLatin1Char('\n'), 0, 0)));
         throw;
     }
     LogLine();

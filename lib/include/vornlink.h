@@ -58,7 +58,12 @@ enum {
  *   makes a dropped connection again (once, at the next request).
  * - The connection is dropped, so that nothing late can pass for the next
  *   reply, after a time-out on rtu+tcp://, after a time-out with part of a
- *   frame read on tcp://, and after a request sent only in part. */
+ *   frame read on tcp://, and after a request sent only in part.
+ * On 11 errno holds the cause: that of open() (ENOENT, EACCES ...), ENOTTY
+ * for a file that is no terminal, EBUSY for a port another process holds,
+ * EINVAL for a missing name or a network name that is not HOST:PORT, ENXIO
+ * for a host name that does not resolve, or that of the connection
+ * (ECONNREFUSED, ENETUNREACH ..., ETIMEDOUT when the time-out passed). */
 VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity);
 
 /* One request/response transaction with function 1, 2, 3, 4, 5, 6, 15 or 16.

@@ -84,16 +84,29 @@ static int parse(const char* name) {
     return 0;
 }
 
-/* The second half of a non-blocking connect: waits for it until the deadline. */
+/* The second half of a non-blocking connect: waits for it until the deadline.
+ * On failure errno holds the cause, ETIMEDOUT when the deadline passed. */
 static int finish_connect(int s, int64_t deadline) {
-    if (errno != EINPROGRESS || vl_wait_ready(s, POLLOUT, deadline) != 1) return -1;
+    if (errno != EINPROGRESS) return -1;
+    const int ready = vl_wait_ready(s, POLLOUT, deadline);
+    if (ready == 0) {
+        errno = ETIMEDOUT;
+        return -1;
+    }
+    /* Ready or hung up: the socket's own error tells which. */
     int err = 0;
     socklen_t size = sizeof err;
-    return getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &size) == 0 && err == 0 ? 0 : -1;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &size) != 0) return -1;
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return ready == 1 ? 0 : -1;
 }
 
 /* Resolving may take the resolver's own time-outs, so it happens once, when
- * the port opens: making a connection again then costs the connect alone. */
+ * the port opens: making a connection again then costs the connect alone.
+ * A host name that does not resolve is ENXIO (no such address). */
 static int resolve(void) {
     struct addrinfo hints = {0};
     hints.ai_family = AF_UNSPEC;
@@ -101,7 +114,10 @@ static int resolve(void) {
     hints.ai_flags = AI_NUMERICSERV;
     struct addrinfo* list = NULL;
     address_count = 0;
-    if (getaddrinfo(host, service, &hints, &list) != 0) return -1;
+    if (getaddrinfo(host, service, &hints, &list) != 0) {
+        errno = ENXIO;
+        return -1;
+    }
     for (struct addrinfo* a = list; a != NULL && address_count < MAX_ADDRESSES; a = a->ai_next) {
         if (a->ai_addrlen > sizeof addresses[0].addr) continue;
         struct address* to = &addresses[address_count++];
@@ -110,23 +126,32 @@ static int resolve(void) {
         to->protocol = a->ai_protocol;
     }
     freeaddrinfo(list);
-    return address_count > 0 ? 0 : -1;
+    if (address_count > 0) return 0;
+    errno = ENXIO;
+    return -1;
 }
 
-/* Tries each address of the host in turn, all within one time-out. */
+/* Tries each address of the host in turn, all within one time-out. On
+ * failure errno holds the cause of the last attempt. */
 static int connect_host(void) {
     int64_t deadline = read_deadline();
+    int cause = ENXIO;
     for (int i = 0; i < address_count; i++) {
         const struct address* a = &addresses[i];
         int s = socket(a->addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, a->protocol);
-        if (s < 0) continue;
+        if (s < 0) {
+            cause = errno;
+            continue;
+        }
         int one = 1; /* a request is one small segment: send it now */
         (void)setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         if (connect(s, (const struct sockaddr*)&a->addr, a->size) == 0 ||
             finish_connect(s, deadline) == 0)
             return s;
+        cause = errno;
         close(s);
     }
+    errno = cause;
     return -1;
 }
 
@@ -145,10 +170,13 @@ static int32_t net_open(const char* name, uint32_t baud, uint8_t parity) {
     (void)baud; /* the gateway sets its line itself */
     (void)parity;
     net_close();
-    if (name == NULL || parse(name) != 0) return VL_E_OPEN;
-    if (resolve() != 0) return VL_E_OPEN;
+    if (name == NULL || parse(name) != 0) {
+        errno = EINVAL; /* not HOST:PORT */
+        return VL_E_OPEN;
+    }
+    if (resolve() != 0) return VL_E_OPEN; /* errno is ENXIO */
     sock = connect_host();
-    if (sock < 0) return VL_E_OPEN;
+    if (sock < 0) return VL_E_OPEN; /* errno says why */
     held = 1;
     return VL_OK;
 }

@@ -42,13 +42,22 @@ static uint32_t serial_pause_us(void) {
 
 static int32_t serial_open(const char* path, uint32_t baud, uint8_t parity) {
     serial_close();
-    if (path == NULL) return VL_E_OPEN;
+    if (path == NULL) {
+        errno = EINVAL;
+        return VL_E_OPEN;
+    }
 
     /* Non-blocking, so neither opening a modem line nor any later read can hang. */
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return VL_E_OPEN;
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    if (fd < 0) return VL_E_OPEN; /* errno says why */
+    int cause = 0;
+    if (!isatty(fd))
+        cause = ENOTTY;
+    else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0)
+        cause = EBUSY; /* another process holds the port */
+    if (cause != 0) {
         close(fd);
+        errno = cause;
         return VL_E_OPEN;
     }
     port_fd = fd;

@@ -263,9 +263,27 @@ TEST_F(WizardTest, ACommunicationFailureEndsTheRunOnTheProgramsOwnStation) {
     EXPECT_EQ(wizard.captions.size(), 2u);
     EXPECT_EQ(PortSettings.address, 9);
     checkPortRestored();
-    EXPECT_EQ(module.log.front().station, 9); // the type, on the program's station
-    for (size_t i = 1; i < module.log.size(); ++i)
-        EXPECT_EQ(module.log[i].station, 1);
+    for (const Request& request : module.log) // the type read included
+        EXPECT_EQ(request.station, 1);
+}
+
+// The port at 9600 baud, no parity; the module answers only at the
+// calibration settings, as a module on its factory settings does.
+TEST_F(WizardTest, TheModuleTypeIsReadAtTheCalibrationSettings) {
+    module.failWhen = [this](const Request&) {
+        const bool calibration = !module.opens.empty() && module.opens.back().baud == 19200 &&
+                                 module.opens.back().parity == 2;
+        return calibration ? 0 : 14;
+    };
+    PortSettings.address = 9;
+    wizard.password();
+    wizard.cancel();
+    ASSERT_TRUE(wizard.run(&owner));
+    ASSERT_EQ(wizard.captions.size(), 1u) << prompts.lastText().toStdString();
+    EXPECT_EQ(module.requests().front(), "3:0:1");
+    EXPECT_EQ(module.log.front().status, 0);
+    EXPECT_EQ(PortSettings.address, 9);
+    checkPortRestored();
 }
 
 TEST_F(WizardTest, NothingIsWrittenWithoutPasswordConfirmationOrKnownType) {
@@ -288,7 +306,9 @@ TEST_F(WizardTest, NothingIsWrittenWithoutPasswordConfirmationOrKnownType) {
         EXPECT_EQ(prompts.lastText(), QStringLiteral("Неизвестный тип модуля!"));
         EXPECT_EQ(prompts.shown.back().caption, QStringLiteral("Ошибка!"));
         EXPECT_TRUE(module.writes().empty());
-        EXPECT_TRUE(module.opens.empty());
+        EXPECT_EQ(module.opens.size(), 2u); // the type at the calibration settings, then back
+        checkPortRestored();
+        module.opens.clear();
     }
     EXPECT_TRUE(wizard.captions.empty());
 }

@@ -59,7 +59,10 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     qmt::test::control<QAction>(window.get(), "miPortPar")->trigger();
     ASSERT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     auto* status = qmt::test::control<QLabel>(window.get(), "PortStatusText");
-    EXPECT_EQ(status->text(), QStringLiteral("Открыт: ") + address + "  19200 бод   Even");
+    // The gateway's line is its own: the address and the framing, no baud rate.
+    EXPECT_EQ(status->text(), QStringLiteral("Открыт: ") + address +
+                                  (framing == "mbap" ? QStringLiteral("  Modbus TCP")
+                                                     : QStringLiteral("  RTU поверх TCP")));
 
     // The supervision finds the module and reads its configuration.
     QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);

@@ -153,7 +153,7 @@ TEST_F(StatusTest, EveryNoteFitsBesideThePortAndLinkPanes) {
         EXPECT_EQ(pane->text(), text);
     }
     // A file name too long for the pane is shortened, and whole in the tool tip.
-    const QString longName = QStringLiteral("Сохранено: ") + QString(80, QLatin1Char('x'));
+    const QString longName = QStringLiteral("Сохранено: ") + QString(160, QLatin1Char('x'));
     status().confirm(longName);
     EXPECT_NE(pane->text(), longName);
     EXPECT_EQ(pane->toolTip(), longName);

@@ -3,11 +3,14 @@
 #include "PidConfFixture.h"
 #include "TextFit.h"
 
-#include "link/TParCOM.h"
 #include "link/PortSettings.h"
+#include "link/StatusReport.h"
+#include "link/TParCOM.h"
 #include "link/TfMess.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 
 #include <chrono>
 #include <thread>
@@ -45,6 +48,40 @@ TEST_F(PidConfTest, StatusBarShowsALongPortTextWhole) {
         << text->toolTip().toStdString();
     EXPECT_GE(text->contentsRect().width(), text->fontMetrics().horizontalAdvance(expected));
     EXPECT_GE(text->width(), 300);
+}
+
+// At the default size, beside the long device path of a demo run, the notes
+// of a configuration write, a search and a service write stand whole; the
+// port and link panes are back once a note is gone.
+TEST_F(PidConfTest, NotesStandWholeAtTheDefaultSizeBesideALongPort) {
+    PortSettings.portName = QStringLiteral("/home/engineer/src/QMT584_View/build/demo/ttyQMT584");
+    window->show();
+    window->UpdatePortStatus(true);
+    const QSize size = window->size();
+    auto* pane = window->findChild<QLabel*>(QStringLiteral("StatusMessage"));
+    auto* port = window->findChild<QLabel*>(QStringLiteral("PortStatusText"));
+    auto* link = window->findChild<QLabel*>(QStringLiteral("StatusLink"));
+    ASSERT_TRUE(pane && port && link);
+    const QString notes[] = {
+        QStringLiteral("Конфигурация записана: 63 регистра"),
+        QStringLiteral("Поиск модуля № C15, адрес 1: 9600 бод, None (16 из 24), порт ") +
+            PortSettings.portName,
+        QStringLiteral("Сервисные параметры записаны в модуль"),
+    };
+    const QByteArray target = qgetenv("QMT_GRAB_DIR");
+    int n = 0;
+    for (const QString& note : notes) {
+        status().confirm(note);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_EQ(window->size(), size);
+        EXPECT_EQ(pane->text(), note);
+        EXPECT_EQ(clippedTextReport(window.get()), "") << note.toStdString();
+        if (!target.isEmpty())
+            window->grab().save(QDir(QString::fromLocal8Bit(target))
+                                    .filePath(QStringLiteral("PidConfNote%1.png").arg(++n)));
+        status().progress(QString());
+        EXPECT_TRUE(port->isVisible() && link->isVisible());
+    }
 }
 
 // The search blocks the event loop; painting its wait window must not let a

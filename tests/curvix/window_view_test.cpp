@@ -326,6 +326,36 @@ TEST_F(CurvixWindowTest, AFreshRunFillsTheTimeAxisAndCursorLabelsStayInside) {
     grab(&window, QStringLiteral("curvix_edges.png"));
 }
 
+// The run's start mark comes a moment before its first sample, at the left
+// edge of the view: its label stands whole inside the plot, not cut to "рт".
+TEST_F(CurvixWindowTest, TheStartLabelOfAFreshRunStandsWholeInsideThePlot) {
+    // A live run: the start arrives now, the samples follow from a second on.
+    const QDateTime first = QDateTime::currentDateTime().addSecs(1);
+    std::vector<std::string> bytes{beginRecord(), channelRecord(1, "Xs(k)1"), startRecord()};
+    for (int k = 0; k < 120; ++k) {
+        const QDateTime t = first.addSecs(k);
+        const StampFields s{uint16_t(t.date().year()), uint16_t(t.date().month()),
+                            uint16_t(t.date().dayOfWeek() % 7), uint16_t(t.date().day()),
+                            uint16_t(t.time().hour()), uint16_t(t.time().minute()),
+                            uint16_t(t.time().second()), 0};
+        bytes.push_back(sampleRecord(1, float(k), s));
+    }
+    std::vector<Record> records;
+    for (const std::string& b : bytes)
+        records.push_back(decodeRecord(b));
+    window.applyRecords(records);
+    window.refresh();
+    window.replotNow();
+    QCPItemText* label = textItem(window.plot(), QStringLiteral("старт"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->visible());
+    const QRect area = window.plot()->axisRect()->rect();
+    EXPECT_GE(label->topLeft->pixelPosition().x(), area.left());
+    EXPECT_LE(label->bottomRight->pixelPosition().x(), area.right() + 1);
+    EXPECT_LE(label->bottomRight->pixelPosition().y(), area.bottom() + 1);
+    grab(&window, QStringLiteral("curvix_start.png"));
+}
+
 TEST_F(CurvixWindowTest, ALogOpensWholeAndEveryResizeRedrawsIt) {
     // The header's "Время" in Windows-1251.
     QByteArray log = QByteArray("  \xC2\xF0\xE5\xEC\xFF  ") + "   Xs(k)1   Xm(k)1\r\n";

@@ -74,6 +74,7 @@ TEST_F(AboutBoxTest, FixedCentredOnTheScreenClosedByOk) {
         box.frameGeometry().center() - box.screen()->availableGeometry().center();
     EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << "," << offCentre.y();
     EXPECT_EQ(clippedTextReport(&box), "");
+    EXPECT_EQ(clippedTitleReport(&box), "");
     grab(&box, QStringLiteral("AboutBox.png"));
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(box.result(), QDialog::Accepted);

@@ -119,7 +119,7 @@ TEST_F(InParamTest, ReadShowsTimeAndModeAndLeavesTheModelAlone) {
 }
 
 TEST_F(InParamTest, WindowLayout) {
-    EXPECT_EQ(dialog->size(), QSize(211, 104));
+    EXPECT_EQ(dialog->size(), QSize(256, 104));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     auto* group = control<RadioGroup>(dialog.get(), "rgMode");
     EXPECT_EQ(group->title(), QStringLiteral("Режим"));
@@ -129,6 +129,11 @@ TEST_F(InParamTest, WindowLayout) {
     EXPECT_GT(group->y(), edit(dialog.get(), "edTime")->y());
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");
+    for (int tag : {0, 1, 2}) { // the caption of each input in a title bar, whole
+        dialog->Tag = tag;
+        dialog->LoadFromConfig();
+        EXPECT_EQ(clippedTitleReport(dialog.get()), "") << tag;
+    }
     EXPECT_EQ(unframedItemReport(dialog.get()), "");
     grab(dialog.get(), QStringLiteral("InParam.png"));
 }

@@ -241,6 +241,7 @@ TEST_F(OutParamTest, WindowLayout) {
         dialog->LoadFromConfig();
         dialog->show();
         EXPECT_EQ(clippedTextReport(dialog.get()), "") << mode;
+        EXPECT_EQ(clippedTitleReport(dialog.get()), "") << mode;
         EXPECT_EQ(unframedItemReport(dialog.get()), "") << mode;
     }
     grab(dialog.get(), QStringLiteral("fOutParam.png"));

@@ -349,6 +349,7 @@ TEST_F(PidParamTest, WindowLayout) {
     dialog->show();
     EXPECT_EQ(clippedTextReport(dialog.get()), "");
     EXPECT_EQ(unframedItemReport(dialog.get()), "");
+    EXPECT_EQ(clippedTitleReport(dialog.get()), "");
     EXPECT_TRUE(overfullWrappedLabels(dialog.get()).isEmpty())
         << overfullWrappedLabels(dialog.get()).join(' ').toStdString();
     grab(dialog.get(), QStringLiteral("PidParam.png"));

@@ -6,13 +6,23 @@
 #include "SimulatorFixture.h"
 #include "link/Errors.h"
 #include "link/Library.h"
+#include "link/PortAccess.h"
 #include "link/PortSettings.h"
 #include "link/PortStatus.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/TParCOM.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,10 +60,105 @@ TEST_F(EndToEnd, AMissingPortIsReportedAndShownClosed) {
     qmt::PortSettings = {QStringLiteral("/dev/ttyQMT-missing"), 9600, 0, 1};
     const bool open = qmt::OpenPort(qmt::PortSettings.portName, 9600, 0);
     EXPECT_FALSE(open);
-    EXPECT_EQ(prompts.texts(),
-              QStringList{QStringLiteral("Невозможно открыть /dev/ttyQMT-missing")});
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Невозможно открыть /dev/ttyQMT-missing\n"
+                                                          "нет такого устройства")});
     EXPECT_EQ(qmt::PortStatusText(open),
               QStringLiteral("Закрыт: /dev/ttyQMT-missing  9600 бод   None"));
+}
+
+// A loopback TCP port with nothing listening, or one whose listener never
+// accepts and whose queue is full, so a connection attempt waits in vain.
+struct Loopback {
+    int listener = -1, queued = -1;
+    uint16_t port = 0;
+    explicit Loopback(bool listening) {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(listener, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
+            ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        if (!listening) {
+            ::close(listener); // the port stays free for a moment: connecting is refused
+            listener = -1;
+            return;
+        }
+        ::listen(listener, 0);
+        queued = ::socket(AF_INET, SOCK_STREAM, 0); // takes the only place in the queue
+        ::connect(queued, reinterpret_cast<sockaddr*>(&a), size);
+    }
+    ~Loopback() {
+        if (queued >= 0) ::close(queued);
+        if (listener >= 0) ::close(listener);
+    }
+    QString name() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port); }
+};
+
+// The second line of "Невозможно открыть" names what the system said.
+TEST_F(EndToEnd, APortThatWillNotOpenSaysWhy) {
+    const QString link = start({"--baud", "19200"});
+    const QString file = dir.filePath(QStringLiteral("not-a-port"));
+    ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    // Another program holds the line: its lock is on another open of the device.
+    const int holder = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const Loopback refusing(false), full(true);
+    ASSERT_NE(refusing.port, 0);
+    ASSERT_NE(full.port, 0);
+
+    const struct {
+        QString port;
+        const char* cause;
+    } cases[] = {
+        {QStringLiteral("/dev/ttyQMT-missing"), "нет такого устройства"},
+        {file, "это не последовательный порт"},
+        {link, "порт занят другой программой"},
+        {refusing.name(), "соединение отвергнуто"},
+        {full.name(), "нет ответа от шлюза"},
+        {QStringLiteral("tcp://127.0.0.1"), "неверный адрес: нужны УЗЕЛ:ПОРТ"},
+    };
+    for (const auto& c : cases) {
+        prompts.shown.clear();
+        EXPECT_FALSE(qmt::OpenPort(c.port, 19200, 2)) << c.cause;
+        EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Невозможно открыть ") + c.port +
+                                               QLatin1Char('\n') + QString::fromUtf8(c.cause)});
+    }
+    ::close(holder);
+}
+
+// A gateway spoken to in the wrong framing only ever stays silent: the first
+// "Нет ответа!" proposes the other framing, once, and that one works.
+TEST_F(EndToEnd, SilenceInTheWrongFramingProposesTheOtherOnce) {
+    const QString hostPort = start({"--tcp", "127.0.0.1:0", "--framing", "mbap"});
+    ASSERT_FALSE(hostPort.isEmpty());
+    const QString wrong = QStringLiteral("rtu+tcp://") + hostPort;
+    const QString right = QStringLiteral("tcp://") + hostPort;
+    qmt::PortSettings = {wrong, 19200, 2, 1};
+    ASSERT_TRUE(qmt::OpenPort(wrong, 19200, 2)) << prompts.lastText().toStdString();
+    const auto failure = [] {
+        try {
+            qmt::ReadRegister(qmt::reg::ModuleType);
+        } catch (const qmt::ECommError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(failure(), QStringLiteral("Нет ответа!\nШлюз не ответил ни на один запрос. Если он "
+                                        "работает по Modbus TCP, выберите порт ") +
+                             right);
+    EXPECT_EQ(failure(), QStringLiteral("Нет ответа!"));
+
+    qmt::PortSettings.portName = right;
+    ASSERT_TRUE(qmt::OpenPort(right, 19200, 2)) << prompts.lastText().toStdString();
+    EXPECT_EQ(qmt::ReadRegister(qmt::reg::ModuleType), qmt::reg::TypeQmt584);
+    // A device has no other framing to propose.
+    EXPECT_TRUE(qmt::FramingHint(QStringLiteral("/dev/ttyUSB0")).isEmpty());
+    EXPECT_TRUE(
+        qmt::FramingHint(QStringLiteral("tcp://10.0.0.7:502")).endsWith("rtu+tcp://10.0.0.7:502"));
 }
 
 TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
@@ -73,7 +178,8 @@ TEST_F(EndToEnd, TheSearchFindsAModuleAtUnknownSettingsAndOkConnects) {
     ui.click("btAuto");
     ASSERT_EQ(status.progressTexts.size(), 16);
     EXPECT_EQ(status.progressTexts.last(),
-              QStringLiteral("Поиск модуля № C15: 9600 бод, None (16 из 24), порт ") + link);
+              QStringLiteral("Поиск модуля № C15, адрес 1: 9600 бод, None (16 из 24), порт ") +
+                  link);
     ASSERT_EQ(prompts.shown.size(), 1u) << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.shown[0].text,
               QStringLiteral("Модуль обнаружен!\nДля установки параметров порта нажмите ОК"));

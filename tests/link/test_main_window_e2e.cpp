@@ -60,8 +60,8 @@ TEST_F(MainWindowPort, StartsWithThePortOfTheSettingsFileOpen) {
 TEST_F(MainWindowPort, StartsWithAMissingPortShownClosed) {
     writeSettings(QStringLiteral("/dev/ttyQMT-missing"), 9600, 1);
     TPidConf window(nullptr, iniPath);
-    EXPECT_EQ(prompts.texts(),
-              QStringList{QStringLiteral("Невозможно открыть /dev/ttyQMT-missing")});
+    EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Невозможно открыть /dev/ttyQMT-missing\n"
+                                                          "нет такого устройства")});
     EXPECT_EQ(statusText(window), QStringLiteral("Закрыт: /dev/ttyQMT-missing  9600 бод   Odd"));
     EXPECT_TRUE(glyphIs(window, qmt::LampRed));
 }
@@ -123,7 +123,8 @@ TEST_F(MainWindowPort, CancelAfterAFailedOkReopensTheLastGoodPort) {
         int lamp;
         QStringList messages;
     };
-    const QString missing = QStringLiteral("Невозможно открыть /dev/ttyQMT-missing");
+    const QString missing =
+        QStringLiteral("Невозможно открыть /dev/ttyQMT-missing\nнет такого устройства");
     const Case cases[] = {
         {"port back",
          false,
@@ -134,7 +135,8 @@ TEST_F(MainWindowPort, CancelAfterAFailedOkReopensTheLastGoodPort) {
          true,
          QStringLiteral("Закрыт: ") + link + "  19200 бод   Even",
          qmt::LampRed,
-         {missing, QStringLiteral("Невозможно открыть ") + link}},
+         {missing, QStringLiteral("Невозможно открыть ") + link +
+                       QStringLiteral("\nнет такого устройства")}},
     };
     for (const Case& c : cases) {
         if (c.simulatorGone) sim.stop();

@@ -22,6 +22,10 @@ namespace {
 
 using namespace qmt::test;
 
+// The search asks only the dialog's address (3 here), and a failure says so.
+const QString NotFound = QStringLiteral("Модуль не найден!\nИскали по адресу 3. Если у модуля "
+                                        "другой адрес, введите его в поле \"Адрес\".");
+
 class Search : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -104,7 +108,8 @@ TEST_F(Search, TheStatusBarSaysWhatIsSoughtUntilTheSearchEnds) {
         module.enumResult = result;
         module.enumBaud = 9600;
         ui.click("btAuto");
-        EXPECT_EQ(during, QStringLiteral("Поиск модуля № B7 на /dev/ttyUSB1, все скорости"));
+        EXPECT_EQ(during,
+                  QStringLiteral("Поиск модуля № B7, адрес 3 на /dev/ttyUSB1, все скорости"));
         EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
     }
 }
@@ -185,7 +190,7 @@ TEST_F(Search, AFailedSearchReopensTheStoredPortAndSaysWhy) {
         int32_t status;
         QStringList messages;
     } cases[] = {
-        {14, {QStringLiteral("Модуль не найден!")}},
+        {14, {NotFound}},
         {17, {QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!")}},
         {11, {}},
         {12, {}},
@@ -210,8 +215,8 @@ TEST_F(Search, AFailedSearchReopensTheStoredPortAndSaysWhy) {
     module.initCommResult = 11;
     module.enumResult = 14;
     ui.click("btAuto");
-    EXPECT_EQ(prompts.texts(), (QStringList{QStringLiteral("Невозможно открыть /dev/ttyUSB0"),
-                                            QStringLiteral("Модуль не найден!")}));
+    EXPECT_EQ(prompts.texts(),
+              (QStringList{QStringLiteral("Невозможно открыть /dev/ttyUSB0"), NotFound}));
 }
 
 // A library that searches one combination per call: the fake answers with
@@ -262,12 +267,7 @@ TEST_F(Search, EachCombinationIsNamedInTheStatusBarWhileItIsTried) {
          QStringLiteral("19200"),
          QStringLiteral("Even"),
          {QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!")}},
-        {-1,
-         14,
-         24,
-         QStringLiteral("19200"),
-         QStringLiteral("Even"),
-         {QStringLiteral("Модуль не найден!")}},
+        {-1, 14, 24, QStringLiteral("19200"), QStringLiteral("Even"), {NotFound}},
         {0,
          0,
          1,
@@ -289,10 +289,10 @@ TEST_F(Search, EachCombinationIsNamedInTheStatusBarWhileItIsTried) {
             EXPECT_EQ(Stepwise::tried[i], int(i));
             EXPECT_EQ(Stepwise::ports[i], "/dev/ttyUSB1");
         }
-        EXPECT_EQ(
-            Stepwise::shown.first(),
-            QStringLiteral("Поиск модуля № B7: 115200 бод, None (1 из 24), порт /dev/ttyUSB1"));
-        EXPECT_EQ(Stepwise::shown.last(), QStringLiteral("Поиск модуля № B7: ") +
+        EXPECT_EQ(Stepwise::shown.first(),
+                  QStringLiteral(
+                      "Поиск модуля № B7, адрес 3: 115200 бод, None (1 из 24), порт /dev/ttyUSB1"));
+        EXPECT_EQ(Stepwise::shown.last(), QStringLiteral("Поиск модуля № B7, адрес 3: ") +
                                               qmt::SearchStepText(int(c.probes) - 1) +
                                               QStringLiteral(", порт /dev/ttyUSB1"));
         EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();

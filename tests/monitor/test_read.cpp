@@ -56,6 +56,7 @@ TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMes
     setLive(2, {40, 41, 42, 1, 44, 45});
 
     WatchingPrompts watching; // replaces the fixture's prompts for this test
+    FakeStatus status;
     watching.box = window->chbUpdate;
     window->chbUpdate->setChecked(true);
     ASSERT_TRUE(window->tmUpdate->isActive());
@@ -75,6 +76,12 @@ TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMes
     EXPECT_EQ(watching.checkedAtMessage, std::vector<bool>{false});
     for (const Request& r : module.log)
         EXPECT_NE(r.address, 1056) << "no block after the failed one";
+    // The status bar keeps the reason the update stopped; a single read that
+    // fails stops nothing and says nothing there.
+    EXPECT_EQ(status.current, QStringLiteral("Периодическое обновление остановлено: Нет ответа!"));
+    status.current.clear();
+    clickButton(window->btRead);
+    EXPECT_TRUE(status.current.isEmpty()) << status.current.toStdString();
 }
 
 TEST_F(PidValTest, PeriodicUpdateRunsWhileHiddenAndStopsWithTheLog) {

@@ -108,4 +108,20 @@ std::string clippedTextReport(QWidget* root) {
     return clippedTexts(root).join(QLatin1Char('\n')).toStdString();
 }
 
+std::string clippedTitleReport(QWidget* root) {
+    const QWidget* window = root->window();
+    // A common window manager's title bar: the caption in bold, two pixels
+    // larger than the program's text, beside the window icon, three buttons
+    // and its margins.
+    constexpr int IconButtonsAndMargins = 120;
+    QFont font = window->font();
+    font.setBold(true);
+    if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() + 2);
+    const int need =
+        QFontMetrics(font).horizontalAdvance(window->windowTitle()) + IconButtonsAndMargins;
+    QStringList out;
+    check(out, window, window->windowTitle(), need, window->width());
+    return out.join(QLatin1Char('\n')).toStdString();
+}
+
 } // namespace qmt::test

@@ -15,6 +15,9 @@ namespace qmt::test {
 QStringList clippedTexts(QWidget* root);
 // The same as one text, for EXPECT_EQ(clippedTextReport(window), "").
 std::string clippedTextReport(QWidget* root);
+// The window of root's caption against the width of a title bar that holds
+// it whole beside a window manager's icon and buttons; empty when it fits.
+std::string clippedTitleReport(QWidget* root);
 
 // One line per radio item or check box of the window of root that reaches out
 // of the room inside its captioned group's frame (onto the frame's top line,

@@ -83,10 +83,13 @@ void Dataset::trim() {
     const int64_t cutoff = lastTime_ - retentionMs_;
     for (auto& [id, c] : channels_)
         c->samples.dropBefore(cutoff);
-    // Marks and stamp shifts before the oldest sample kept serve nothing.
+    // Marks and stamp shifts before the oldest sample kept serve nothing; a
+    // run's own start, a moment before its first sample, is still in the
+    // kept time and stays.
     const int64_t oldest = empty() ? lastTime_ : firstTime();
-    startMarks_.erase(startMarks_.begin(),
-                      std::lower_bound(startMarks_.begin(), startMarks_.end(), oldest));
+    startMarks_.erase(
+        startMarks_.begin(),
+        std::lower_bound(startMarks_.begin(), startMarks_.end(), std::min(oldest, cutoff)));
     auto keep = std::upper_bound(sentShifts_.begin(), sentShifts_.end(), oldest,
                                  [](int64_t x, const SentShift& s) { return x < s.from; });
     if (keep != sentShifts_.begin()) sentShifts_.erase(sentShifts_.begin(), keep - 1);

@@ -18,6 +18,7 @@
 class QCustomPlot;
 class QCPGraph;
 class QCPItemStraightLine;
+class QCPItemText;
 class QCloseEvent;
 class QComboBox;
 class QPushButton;
@@ -177,6 +178,7 @@ private:
 
     std::vector<Curve> curves_;
     std::vector<QCPItemStraightLine*> startLines_;
+    std::vector<QCPItemText*> startLabels_; // one beside each line
     bool inRefresh_ = false;
     QSize laidOut_; // the plot's size at its last layout
     ViewPoints points_;

@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -237,6 +238,23 @@ void CurvixWindow::updateStartMarks() {
         label->setText(QStringLiteral("старт"));
         label->setColor(QColor(0, 0x80, 0));
         startLines_.push_back(line);
+        startLabels_.push_back(label);
+    }
+    // A run starts a moment before its first sample, so its mark lies just
+    // left of a view that begins there: the label is kept whole inside the
+    // plot (at its edge), not cut down to its last letters.
+    const QRect area = plot_->axisRect()->rect();
+    for (std::size_t i = 0; i < startLabels_.size() && i < marks.size(); ++i) {
+        QCPItemText* label = startLabels_[i];
+        const double at = plot_->xAxis->coordToPixel(marks[i] / 1000.0);
+        const QMargins pad = label->padding();
+        const int width =
+            QFontMetrics(label->font()).horizontalAdvance(label->text()) + pad.left() + pad.right();
+        const bool near = at > area.left() - width && at <= area.right();
+        label->setVisible(near);
+        if (!near) continue;
+        const double x = std::clamp(at, double(area.left()), double(area.right() - width));
+        label->position->setCoords(plot_->xAxis->pixelToCoord(x), 1.0);
     }
 }
 
