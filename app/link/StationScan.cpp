@@ -46,10 +46,11 @@ int32_t ProbeStation(uint8_t address, StationIdentity& identity) {
     return status;
 }
 
-QString ModuleTypeName(uint16_t type) {
-    if (type == reg::TypeQmt584) return QStringLiteral("QMT-584");
-    if (type == reg::TypeQmt5841) return QStringLiteral("QMT-584.1");
-    return QStringLiteral("тип %1").arg(type);
+QString ModuleTypeName(uint16_t code) {
+    static const char* const names[] = {"QMT-417", "QMT-584", "KS-RV-06", "ZRN",
+                                        "QMV-362", "QMV-219", "QMT-473",  "QMT-584.1"};
+    if (code < 1 || code > 8) return QStringLiteral("UNKNOWN");
+    return QLatin1String(names[code - 1]);
 }
 
 QString SerialNumberText(uint16_t code) {

@@ -39,7 +39,8 @@ public:
 // another kind is there), reported by its status.
 int32_t ProbeStation(uint8_t address, StationIdentity& identity);
 
-// "QMT-584", "QMT-584.1", or "тип 5" for a code the program does not know.
+// The name of a module type code 1..8 ("QMT-584", "QMT-584.1" ...), "UNKNOWN"
+// for any other.
 QString ModuleTypeName(uint16_t type);
 // "C0015": the letter and number of the serial code.
 QString SerialNumberText(uint16_t code);

@@ -81,7 +81,7 @@ QString FrameTime(const TrafficFrame& frame) {
 }
 
 QString FrameLine(const TrafficFrame& frame) {
-    return FrameTime(frame) + QLatin1Char(' ') + FrameDirection(frame) + QLatin1Char(' ') +
+    return (frame.time.isEmpty() ? FrameTime(frame) : frame.time) + QLatin1Char(' ') + FrameDirection(frame) + QLatin1Char(' ') +
            (frame.bytes.isEmpty() ? QStringLiteral("--") : FrameHex(frame.bytes)) +
            QStringLiteral(" | ") + FrameSummary(frame);
 }
@@ -105,8 +105,9 @@ void TrafficTap::stop(int id) {
 void TrafficTap::hook(void* context, int32_t direction, const uint8_t* bytes, int32_t length,
                       uint64_t timeNs, int32_t status) {
     auto* tap = static_cast<TrafficTap*>(context);
-    const TrafficFrame frame{timeNs, direction == 0,
-                             QByteArray(reinterpret_cast<const char*>(bytes), length), status};
+    TrafficFrame frame{timeNs, direction == 0,
+                       QByteArray(reinterpret_cast<const char*>(bytes), length), status, QString()};
+    frame.time = FrameTime(frame);
     // A copy: a listener may stop listening from inside its call.
     const auto listeners = tap->listeners_;
     for (const auto& entry : listeners)

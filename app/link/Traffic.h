@@ -18,6 +18,7 @@ struct TrafficFrame {
     bool request = true; // sent by the program; false: the reply
     QByteArray bytes;    // as on the line, CRC included; empty: nothing came
     int32_t status = 0;  // the transaction's result, the same for both frames
+    QString time;        // FrameTime, fixed when the frame was handed over
 };
 
 // "01 03 04 00 00 02 C5 3B".
@@ -30,7 +31,7 @@ QString FrameDirection(const TrafficFrame& frame);
 // The frame's time of day, to the microsecond: "14:03:05.123456".
 QString FrameTime(const TrafficFrame& frame);
 // "14:03:05.123456 TX 01 03 04 00 00 02 C5 3B | станция 1, ...": one line of
-// a saved monitor or a --trace file.
+// a saved monitor or a --trace file (with the frame's time as it was fixed).
 QString FrameLine(const TrafficFrame& frame);
 
 // Hands the library's frames to whoever listens. The library's hook is set
