@@ -26,12 +26,17 @@ struct CommandOption {
     bool value;
 };
 const CommandOption CommandOptions[] = {
-    {"write-config", "--dry-run", false}, {"write-config", "--changed", false},
-    {"scan", "--from", true},             {"scan", "--to", true},
+    {"write-config", "--dry-run", false},
+    {"write-config", "--changed", false},
+    {"scan", "--from", true},
+    {"scan", "--to", true},
     {"values", "--period", true},
-    {"values", "--count", true},          {"values", "--log", true},
-    {"values", "--overwrite", false},     {"set", "--protected", false},
-    {"search", "--version", true},        {"search", "--serial", true},
+    {"values", "--count", true},
+    {"values", "--log", true},
+    {"values", "--overwrite", false},
+    {"set", "--protected", false},
+    {"search", "--version", true},
+    {"search", "--serial", true},
     {"restarts", "--clear", false},
 };
 
@@ -224,7 +229,9 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         return QStringLiteral(
             "search: нужны --version QMT-584|QMT-584.1 и --serial, например C0015");
     if (out.firstStation > out.lastStation)
-        return QStringLiteral("scan: --from %1 больше --to %2").arg(out.firstStation).arg(out.lastStation);
+        return QStringLiteral("scan: --from %1 больше --to %2")
+            .arg(out.firstStation)
+            .arg(out.lastStation);
     return readRegisterArguments(out);
 }
 

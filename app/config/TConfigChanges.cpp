@@ -46,9 +46,9 @@ TConfigChanges::TConfigChanges(QWidget* parent)
 void TConfigChanges::setChanges(const std::vector<qmt::ConfigDifference>& changes) {
     lvChanges->clear();
     for (const qmt::ConfigDifference& d : changes) {
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::number(d.address), d.name, QString::number(d.module),
-                        QString::number(d.wanted)});
+        auto* item =
+            new QTreeWidgetItem(QStringList{QString::number(d.address), d.name,
+                                            QString::number(d.module), QString::number(d.wanted)});
         for (int column : {0, 2, 3})
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         lvChanges->addTopLevelItem(item);

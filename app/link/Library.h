@@ -16,9 +16,8 @@ using EnumParametersAtFn = int32_t (*)(const char* port, uint16_t version, uint1
                                        uint8_t address, uint8_t combination, uint32_t* baud,
                                        uint8_t* parity);
 
-using SetTraceHookFn = void (*)(void (*hook)(void* context, int32_t direction,
-                                            const uint8_t* bytes, int32_t length,
-                                            uint64_t timeNs, int32_t status),
+using SetTraceHookFn = void (*)(void (*hook)(void* context, int32_t direction, const uint8_t* bytes,
+                                             int32_t length, uint64_t timeNs, int32_t status),
                                 void* context);
 
 struct LibraryApi {

@@ -39,7 +39,8 @@ ProbeTimeout::~ProbeTimeout() {
 int32_t ProbeStation(uint8_t address, StationIdentity& identity) {
     if (!library().invoke_modb) return NoPort;
     uint16_t words[IdentityRegisters] = {};
-    const int32_t status = library().invoke_modb(address, 3, reg::ModuleType, IdentityRegisters, words);
+    const int32_t status =
+        library().invoke_modb(address, 3, reg::ModuleType, IdentityRegisters, words);
     if (status == 0)
         identity = {address, words[reg::ModuleType], words[reg::SerialNumber],
                     words[reg::FirmwareVersion]};

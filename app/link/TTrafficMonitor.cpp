@@ -89,10 +89,12 @@ TTrafficMonitor::TTrafficMonitor(QWidget* parent)
     sgFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
     sgFrames->setWordWrap(false);
     const QFontMetrics m = sgFrames->fontMetrics();
-    sgFrames->setColumnWidth(qmt::TimeColumn, m.horizontalAdvance(QStringLiteral("00:00:00.000000")) + 16);
+    sgFrames->setColumnWidth(qmt::TimeColumn,
+                             m.horizontalAdvance(QStringLiteral("00:00:00.000000")) + 16);
     sgFrames->setColumnWidth(qmt::DirectionColumn,
                              sgFrames->horizontalHeader()->fontMetrics().horizontalAdvance(
-                                 QStringLiteral("Направление")) + 20);
+                                 QStringLiteral("Направление")) +
+                                 20);
     sgFrames->setColumnWidth(qmt::BytesColumn, m.horizontalAdvance(QLatin1Char('0')) * 3 * 17 + 16);
     sgFrames->horizontalHeader()->setStretchLastSection(true);
 

@@ -13,7 +13,8 @@ namespace {
 constexpr int32_t NoAnswer = 14;
 
 uint16_t word(const QByteArray& b, int at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) << 8 | static_cast<uint8_t>(b[at + 1]));
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) << 8 |
+                                 static_cast<uint8_t>(b[at + 1]));
 }
 
 uint8_t byte(const QByteArray& b, int at) {
@@ -60,7 +61,8 @@ QString FrameSummary(const TrafficFrame& f) {
     text += QStringLiteral(", функция %1").arg(function & 0x7F);
     text += f.request ? addressAndCount(b, function) : replyDetail(b, function);
     // The reply carries the verdict on the exchange.
-    if (!f.request && f.status != 0) text += QStringLiteral(": ") + ECommError::messageFor(f.status);
+    if (!f.request && f.status != 0)
+        text += QStringLiteral(": ") + ECommError::messageFor(f.status);
     return text;
 }
 
@@ -81,7 +83,8 @@ QString FrameTime(const TrafficFrame& frame) {
 }
 
 QString FrameLine(const TrafficFrame& frame) {
-    return (frame.time.isEmpty() ? FrameTime(frame) : frame.time) + QLatin1Char(' ') + FrameDirection(frame) + QLatin1Char(' ') +
+    return (frame.time.isEmpty() ? FrameTime(frame) : frame.time) + QLatin1Char(' ') +
+           FrameDirection(frame) + QLatin1Char(' ') +
            (frame.bytes.isEmpty() ? QStringLiteral("--") : FrameHex(frame.bytes)) +
            QStringLiteral(" | ") + FrameSummary(frame);
 }

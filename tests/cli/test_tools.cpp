@@ -16,7 +16,8 @@ namespace {
 class CliTools : public CliOnSimulator {
 protected:
     // The module's configuration as a file, with from replaced by to once.
-    QString changedFile(const char* name, std::initializer_list<std::pair<const char*, const char*>> edits) {
+    QString changedFile(const char* name,
+                        std::initializer_list<std::pair<const char*, const char*>> edits) {
         const QString file = path(name);
         EXPECT_EQ(cli({"read-config", file}).exitCode, 0);
         QFile f(file);
@@ -60,17 +61,21 @@ TEST_F(CliTools, ChangedWritesOnlyTheRegistersThatDiffer) {
     // A protected register gets its write-enable code, in the full write's order.
     const QString two = changedFile("two.pid", {{"Ti=40", "Ti=55"}, {"XsDef=250", "XsDef=7"}});
     ASSERT_EQ(cli({"write-config", two, "--changed"}).exitCode, 0);
-    EXPECT_EQ(writeRequests(), (std::vector<std::string>{"< 01 10 01 09 00 01", "< 01 10 01 09 00 01",
-                                                         "< 01 10 07 78 00 01", "< 01 10 00 30 00 01"}));
+    EXPECT_EQ(writeRequests(),
+              (std::vector<std::string>{"< 01 10 01 09 00 01", "< 01 10 01 09 00 01",
+                                        "< 01 10 07 78 00 01", "< 01 10 00 30 00 01"}));
     EXPECT_EQ(sim.registerValue(48), 55);
     EXPECT_EQ(sim.registerValue(265), 7);
 }
 
 TEST_F(CliTools, ChangedToTheWrongStationOrASilentModuleSaysWhatWasWritten) {
     start();
-    const QString file = changedFile(
-        "six.pid", {{"XsDef=0", "XsDef=1"}, {"Ts=2", "Ts=3"}, {"XsDef=0", "XsDef=2"},
-                    {"Ts=2", "Ts=4"}, {"XsDef=0", "XsDef=3"}, {"Ts=2", "Ts=5"}});
+    const QString file = changedFile("six.pid", {{"XsDef=0", "XsDef=1"},
+                                                 {"Ts=2", "Ts=3"},
+                                                 {"XsDef=0", "XsDef=2"},
+                                                 {"Ts=2", "Ts=4"},
+                                                 {"XsDef=0", "XsDef=3"},
+                                                 {"Ts=2", "Ts=5"}});
     const CliRun wrong = cli({"--address", "5", "write-config", file, "--changed"});
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_EQ(wrong.err.trimmed(), at(5) + QStringLiteral("Нет ответа!"));
@@ -78,7 +83,8 @@ TEST_F(CliTools, ChangedToTheWrongStationOrASilentModuleSaysWhatWasWritten) {
 
     QProcess process;
     prepareCli(process);
-    process.start(QStringLiteral(CLI_FILE), line() + QStringList{"write-config", file, "--changed"});
+    process.start(QStringLiteral(CLI_FILE),
+                  line() + QStringList{"write-config", file, "--changed"});
     for (int i = 0; i < 200 && writeRequests().size() < 2; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(sim.sendControl("silent on"));
@@ -127,17 +133,18 @@ TEST_F(CliTools, TraceLinesAreTheFramesOnTheLine) {
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     const std::vector<std::string> onLine = sim.traceLines();
     ASSERT_EQ(static_cast<size_t>(lines.size()), onLine.size());
-    const QRegularExpression form(QStringLiteral(
-        R"(^\d\d:\d\d:\d\d\.\d{6} (TX|RX) ([0-9A-F ]+) \| (.*)$)"));
+    const QRegularExpression form(
+        QStringLiteral(R"(^\d\d:\d\d:\d\d\.\d{6} (TX|RX) ([0-9A-F ]+) \| (.*)$)"));
     for (int i = 0; i < lines.size(); ++i) {
         const auto m = form.match(lines[i]);
         ASSERT_TRUE(m.hasMatch()) << lines[i].toStdString();
         const std::string way = m.captured(1) == QLatin1String("TX") ? "<" : ">";
         EXPECT_EQ(way + " " + m.captured(2).toStdString(), onLine[i]);
     }
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("| станция 1, функция 3, адрес 265, количество 1")));
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(
-        "| станция 1, функция 3, исключение 2: Недопустимый адрес данных")));
+    EXPECT_TRUE(
+        lines[0].endsWith(QStringLiteral("| станция 1, функция 3, адрес 265, количество 1")));
+    EXPECT_TRUE(lines[1].endsWith(
+        QStringLiteral("| станция 1, функция 3, исключение 2: Недопустимый адрес данных")));
     EXPECT_TRUE(lines.last().endsWith(QStringLiteral("| станция 1, функция 3, количество 1")));
 
     // A silent module: the request, and a reply line that says nothing came.

@@ -54,7 +54,8 @@ protected:
             auto* list = control<QTreeWidget>(d, "lvChanges");
             for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
                 const QTreeWidgetItem* item = list->topLevelItem(i);
-                rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join('|');
+                rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}
+                            .join('|');
             }
             return answer;
         });
@@ -104,8 +105,9 @@ TEST_F(ToolsOnSimulator, WriteChangesToTheWrongStationOrASilentModule) {
     };
     EXPECT_EQ(writeChanges(QDialog::Accepted).size(), 6);
     EXPECT_EQ(frames("> 01 10"), 2);
-    EXPECT_EQ(prompts.lastText(),
-              QStringLiteral("Нет ответа!\nпараметр:\n\"Уставка(ПИД2)\"\nзаписано до сбоя: 2 из 6"));
+    EXPECT_EQ(
+        prompts.lastText(),
+        QStringLiteral("Нет ответа!\nпараметр:\n\"Уставка(ПИД2)\"\nзаписано до сбоя: 2 из 6"));
     EXPECT_EQ(sim.registerValue(265), 100);
     EXPECT_EQ(sim.registerValue(270), 10);
 }
