@@ -5,6 +5,7 @@
 #include "SimulatorFixture.h"
 
 #include "config/ModuleConfig.h"
+#include "config/PidFile.h"
 #include "config/TPidConf.h"
 #include "link/TTrafficMonitor.h"
 
@@ -110,6 +111,68 @@ TEST_F(ToolsOnSimulator, WriteChangesToTheWrongStationOrASilentModule) {
         QStringLiteral("Нет ответа!\nпараметр:\n\"Уставка(ПИД2)\"\nзаписано до сбоя: 2 из 6"));
     EXPECT_EQ(sim.registerValue(265), 100);
     EXPECT_EQ(sim.registerValue(270), 10);
+}
+
+// A file opened in the window reaches the module only through the list the
+// engineer confirms: what the load refuses leaves nothing to write, what it
+// fills with a default shows as exactly that register.
+TEST_F(ToolsOnSimulator, WriteChangesAfterOpeningABadFileListsOnlyWhatTheFileChanged) {
+    ASSERT_FALSE(startEven().isEmpty());
+    ASSERT_TRUE(sim.sendControl("set 265 1500"));
+    qmt::Config = {};
+    window = std::make_unique<TPidConf>(nullptr, settingsFile());
+    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    window->linkTimer()->stop();
+    const qmt::ModuleConfig module = qmt::Config;
+    const QString good = dir.filePath(QStringLiteral("good.pid"));
+    qmt::SavePidFile(good, module);
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const QByteArray key("XsDef=1500\n");
+    ASSERT_GE(text.indexOf(key), 0);
+    auto plain = [&](const char* name, const QByteArray& content) {
+        QFile out(dir.filePath(QLatin1String(name)));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+        return out.fileName();
+    };
+    auto edited = [&](const char* name, const QByteArray& replacement) {
+        QByteArray changed = text;
+        return plain(name, changed.replace(text.indexOf(key), key.size(), replacement));
+    };
+    const QString setPoint = QStringLiteral("265|\"Уставка(ПИД1)\"|1500|");
+    const struct {
+        QString file;
+        int rows;      // rows listed; -1: at least one
+        bool setPoint; // the one row is ПИД1's set point
+    } cases[] = {
+        {edited("lacking.pid", ""), 1, true},
+        {edited("hex.pid", "XsDef=0x1F\n"), 1, true},
+        {edited("letters.pid", "XsDef=12abc\n"), 1, true},
+        {edited("comma.pid", "XsDef=1,5\n"), 1, true},
+        {edited("empty.pid", "XsDef=\n"), 1, true},
+        {edited("range.pid", "XsDef=99999\n"), 0, false},
+        {plain("text.pid", "just text\n"), 0, false},
+        {dir.filePath(QStringLiteral("none.pid")), -1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        qmt::Config = module;
+        prompts.openAnswers.push_back(c.file);
+        qmt::guarded([this] { window->miFileOpenClick(); });
+        const QStringList rows = writeChanges(QDialog::Rejected);
+        if (c.rows >= 0) {
+            EXPECT_EQ(rows.size(), c.rows) << rows.join(';').toStdString();
+        } else {
+            EXPECT_FALSE(rows.isEmpty());
+        }
+        if (c.setPoint && !rows.isEmpty()) {
+            EXPECT_TRUE(rows[0].startsWith(setPoint)) << rows[0].toStdString();
+        }
+        EXPECT_EQ(frames("< 01 10"), 0);
+    }
+    EXPECT_EQ(sim.registerValue(265), 1500);
 }
 
 TEST_F(ToolsOnSimulator, StationScanListsTheAnsweringStationsAndStops) {
