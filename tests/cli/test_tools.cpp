@@ -122,6 +122,17 @@ TEST_F(CliTools, ScanListsExactlyTheStationsThatAnswer) {
     EXPECT_EQ(cli({"scan", "--from", "0"}).exitCode, 2);
 }
 
+TEST_F(CliTools, ScanOverAGatewayAsksEachUnitId) {
+    const std::string hostPort = sim.start({"--tcp", "127.0.0.1:0", "--framing", "mbap", "--address", "2,4"});
+    ASSERT_FALSE(hostPort.empty()) << sim.error();
+    const CliRun run =
+        runCli({"--port", QStringLiteral("tcp://") + QString::fromStdString(hostPort), "scan",
+                "--to", "5"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("2 QMT-584 A0001 02.00\n4 QMT-584 A0001 02.00\n"
+                                      "Найдено станций: 2\n"));
+}
+
 TEST_F(CliTools, TraceLinesAreTheFramesOnTheLine) {
     start();
     ASSERT_TRUE(sim.sendControl("fault exception 2 3")); // the first read fails three times
