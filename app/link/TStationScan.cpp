@@ -146,7 +146,8 @@ void TStationScan::finish() {
     btStart->setEnabled(true);
     btStop->setEnabled(false);
     const QString text = QStringLiteral("Найдено станций: %1").arg(found_);
-    lbScan->setText(whole ? text : text + QStringLiteral(" (поиск остановлен)"));
+    lbScan->setText(whole ? text
+                          : QStringLiteral("Найдено станций: %1 (поиск остановлен)").arg(found_));
     qmt::status().confirm(text);
 }
 
