@@ -225,6 +225,24 @@ TEST(StepResponse, LevelsComeFromTheProcessValue) {
     }
 }
 
+// Polled together, set point and process value first show the step in one
+// sample, by which the loop has answered for part of a period: the start is
+// the level before it, as every textbook reads a step response.
+TEST(StepResponse, TheStartIsTheLevelBeforeTheFirstNewSetPoint) {
+    Series sp, pv;
+    const double tau = 2.0;
+    for (int i = 0; i <= 40; ++i) { // polled every 500 ms; the set point moved at 4.25 s
+        const double t = i * 0.5, since = t - 4.25;
+        sp.append(i * 500, float(since < 0 ? 1500 : 6000));
+        pv.append(i * 500, float(since < 0 ? 2004 : 2004 + 3996 * (1 - std::exp(-since / tau))));
+    }
+    const StepFigures f = stepResponse(sp, pv, 0, 20'000);
+    ASSERT_TRUE(f.found) << f.problem.toStdString();
+    EXPECT_EQ(f.stepTime, 4500);
+    EXPECT_DOUBLE_EQ(f.start, 2004);
+    EXPECT_DOUBLE_EQ(f.change, 3996);
+}
+
 // Samples missing (a CSV's empty cells) or NaN (a log's "nan" cells) are one
 // and the same gap: the figures bridge it, and an excursion before it is not
 // hidden by it.

@@ -164,9 +164,10 @@ StepFigures stepFigures(const StepTrace& sp, const StepTrace& pv, int64_t t0, in
     f.stepTime = sp.time(sp.firstOutside(a, b, from - tol, from + tol));
     const int64_t pa = pv.lowerBound(t0), p0 = pv.lowerBound(f.stepTime);
     const int64_t p1 = pv.lowerBound(t1, true);
-    // The process value at the step instant: its last sample by then, or the
-    // first after when the range has none before.
-    int64_t s0 = prevFinite(pv, pa, pv.lowerBound(f.stepTime, true));
+    // The process value at the step instant: its last sample before the set
+    // point's (sampled with it, the loop has already answered for up to a
+    // period), or the first after when the range has none before.
+    int64_t s0 = prevFinite(pv, pa, p0);
     if (s0 < pa) s0 = nextFinite(pv, p0, p1);
     if (p1 - p0 < 2 || s0 >= p1 || nextFinite(pv, p0, p1) >= p1) {
         f.problem = QStringLiteral("нет отсчётов обратной связи после скачка");
