@@ -3,6 +3,7 @@
 // reaches the module's registers.
 #include "Controls.h"
 #include "SimulatorFixture.h"
+#include "TryExpect.h"
 
 #include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
@@ -50,24 +51,24 @@ protected:
 };
 
 TEST_F(PidConfOnSimulator, ReadsTheConfigurationByItselfAndAfterASilence) {
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     EXPECT_EQ(configReads(), 1);
     EXPECT_EQ(group("swpid1")->itemIndex(), 2); // code 3: ПИД3
     EXPECT_EQ(group("swout")->itemIndex(), 1);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 
     ASSERT_TRUE(sim.sendControl("silent on"));
-    QTRY_VERIFY_WITH_TIMEOUT(!qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(!qmt::LinkUp, 5000);
     ASSERT_TRUE(sim.sendControl("set 312 3"));
     ASSERT_TRUE(sim.sendControl("silent off"));
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     EXPECT_EQ(configReads(), 2);
     EXPECT_EQ(group("swout")->itemIndex(), 3);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 }
 
 TEST_F(PidConfOnSimulator, SwitchReachesTheModule) {
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     qmt::test::choose(group("swpid1"), 3); // FB2
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     EXPECT_EQ(sim.registerValue(264), 5);

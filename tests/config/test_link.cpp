@@ -1,6 +1,7 @@
 // Link supervision: the check, the automatic read on each rising edge, and no
 // message storms while the module misbehaves.
 #include "PidConfFixture.h"
+#include "TryExpect.h"
 
 #include "TextFit.h"
 #include "link/Errors.h"
@@ -139,7 +140,7 @@ TEST_F(PidConfTest, OtherFailureOfTheReadIsShownOnceAndTheTimerGoesOn) {
 
 TEST_F(PidConfTest, TimerReadsByItselfWhenTheModuleAnswers) {
     window->linkTimer()->start();
-    QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(LinkUp, 5000);
     EXPECT_EQ(configReads(module), 1);
     EXPECT_TRUE(window->linkTimer()->isActive());
 }

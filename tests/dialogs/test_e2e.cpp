@@ -2,6 +2,7 @@
 // against the simulator: what "Записать" sends lands in the module's registers.
 #include "DialogFixture.h"
 #include "SimulatorFixture.h"
+#include "TryExpect.h"
 
 #include "config/TPidConf.h"
 #include "dialogs/TInParam.h"
@@ -29,7 +30,7 @@ protected:
         InParam = new TInParam;
         fOutParam = new TfOutParam;
         // The supervision reads the configuration once the module answers.
-        QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+        QMT_TRY_ASSERT_TIMEOUT(LinkUp, 5000);
         window->linkTimer()->stop();
     }
     void TearDown() override {

@@ -1,5 +1,6 @@
 // The read cycle, its failure, periodic update and the update period.
 #include "PidValFixture.h"
+#include "TryExpect.h"
 
 namespace qmt::test {
 namespace {
@@ -91,7 +92,7 @@ TEST_F(PidValTest, PeriodicUpdateRunsWhileHiddenAndStopsWithTheLog) {
     window->chbUpdate->userClick();
     ASSERT_TRUE(window->tmUpdate->isActive());
     window->hide();
-    QTRY_VERIFY(module.log.size() >= 8); // two whole cycles with the window closed
+    QMT_TRY_ASSERT(module.log.size() >= 8); // two whole cycles with the window closed
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 
     window->chbUpdate->userClick();
