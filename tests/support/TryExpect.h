@@ -16,7 +16,7 @@
 // The same for an equality; the failure shows both values.
 #define QMT_TRY_ASSERT_EQ_TIMEOUT(actual, expected, ms)                                            \
     do {                                                                                           \
-        QTest::qWaitFor([&]() { return (actual) == (expected); }, ms);                             \
+        (void)QTest::qWaitFor([&]() { return (actual) == (expected); }, ms);                       \
         ASSERT_EQ(actual, expected) << "not within " << (ms) << " ms";                             \
     } while (false)
 #define QMT_TRY_ASSERT_EQ(actual, expected) QMT_TRY_ASSERT_EQ_TIMEOUT(actual, expected, 5000)
