@@ -2,7 +2,7 @@
 // reads the configuration by itself, again after a silence, and a switch
 // reaches the module's registers.
 #include "Controls.h"
-#include "SimulatorFixture.h"
+#include "MainWindowOnSimulator.h"
 #include "TryExpect.h"
 
 #include "common/RadioGroup.h"
@@ -20,21 +20,11 @@ namespace {
 // The request that reads the first half of ПИД1's block: every configuration read.
 constexpr const char* ConfigRead = "< 01 03 01 08 00 07";
 
-class PidConfOnSimulator : public qmt::test::OnSimulator<> {
+class PidConfOnSimulator : public qmt::test::MainWindowOnSimulator<> {
 protected:
     void SetUp() override {
-        OnSimulator::SetUp();
-        qmt::Config = {};
-        ASSERT_FALSE(startEven().isEmpty());
-        ASSERT_TRUE(sim.sendControl("set 264 3"));
-        ASSERT_TRUE(sim.sendControl("set 312 1"));
-        const QString ini = settingsFile();
-        ASSERT_FALSE(ini.isEmpty());
-        window = std::make_unique<TPidConf>(nullptr, ini);
-    }
-    void TearDown() override {
-        window.reset();
-        OnSimulator::TearDown();
+        MainWindowOnSimulator::SetUp();
+        startWindow({}, {"set 264 3", "set 312 1"});
     }
 
     int configReads() const {
@@ -46,8 +36,6 @@ protected:
     qmt::RadioGroup* group(const char* name) {
         return qmt::test::control<qmt::RadioGroup>(window.get(), name);
     }
-
-    std::unique_ptr<TPidConf> window;
 };
 
 TEST_F(PidConfOnSimulator, ReadsTheConfigurationByItselfAndAfterASilence) {
