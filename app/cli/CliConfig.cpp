@@ -2,6 +2,7 @@
 // window and its .pid files, for one station.
 #include "cli/CliRun.h"
 
+#include "config/ChangedWrite.h"
 #include "config/ConfigTransfer.h"
 #include "config/ModuleConfig.h"
 #include "config/PidFile.h"
@@ -60,13 +61,10 @@ QString differenceLine(const ConfigDifference& d) {
         .arg(d.wanted);
 }
 
-// The module's configuration and what a write of the file would change.
+// The module's configuration and what a write of the file would change; the
+// file has no module mode, the module keeps its own.
 std::vector<ConfigDifference> differences(const ModuleConfig& file) {
-    ModuleConfig module = newConfig();
-    const ConfigRead read = ReadConfiguration(module);
-    ModuleConfig wanted = file;
-    wanted.io[io::ModuleMode] = module.io[io::ModuleMode]; // not in the file
-    return CompareConfigurations(module, wanted, read.pwm);
+    return ModuleChanges(file, true);
 }
 
 } // namespace
@@ -100,6 +98,16 @@ int ReadConfig(const Invocation& inv, const Report& report, bool severalStations
 
 int WriteConfig(const Invocation& inv, const ModuleConfig& file, const Report& report) {
     ModuleConfig config = file;
+    if (inv.changedOnly && !inv.dryRun) {
+        const auto changes = ModuleChanges(config, true);
+        if (changes.empty()) {
+            report.out(QStringLiteral("Изменений нет"));
+            return Success;
+        }
+        const int written = WriteChanges(config, changes);
+        report.out(QStringLiteral("Изменения записаны: ") + RegisterCount(written));
+        return Success;
+    }
     if (inv.dryRun) {
         const auto changes = differences(config);
         for (const ConfigDifference& d : changes)

@@ -28,10 +28,17 @@ struct CommandOption {
     bool value;
 };
 const CommandOption CommandOptions[] = {
-    {"write-config", "--dry-run", false}, {"values", "--period", true},
-    {"values", "--count", true},          {"values", "--log", true},
-    {"values", "--overwrite", false},     {"set", "--protected", false},
-    {"search", "--version", true},        {"search", "--serial", true},
+    {"write-config", "--dry-run", false},
+    {"write-config", "--changed", false},
+    {"scan", "--from", true},
+    {"scan", "--to", true},
+    {"values", "--period", true},
+    {"values", "--count", true},
+    {"values", "--log", true},
+    {"values", "--overwrite", false},
+    {"set", "--protected", false},
+    {"search", "--version", true},
+    {"search", "--serial", true},
     {"restarts", "--clear", false},
 };
 
@@ -42,7 +49,7 @@ struct Arity {
 };
 const Arity Arities[] = {{"read-config", 1, 1}, {"write-config", 1, 1}, {"diff", 1, 1},
                          {"values", 0, 0},      {"get", 1, 1},          {"set", 2, 2},
-                         {"search", 0, 0},      {"restarts", 0, 0}};
+                         {"search", 0, 0},      {"restarts", 0, 0},     {"scan", 0, 0}};
 
 // get ADDR[..ADDR] and set ADDR VALUE, read before the port is opened.
 QString readRegisterArguments(Invocation& out) {
@@ -70,6 +77,12 @@ QString readRegisterArguments(Invocation& out) {
 QString applyCommandOption(const QString& name, const QString& value, Invocation& out) {
     if (name == QLatin1String("--dry-run")) {
         out.dryRun = true;
+    } else if (name == QLatin1String("--changed")) {
+        out.changedOnly = true;
+    } else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
+        const auto s = station(value);
+        if (!s) return QStringLiteral("%1: нужен адрес станции от 1 до 247").arg(name);
+        (name == QLatin1String("--from") ? out.firstStation : out.lastStation) = *s;
     } else if (name == QLatin1String("--period")) {
         const auto ms = wholeNumber(value, 1, std::numeric_limits<int>::max());
         if (!ms) return QStringLiteral("--period: нужно целое число миллисекунд, не меньше 1");
@@ -155,7 +168,7 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         }
         const bool known = arg == QLatin1String("--port") || arg == QLatin1String("--baud") ||
                            arg == QLatin1String("--parity") || arg == QLatin1String("--address") ||
-                           arg == QLatin1String("--settings");
+                           arg == QLatin1String("--settings") || arg == QLatin1String("--trace");
         if (!known) return QStringLiteral("неизвестный параметр «%1»").arg(arg);
         if (!valueOf(value)) return QStringLiteral("параметру %1 нужно значение").arg(arg);
         if (arg == QLatin1String("--port")) {
@@ -173,6 +186,9 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
             if (!stations)
                 return QStringLiteral("--address: нужны станции от 1 до 247, например 1,3,5-9");
             out.stations = *stations;
+        } else if (arg == QLatin1String("--trace")) {
+            if (value.isEmpty()) return QStringLiteral("--trace: нужно имя файла");
+            out.traceFile = value;
         } else {
             out.settingsFile = value;
         }
@@ -214,6 +230,10 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         (out.moduleVersion.isEmpty() || out.serialNumber.isEmpty()))
         return QStringLiteral(
             "search: нужны --version QMT-584|QMT-584.1 и --serial, например C0015");
+    if (out.firstStation > out.lastStation)
+        return QStringLiteral("scan: --from %1 больше --to %2")
+            .arg(out.firstStation)
+            .arg(out.lastStation);
     return readRegisterArguments(out);
 }
 

@@ -19,6 +19,7 @@ struct Invocation {
     std::optional<uint8_t> parity;
     std::vector<uint8_t> stations; // --address; empty: the settings file's
     QString settingsFile;          // --settings; empty: the program's own
+    QString traceFile;             // --trace; empty: no trace of the frames
 
     QString command;
     QStringList arguments;       // the command's arguments that are not options
@@ -26,6 +27,9 @@ struct Invocation {
     uint16_t lastRegister = 0;   // get
     uint16_t value = 0;          // set: VALUE as its 16 bits
     bool dryRun = false;         // write-config
+    bool changedOnly = false;    // write-config --changed
+    int firstStation = 1;        // scan --from
+    int lastStation = 247;       // scan --to
     int periodMs = 1000;         // values
     long long count = -1;        // values; -1: until interrupted
     QString logFile;             // values

@@ -228,6 +228,11 @@ int Run(const Invocation& inv) {
 
     const Report plain(QString(), where());
     if (!BindLibrary()) return Failed; // the message is on standard error
+    const TraceFile trace(inv.traceFile);
+    if (!trace.error().isEmpty()) {
+        plain.error(trace.error());
+        return Failed;
+    }
     // The search opens the port at every setting by itself.
     if (inv.command == QLatin1String("search"))
         return guardedCommand([&] { return search(inv, plain); }, plain);
@@ -239,6 +244,7 @@ int Run(const Invocation& inv) {
                 if (inv.command == QLatin1String("get")) return get(inv, plain);
                 if (inv.command == QLatin1String("set")) return set(inv);
                 if (inv.command == QLatin1String("restarts")) return restarts(inv, plain);
+                if (inv.command == QLatin1String("scan")) return Scan(inv, plain);
                 return Values(inv, plain);
             },
             plain);

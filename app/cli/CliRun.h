@@ -5,6 +5,7 @@
 #include "cli/CliOptions.h"
 #include "config/ModuleConfig.h"
 
+#include <QFile>
 #include <QString>
 
 #include <functional>
@@ -53,6 +54,25 @@ int ReadConfig(const Invocation& invocation, const Report& report, bool severalS
 int WriteConfig(const Invocation& invocation, const ModuleConfig& file, const Report& report);
 int DiffConfig(const ModuleConfig& file, const Report& report, bool several);
 int Values(const Invocation& invocation, const Report& report);
+
+// The station list of the line: one line for each station that answers.
+int Scan(const Invocation& invocation, const Report& report);
+
+// --trace FILE: every request and reply of the run appended to the file for
+// the life of this object. error() is not empty when that cannot be done.
+class TraceFile {
+public:
+    explicit TraceFile(const QString& path);
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+    const QString& error() const { return error_; }
+
+private:
+    QFile file_;
+    QString error_;
+    int listener_ = 0;
+};
 
 // "conf.pid" for station 3 of several: "conf-3.pid".
 QString StationFile(const QString& path, int station);

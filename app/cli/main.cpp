@@ -19,14 +19,18 @@ const char Details[] =
     "  --address N              station; read-config, write-config and diff take a\n"
     "                           list such as 1,3,5-9 and run for each station in turn\n"
     "  --settings FILE          read the line settings from FILE instead (it must exist)\n"
+    "  --trace FILE             append every request and reply to FILE, one line each:\n"
+    "                           time, TX or RX, the bytes in hex | what they say\n"
     "\n"
     "Commands:\n"
     "  read-config FILE.pid     read the configuration and save it as a .pid file\n"
     "                           (with several stations: FILE-N.pid for station N)\n"
-    "  write-config FILE.pid [--dry-run]\n"
+    "  write-config FILE.pid [--changed] [--dry-run]\n"
     "                           write the file's configuration to the module; with\n"
-    "                           --dry-run list what would change, register by register;\n"
-    "                           a file lacking any key is refused, nothing written\n"
+    "                           --changed only the registers that differ from the\n"
+    "                           module's; with --dry-run list what would change,\n"
+    "                           register by register; a file lacking any key is\n"
+    "                           refused, nothing written\n"
     "  diff FILE.pid            compare module and file; exit 1 when they differ\n"
     "  values [--period MS] [--count N] [--log FILE [--overwrite]]\n"
     "                           the values window's read cycle, one line per cycle;\n"
@@ -39,6 +43,9 @@ const char Details[] =
     "  search --version QMT-584|QMT-584.1 --serial C0015\n"
     "                           find the module's baud rate and parity (serial lines only)\n"
     "  restarts [--clear]       the restart counter\n"
+    "  scan [--from N] [--to N] ask every station 1..247 (or N..N) at the line's\n"
+    "                           settings; one line per station that answers:\n"
+    "                           address, type, serial number, firmware\n"
     "  export --config FILE [--listen HOST:PORT] [--check]\n"
     "                           serve the values of the targets file's lines and\n"
     "                           stations to Prometheus (read-only; default\n"
@@ -65,7 +72,7 @@ qmt::CommandLineInfo commandLine() {
 int main(int argc, char** argv) {
     const qmt::CommandLineInfo info = commandLine();
     if (const auto answered = qmt::HandleHelpAndVersion(
-            argc, argv, info, {"--port", "--baud", "--parity", "--address", "--settings"}))
+            argc, argv, info, {"--port", "--baud", "--parity", "--address", "--settings", "--trace"}))
         return *answered;
     // The exporter has its own options and runs its lines' pollers itself.
     if (argc > 1 && qstrcmp(argv[1], "export") == 0) return qmt::exporter::Main(argc, argv, info);

@@ -130,6 +130,8 @@ void TPidConf::buildMenu() {
          {"miReadConf", QStringLiteral("Прочитать конфигурацию модуля"),
           &TPidConf::miReadConfClick},
          {"miWriteConf", QStringLiteral("Записать конфигурацию ПИД"), &TPidConf::miWriteConfClick},
+         {"miWriteChanges", QStringLiteral("Записать изменения..."),
+          &TPidConf::miWriteChangesClick},
          {"miReadResCount", QStringLiteral("Считать счетчик рестартов"),
           &TPidConf::miReadResCountClick},
          {"miNullResCount", QStringLiteral("Обнулить счетчик рестартов"),
@@ -140,7 +142,10 @@ void TPidConf::buildMenu() {
     addCommands(
         port, this,
         {{"miPortPar", QStringLiteral("Настройки..."), &TPidConf::miPortParClick},
-         {"miLinkStats", QStringLiteral("Статистика связи..."), &TPidConf::miLinkStatsClick}});
+         {"miLinkStats", QStringLiteral("Статистика связи..."), &TPidConf::miLinkStatsClick},
+         {"miStationScan", QStringLiteral("Поиск станций..."), &TPidConf::miStationScanClick},
+         {"miTrafficMonitor", QStringLiteral("Монитор обмена..."),
+          &TPidConf::miTrafficMonitorClick}});
 
     // A top-level command without a submenu; the "!" is part of its caption.
     QAction* about = bar->addAction(QStringLiteral("!О программе"));

@@ -13,6 +13,8 @@ class QLabel;
 class QPainter;
 class QTimer;
 class TLinkStats;
+class TStationScan;
+class TTrafficMonitor;
 
 namespace qmt {
 class RadioGroup;
@@ -37,11 +39,14 @@ public:
     void miComModVarClick();
     void miReadConfClick();
     void miWriteConfClick();
+    void miWriteChangesClick();
     void miReadResCountClick();
     void miNullResCountClick();
     // "Порт"
     void miPortParClick();
     void miLinkStatsClick();
+    void miStationScanClick();
+    void miTrafficMonitorClick();
     void mmAboutClick();
 
     // Switches of the diagram and the module mode.
@@ -114,4 +119,6 @@ private:
     qmt::StatusPane* StatusNotes = nullptr; // progress and confirmations
     QTimer* tmLink = nullptr;
     TLinkStats* LinkStats = nullptr; // made at its first use, then kept
+    TStationScan* StationScan = nullptr;
+    TTrafficMonitor* TrafficMonitor = nullptr;
 };

@@ -62,17 +62,6 @@ void showDate(QLineEdit* field, uint16_t packed, const QString& error) {
 
 } // namespace
 
-namespace qmt {
-
-QString ModuleTypeName(uint16_t code) {
-    static const char* const names[] = {"QMT-417", "QMT-584", "KS-RV-06", "ZRN",
-                                        "QMV-362", "QMV-219", "QMT-473",  "QMT-584.1"};
-    if (code < 1 || code > 8) return QStringLiteral("UNKNOWN");
-    return QLatin1String(names[code - 1]);
-}
-
-} // namespace qmt
-
 TModPars::TModPars(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
     using qmt::handler;
     using namespace qmt::form;

@@ -6,6 +6,8 @@
 //
 // Use: create it anew for each command, run it modally, delete it.
 
+#include "link/StationScan.h" // ModuleTypeName, shared with the station list
+
 #include <QDialog>
 
 class QComboBox;
@@ -45,8 +47,3 @@ private:
     // The passport fields only the password opens.
     void setPassportEditable(bool editable);
 };
-
-namespace qmt {
-// Name of a module type code ("UNKNOWN" for codes it does not know).
-QString ModuleTypeName(uint16_t code);
-} // namespace qmt

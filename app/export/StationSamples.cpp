@@ -2,6 +2,7 @@
 
 #include "export/Metrics.h"
 #include "link/RegisterMap.h"
+#include "link/StationScan.h"
 #include "monitor/ValuesCycle.h"
 
 namespace qmt::exporter {
@@ -53,16 +54,6 @@ void TakeReading(const ValuesReading& reading, StationReading& out) {
     out.output = reading.moduleText(4).toInt();
 }
 
-QString SerialText(uint16_t code) {
-    const int letter = code >> reg::SerialLetterShift;
-    const QChar shown = letter >= 1 && letter <= 26 ? QChar('A' + letter - 1) : QLatin1Char('?');
-    return shown + QString::asprintf("%04d", code & reg::SerialNumberMask);
-}
-
-QString FirmwareText(uint16_t version) {
-    return QString::asprintf("%02d.%02d", version >> 8, version & 0xFF);
-}
-
 QStringList LineSamples(const QString& line, bool connected,
                         const std::vector<StationReading>& stations, const LineCounters& counters) {
     QStringList out;
@@ -77,8 +68,8 @@ QStringList LineSamples(const QString& line, bool connected,
         if (st.identity) {
             s.add("qmt584_module_info",
                   at + QLatin1Char(',') + label("type", QString::number(st.identity->type)) +
-                      QLatin1Char(',') + label("serial", SerialText(st.identity->serial)) +
-                      QLatin1Char(',') + label("firmware", FirmwareText(st.identity->firmware)),
+                      QLatin1Char(',') + label("serial", SerialNumberText(st.identity->serial)) +
+                      QLatin1Char(',') + label("firmware", FirmwareVersionText(st.identity->firmware)),
                   1);
         }
         if (!st.up) continue;

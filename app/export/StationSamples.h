@@ -55,10 +55,6 @@ struct LineCounters {
 // The values window's read cycle, as its texts, into numbers.
 void TakeReading(const ValuesReading& reading, StationReading& out);
 
-// "C0015", "02.01": the serial number and firmware as the service settings show them.
-QString SerialText(uint16_t code);
-QString FirmwareText(uint16_t version);
-
 // Every sample of the line. A station whose last cycle failed shows only that
 // it is down, when it last answered and who it was: no old value poses as new.
 QStringList LineSamples(const QString& line, bool connected,

@@ -54,6 +54,7 @@ bool BindLibrary(const char* fileName) {
     }
     bound.EnumParametersAt =
         reinterpret_cast<EnumParametersAtFn>(dlsym(handle, "EnumParametersAt"));
+    bound.SetTraceHook = reinterpret_cast<SetTraceHookFn>(dlsym(handle, "SetTraceHook"));
     // The library stays loaded for the rest of the process.
     library() = bound;
     return true;

@@ -16,6 +16,10 @@ using EnumParametersAtFn = int32_t (*)(const char* port, uint16_t version, uint1
                                        uint8_t address, uint8_t combination, uint32_t* baud,
                                        uint8_t* parity);
 
+using SetTraceHookFn = void (*)(void (*hook)(void* context, int32_t direction, const uint8_t* bytes,
+                                             int32_t length, uint64_t timeNs, int32_t status),
+                                void* context);
+
 struct LibraryApi {
     InitCommFn init_comm = nullptr;
     InvokeModbFn invoke_modb = nullptr;
@@ -24,6 +28,8 @@ struct LibraryApi {
     // Optional: the search one combination at a time. An older library
     // without it still serves; the search then runs in one call.
     EnumParametersAtFn EnumParametersAt = nullptr;
+    // Optional: the traffic monitor's hook; without it there is nothing to watch.
+    SetTraceHookFn SetTraceHook = nullptr;
 };
 
 // The program-wide entry-point references.

@@ -110,6 +110,20 @@ VORNLINK_API int32_t EnumParametersAt(const char* port, uint16_t version, uint16
  * and every later one. Non-zero when a port is open. */
 VORNLINK_API int32_t SetTout(uint32_t ms);
 
+/* Watching the traffic of invoke_modb. After each transaction that sent a
+ * frame, the hook is called twice in the calling thread: first with the
+ * request (direction 0), then with the reply (direction 1; length 0 when
+ * nothing came). time_ns is CLOCK_MONOTONIC: when the request began to go out,
+ * when the reply's read ended. status is the transaction's result, the same
+ * for both. The bytes belong to the library and last only for the call. */
+enum { VL_TRACE_REQUEST = 0, VL_TRACE_REPLY = 1 };
+typedef void (*vl_trace_hook)(void* context, int32_t direction, const uint8_t* bytes,
+                              int32_t length, uint64_t time_ns, int32_t status);
+
+/* Registers the hook with its context, or clears it (null). Without a hook a
+ * transaction costs nothing more. */
+VORNLINK_API void SetTraceHook(vl_trace_hook hook, void* context);
+
 /* Entry-point types for binding with dlsym. */
 typedef int32_t (*init_comm_fn)(const char*, uint32_t, uint8_t);
 typedef int32_t (*invoke_modb_fn)(uint8_t, uint8_t, uint16_t, uint16_t, void*);
@@ -118,6 +132,7 @@ typedef int32_t (*EnumParameters_fn)(const char*, uint16_t, uint16_t, uint8_t, u
 typedef int32_t (*EnumParametersAt_fn)(const char*, uint16_t, uint16_t, uint8_t, uint8_t, uint32_t*,
                                        uint8_t*);
 typedef int32_t (*SetTout_fn)(uint32_t);
+typedef void (*SetTraceHook_fn)(vl_trace_hook, void*);
 
 #ifdef __cplusplus
 }

@@ -46,8 +46,11 @@ static size_t put_head(uint8_t* f, uint8_t station, uint8_t function, uint16_t a
 /* Sends the request built in f and reads the reply over it from byte 0, so
  * positions past the reply still hold request bytes or zero. */
 static int exchange(uint8_t* f, size_t len) {
+    if (vl_tracing) vl_trace_sent(f, len);
     vl_port_send(f, len);
-    return vl_port_recv(f, VL_FRAME_MAX);
+    int rx = vl_port_recv(f, VL_FRAME_MAX);
+    if (vl_tracing) vl_trace_received(f, rx);
+    return rx;
 }
 
 /* An exception code of 0 would read as success with no data delivered.

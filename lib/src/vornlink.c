@@ -51,6 +51,57 @@ static void pause_after_transaction(void) {
     while ((int64_t)ts.tv_sec * 1000000000 + ts.tv_nsec < end);
 }
 
+/* The frames of the transaction under way, kept only while a hook is set. */
+int vl_tracing = 0;
+static vl_trace_hook trace_hook;
+static void* trace_context;
+static struct {
+    uint8_t bytes[VL_FRAME_MAX];
+    int32_t length;
+    uint64_t time_ns;
+} trace_frames[2];
+static int trace_pending;
+
+static uint64_t monotonic_ns(void) {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint64_t)ts.tv_sec * 1000000000u + (uint64_t)ts.tv_nsec;
+}
+
+static void trace_keep(int direction, const uint8_t* frame, size_t len) {
+    if (len > VL_FRAME_MAX) len = VL_FRAME_MAX;
+    trace_frames[direction].time_ns = monotonic_ns();
+    trace_frames[direction].length = (int32_t)len;
+    memcpy(trace_frames[direction].bytes, frame, len);
+}
+
+void vl_trace_sent(const uint8_t* frame, size_t len) {
+    trace_keep(VL_TRACE_REQUEST, frame, len);
+    trace_frames[VL_TRACE_REPLY].length = 0;
+    trace_pending = 1;
+}
+
+void vl_trace_received(const uint8_t* frame, int rx) {
+    trace_keep(VL_TRACE_REPLY, frame, rx > 0 ? (size_t)rx : 0);
+}
+
+/* Delivered once the status is known, request first. */
+static void trace_deliver(int32_t status) {
+    if (!trace_pending) return;
+    trace_pending = 0;
+    vl_trace_hook hook = trace_hook;
+    for (int d = VL_TRACE_REQUEST; d <= VL_TRACE_REPLY && hook; d++)
+        hook(trace_context, d, trace_frames[d].bytes, trace_frames[d].length,
+             trace_frames[d].time_ns, status);
+}
+
+VORNLINK_API void SetTraceHook(vl_trace_hook hook, void* context) {
+    trace_hook = hook;
+    trace_context = hook ? context : NULL;
+    trace_pending = 0;
+    vl_tracing = hook != NULL;
+}
+
 VORNLINK_API int32_t init_comm(const char* port, uint32_t baud, uint8_t parity) {
     return vl_port_configure(port, baud, parity);
 }
@@ -70,6 +121,8 @@ VORNLINK_API int32_t invoke_modb(uint8_t station, uint8_t function, uint16_t add
     if (timed) raise_priority();
     int32_t status = vl_transact(station, function, address, count, data);
     if (timed) normal_priority();
+    /* Before the pause, so the reply's time stays the time it came. */
+    if (vl_tracing) trace_deliver(status);
     pause_after_transaction();
     return status;
 }

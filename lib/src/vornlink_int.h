@@ -61,6 +61,12 @@ int vl_port_recv(uint8_t* buf, size_t max);
 /* Line settings (line.c, kept apart because it needs the kernel's termios2). */
 int vl_line_apply(int fd, uint32_t baud, uint8_t parity);
 
+/* Trace capture (vornlink.c): set while a hook is registered, so that the
+ * exchange copies its frames only then. */
+extern int vl_tracing;
+void vl_trace_sent(const uint8_t* frame, size_t len);
+void vl_trace_received(const uint8_t* frame, int rx);
+
 /* RTU framing (rtu.c). */
 uint16_t vl_crc16(const uint8_t* bytes, uint8_t length);
 int32_t vl_transact(uint8_t station, uint8_t function, uint16_t address, uint16_t count,

@@ -77,7 +77,7 @@ TEST_F(CliFaults, WriteConfigDiffAndDryRunRefuseAFileTheyCannotSendWhole) {
     for (const auto& c : cases) {
         for (const QStringList& command :
              {QStringList{"write-config", c.file}, QStringList{"write-config", c.file, "--dry-run"},
-              QStringList{"diff", c.file}}) {
+              QStringList{"write-config", c.file, "--changed"}, QStringList{"diff", c.file}}) {
             const std::string what = command.join(' ').toStdString();
             const CliRun run = cli(command);
             EXPECT_EQ(run.exitCode, 1) << what;

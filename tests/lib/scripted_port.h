@@ -36,6 +36,9 @@ void vl_port_set_read_timeout(uint32_t) {}
 uint32_t vl_port_pause_us(void) {
     return 0;
 }
+int vl_port_is_network(void) {
+    return 0;
+}
 void vl_port_send(const uint8_t* frame, size_t len) {
     vltest::sent.emplace_back(frame, frame + len);
 }

@@ -92,6 +92,7 @@ TEST_F(Binding, AllFourBindWithoutSendAndReceiveAndReachTheLibrary) {
         EXPECT_EQ(api.invoke_modb(1, 3, 0, 1, &baud), 0);
         // A library without the single-step search still serves: the search runs in one call.
         EXPECT_EQ(api.EnumParametersAt, nullptr);
+        EXPECT_EQ(api.SetTraceHook, nullptr); // nor without the trace hook
     }
 }
 

@@ -11,6 +11,7 @@
 #include "common/Cp1251.h"
 #include "common/TrendProtocol.h"
 #include "config/ClickablePanel.h"
+#include "config/ModuleConfig.h"
 #include "config/TPidConf.h"
 #include "dialogs/TAboutBox.h"
 #include "dialogs/TInParam.h"
@@ -35,6 +36,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -123,7 +125,9 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     qmt::sim::SimProcess sim;
-    const QString link = QString::fromStdString(sim.start({"--baud", "19200", "--parity", "even"}));
+    // Three stations on the line, for the station list.
+    const QString link = QString::fromStdString(
+        sim.start({"--baud", "19200", "--parity", "even", "--address", "1,5,9"}));
     if (link.isEmpty()) {
         std::fprintf(stderr, "screenshots: simulator: %s\n", sim.error().c_str());
         return 2;
@@ -157,6 +161,32 @@ int main(int argc, char** argv) {
         qmt::guarded([] { PidConf->miWriteConfClick(); });
     }
     save(PidConf, "main-window-written");
+
+    // The traffic monitor over a configuration read.
+    PidConf->miTrafficMonitorClick();
+    if (auto* monitor = PidConf->findChild<QDialog*>(QStringLiteral("TrafficMonitor"))) {
+        qmt::guarded([] { PidConf->miReadConfClick(); });
+        save(monitor, "traffic-monitor");
+        monitor->hide();
+    }
+    // Two set points changed in the window: the list "Записать изменения" shows.
+    qmt::Config.pid[0].w[1] = 2500;
+    qmt::Config.pid[1].w[1] = 800;
+    prompts.modalScripts.push_back(grabModal("config-changes"));
+    qmt::guarded([] { PidConf->miWriteChangesClick(); });
+    // The station list of the line, over the first twelve addresses.
+    PidConf->miStationScanClick();
+    if (auto* scan = PidConf->findChild<QDialog*>(QStringLiteral("StationScan"))) {
+        scan->findChild<QSpinBox*>(QStringLiteral("edTo"))->setValue(12);
+        scan->findChild<QPushButton*>(QStringLiteral("btStart"))->click();
+        QElapsedTimer scanning;
+        scanning.start();
+        while (scan->findChild<QPushButton*>(QStringLiteral("btStop"))->isEnabled() &&
+               scanning.elapsed() < 10000)
+            app.processEvents(QEventLoop::AllEvents, 50);
+        save(scan, "station-scan");
+        scan->hide();
+    }
 
     prompts.modalScripts.push_back(grabModal("port-dialog"));
     PidConf->miPortParClick();

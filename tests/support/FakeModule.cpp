@@ -19,6 +19,7 @@ FakeModule::FakeModule(const sim::ModuleOptions& options) : module_(options) {
     library().invoke_modb = &invokeEntry;
     library().EnumParameters = &enumEntry;
     library().EnumParametersAt = nullptr; // the search runs in one call unless a test steps it
+    library().SetTraceHook = nullptr;
     library().SetTout = &setToutEntry;
 }
 
