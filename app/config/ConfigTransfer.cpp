@@ -227,8 +227,9 @@ int WriteConfiguration(const ModuleConfig& config) {
             if (s.waitAfter) clock().sleepMs(WriteWaitMs);
         }
     } catch (ECommError& error) {
-        error.setMessage(error.message() + QStringLiteral("\nпараметр:\n") +
-                         WriteStepNames().at(std::min<size_t>(k, WriteStepNames().size() - 1)));
+        error.setMessage(QStringLiteral("%1\nпараметр:\n%2")
+                             .arg(error.message(), WriteStepNames().at(std::min<size_t>(
+                                                       k, WriteStepNames().size() - 1))));
         throw;
     }
     note.end();
