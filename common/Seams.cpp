@@ -25,44 +25,58 @@ public:
     }
 };
 
-SystemClock& systemClock() {
-    static SystemClock clock;
-    return clock;
-}
+class Silent final : public StatusReporter {
+public:
+    void progress(const QString&) override {}
+    void confirm(const QString&) override {}
+};
 
-// Function-local, so that a seam installed while other files are initialised
-// (the windows' forwarding to message boxes) is never overwritten afterwards.
-Clock*& currentClock() {
-    static Clock* current = &systemClock();
-    return current;
-}
-
-Notices& standardError() {
-    static StandardError notices;
-    return notices;
-}
-
-Notices*& currentNotices() {
-    static Notices* current = &standardError();
-    return current;
-}
+// The installed implementation of one seam, else its default. Function-local,
+// so that a seam installed while other files are initialised (the windows'
+// forwarding to message boxes) is never overwritten afterwards.
+template <class Seam, class Default> struct Slot {
+    static Default& fallback() {
+        static Default seam;
+        return seam;
+    }
+    static Seam*& current() {
+        static Seam* seam = &fallback();
+        return seam;
+    }
+    static void set(Seam* replacement) { current() = replacement ? replacement : &fallback(); }
+};
+using ClockSlot = Slot<Clock, SystemClock>;
+using NoticesSlot = Slot<Notices, StandardError>;
+using StatusSlot = Slot<StatusReporter, Silent>;
 
 } // namespace
 
 Clock& clock() {
-    return *currentClock();
+    return *ClockSlot::current();
 }
 
 void setClock(Clock* replacement) {
-    currentClock() = replacement ? replacement : &systemClock();
+    ClockSlot::set(replacement);
 }
 
 void notify(const QString& text, const QString& caption, MsgIcon icon) {
-    currentNotices()->notice(text, caption, icon);
+    NoticesSlot::current()->notice(text, caption, icon);
 }
 
 void setNotices(Notices* replacement) {
-    currentNotices() = replacement ? replacement : &standardError();
+    NoticesSlot::set(replacement);
+}
+
+StatusReporter& status() {
+    return *StatusSlot::current();
+}
+
+void setStatusReporter(StatusReporter* reporter) {
+    StatusSlot::set(reporter);
+}
+
+void clearStatusReporter(StatusReporter* reporter) {
+    if (StatusSlot::current() == reporter) StatusSlot::set(nullptr);
 }
 
 QString OneLine(const QString& text) {

@@ -1,8 +1,11 @@
 #pragma once
-// The seams of the module code that need no display: messages for the user
-// that ask for no answer, the clock and blocking waits. The windows forward
-// the messages to message boxes (Ui.h); the command line writes them to
-// standard error. Tests install fakes that record them and skip the waits.
+// The one registry of the program's seams that need no display: messages for
+// the user that ask for no answer, the clock and blocking waits, and the
+// status bar's reports. The windows forward the messages to message boxes
+// (Ui.h adds the prompts that need a display, installed the same way); the
+// command line writes them to standard error. Each seam is installed with its
+// set function, nullptr restoring the default; tests install fakes
+// (tests/support/FakeUi.h) that record them and skip the waits.
 
 #include <QDateTime>
 #include <QString>
@@ -35,6 +38,29 @@ public:
 void notify(const QString& text, const QString& caption, MsgIcon icon);
 // nullptr restores standard error.
 void setNotices(Notices* replacement);
+
+// What the program tells the engineer in the main window's status bar: the
+// long work under way ("Запись конфигурации: 23 из 63") and a short note of
+// what succeeded. Commands and dialogs report here without knowing the main
+// window; failures still go to message boxes.
+class StatusReporter {
+public:
+    virtual ~StatusReporter() = default;
+    // The work under way, painted at once (the work blocks the event loop);
+    // an empty text ends it.
+    virtual void progress(const QString& text) = 0;
+    // Success, shown for a few seconds.
+    virtual void confirm(const QString& text) = 0;
+    // Something that stopped, still to be read after its message box is
+    // closed: shown until the next note.
+    virtual void warn(const QString& text) { progress(text); }
+};
+
+StatusReporter& status();
+// Installs the reporter (the main window, or a test's); nullptr: reports go nowhere.
+void setStatusReporter(StatusReporter* reporter);
+// Uninstalls reporter only if it is still the installed one.
+void clearStatusReporter(StatusReporter* reporter);
 
 // The text as one line of standard error: its line breaks become blanks.
 QString OneLine(const QString& text);

@@ -172,7 +172,7 @@ private:
             dialog_->btNext->setFocus();
         const bool last = m == seq_.count - 1;
         dialog_->setLastStep(last);
-        dialog_->setWindowTitle(QStringLiteral("Калибровка - шаг ") + QString::number(m + 1));
+        dialog_->setWindowTitle(QStringLiteral("Калибровка - шаг %1").arg(m + 1));
         completed_ = last;
         dialog_->lbTip->setText(last ? QStringLiteral("Записаны коэффициенты: ") + blocksWritten()
                                      : QString::fromUtf8(step.tip));

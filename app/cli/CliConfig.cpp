@@ -8,6 +8,7 @@
 #include "config/PidFile.h"
 #include "link/Errors.h"
 #include "link/IniFile.h"
+#include "link/ModeItems.h"
 #include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
@@ -20,16 +21,6 @@ ModuleConfig newConfig() {
     ModuleConfig config;
     ResetConfig(config);
     return config;
-}
-
-// Whether regulator n may take its set-point from code: never from its own
-// output or its own feedback input (the switches offer no such item).
-bool setPointOffered(int n, int code) {
-    if (code == reg::source::None || code == reg::source::Modbus) return true;
-    if (code >= reg::source::Pid1 && code <= reg::source::Pid3)
-        return code != reg::source::Pid1 + n;
-    if (code >= reg::source::Fb1 && code <= reg::source::Fb3) return code != reg::source::Fb1 + n;
-    return false;
 }
 
 // Every key write-config sends, each readable: the window's loading fills in
@@ -86,15 +77,10 @@ ModuleConfig ConfigToWrite(const QString& path) {
     ModuleConfig config = newConfig();
     ReadPidConfig(checkedPidFile(path), config);
     for (int n = 0; n < 3; ++n) {
-        const int code = static_cast<int16_t>(config.pid[n].w[reg::pid::InSw]);
-        if (!setPointOffered(n, code))
-            throw Exception(QStringLiteral("%1: Коммутатор уставки для ПИД-регулятора %2\n "
-                                           "имеет некоррекное значение!")
-                                .arg(path)
-                                .arg(n + 1));
+        if (!modes::SetpointOffered(n, config.pid[n].w[reg::pid::InSw]))
+            throw Exception(path + QStringLiteral(": ") + SetpointFaultText(n));
     }
-    const int out = static_cast<int16_t>(config.SwOut);
-    if (out < reg::source::None || out > reg::source::Pid3)
+    if (config.SwOut != uint16_t(reg::source::None) && modes::OutputSource.itemOf(config.SwOut) < 0)
         config.SwOut = static_cast<uint16_t>(reg::source::None);
     return config;
 }

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "link/PortSettings.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -120,16 +122,16 @@ const QStringList& Commands() {
     return commands;
 }
 
+// The command line's words are the windows' names in lower case.
 std::optional<uint8_t> ParseParity(const QString& text) {
-    static const char* const names[] = {"none", "odd", "even"};
-    for (uint8_t i = 0; i < 3; ++i)
-        if (text == QLatin1String(names[i])) return i;
+    const QStringList names = ParityItems();
+    for (int i = 0; i < names.size(); ++i)
+        if (text == names[i].toLower()) return static_cast<uint8_t>(i);
     return std::nullopt;
 }
 
 QString ParityName(uint8_t parity) {
-    static const char* const names[] = {"none", "odd", "even"};
-    return parity < 3 ? QLatin1String(names[parity]) : QString::number(parity);
+    return qmt::ParityName(parity).toLower();
 }
 
 std::optional<std::vector<uint8_t>> ParseStations(const QString& text) {

@@ -209,8 +209,8 @@ int Run(const Invocation& inv) {
     // The library probes a network port at once at every setting and finds nothing.
     if (inv.command == QLatin1String("search") && IsNetworkPort(PortSettings.portName))
         return RefuseUsage(
-            QStringLiteral("search: поиск модуля возможен только на последовательной линии, "
-                           "а %1 — сетевой порт")
+            QStringLiteral(
+                "search: поиск модуля возможен только на последовательной линии, а %1 — сетевой порт")
                 .arg(PortSettings.portName));
     const bool perStation = inv.command == QLatin1String("read-config") ||
                             inv.command == QLatin1String("write-config") ||

@@ -40,8 +40,9 @@ int WriteChanges(const ModuleConfig& wanted, const std::vector<ConfigDifference>
         }
     } catch (ECommError& error) {
         const ConfigDifference& failed = changes[static_cast<size_t>(written)];
-        error.setMessage(error.message() + QStringLiteral("\nпараметр:\n") + failed.name +
-                         QStringLiteral("\nзаписано до сбоя: %1 из %2").arg(written).arg(total));
+        error.setMessage(QStringLiteral("%1\nпараметр:\n%2\nзаписано до сбоя: %3 из %4")
+                             .arg(error.message(), failed.name, QString::number(written),
+                                  QString::number(total)));
         throw;
     }
     return written;

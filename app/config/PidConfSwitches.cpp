@@ -2,6 +2,7 @@
 // its handler whether the user or the program made it; the handlers alone change
 // the model, the markers, the arrows and the module.
 #include "config/ModuleConfig.h"
+#include "config/PidFile.h"
 #include "config/TPidConf.h"
 
 #include "common/RadioGroup.h"
@@ -131,10 +132,7 @@ void TPidConf::ShowConfig() {
         }
         swpid_[n]->setItemIndex(modes::SetpointOff);
         inSw(n) = static_cast<uint16_t>(reg::source::None);
-        showMessage(QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет некоррекное "
-                                   "значение!")
-                        .arg(n + 1),
-                    QStringLiteral("Ошибка!"), MsgIcon::None, this);
+        showMessage(SetpointFaultText(n), QStringLiteral("Ошибка!"), MsgIcon::None, this);
     }
     const int out = modes::OutputSource.itemOf(Config.SwOut);
     if (out >= 0) {

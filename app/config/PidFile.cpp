@@ -210,11 +210,12 @@ std::optional<QString> PidRangeError(const IniFile& ini, const QString& path) {
         if (error) return;
         const std::optional<long long> number = keyNumber(ini, section, name, form);
         if (!number || fits(*number)) return;
-        error = QStringLiteral("Файл %1 не загружен: в разделе [%2] значение %3=%4 выходит за "
-                               "пределы %5 - %6!")
-                    .arg(path, section, QLatin1String(name),
-                         ini.value(section, QLatin1String(name))->trimmed(),
-                         limitText(WordMin, form), limitText(WordMax, form));
+        error =
+            QStringLiteral(
+                "Файл %1 не загружен: в разделе [%2] значение %3=%4 выходит за пределы %5 - %6!")
+                .arg(path, section, QLatin1String(name),
+                     ini.value(section, QLatin1String(name))->trimmed(), limitText(WordMin, form),
+                     limitText(WordMax, form));
     });
     return error;
 }
@@ -248,18 +249,23 @@ void WritePidConfig(const ModuleConfig& config, IniFile& ini) {
         ini.writeInteger(QLatin1String(key.section), QLatin1String(key.name), config.io[key.word]);
 }
 
+QString SetpointFaultText(int n) {
+    return QStringLiteral("Коммутатор уставки для ПИД-регулятора %1\n имеет некоррекное значение!")
+        .arg(n + 1);
+}
+
 ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base) {
     IniFile ini(path);
     // A file that exists but cannot be read must not pass for an empty one:
     // the user would get the defaults in place of the configuration.
     const IniFile::LoadStatus status = ini.load();
     if (status == IniFile::LoadStatus::Unreadable)
-        throw Exception(QStringLiteral("Невозможно прочитать файл ") + path);
+        throw Exception(QStringLiteral("Невозможно прочитать файл %1").arg(path));
     // Nor may any other text file: it would load as the defaults, ready to be
     // written to the module. (A file gone since the dialog gives the defaults.)
     if (status == IniFile::LoadStatus::Ok && !HasPidConfig(ini))
-        throw Exception(QStringLiteral("Файл ") + path +
-                        QStringLiteral(" не является файлом конфигурации QMT-584"));
+        throw Exception(
+            QStringLiteral("Файл %1 не является файлом конфигурации QMT-584").arg(path));
     // A number no register word holds stops the whole file: loaded cut to its
     // low 16 bits it would reach the module as a value nobody wrote.
     if (const auto error = PidRangeError(ini, path)) throw Exception(*error);
@@ -270,7 +276,7 @@ ModuleConfig LoadPidFile(const QString& path, const ModuleConfig& base) {
 
 void SavePidFile(const QString& path, const ModuleConfig& config) {
     IniFile ini(path);
-    const QString failure = QStringLiteral("Unable to write to ") + path;
+    const QString failure = QStringLiteral("Unable to write to %1").arg(path);
     // Lines we cannot read could not be kept; leave such a file alone.
     if (ini.load() == IniFile::LoadStatus::Unreadable) throw Exception(failure);
     WritePidConfig(config, ini);

@@ -31,6 +31,9 @@ void ReadPidConfig(const IniFile& ini, ModuleConfig& config);
 // outside -32768..65535 as the word it stands for (value x 100 for Kp, x 10
 // for Td); nothing when every number fits. path only names the file in it.
 std::optional<QString> PidRangeError(const IniFile& ini, const QString& path);
+// The message for a set-point switch of regulator n (0..2) holding a source
+// code the switch does not offer (modes::SetpointOffered).
+QString SetpointFaultText(int n);
 // Every key from the model, keeping the file's other lines.
 void WritePidConfig(const ModuleConfig& config, IniFile& ini);
 

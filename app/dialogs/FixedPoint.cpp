@@ -61,10 +61,10 @@ uint16_t ParseFixedPoint(const QString& text, int decimals) {
         --pointAt;
     }
     const auto outOfRange = [&] {
-        return Exception(
-            QStringLiteral("Значение ") + text + QStringLiteral(" выходит за пределы 0 - ") +
-            FormatFloat(float(RegisterMax / std::pow(10.0, decimals)), int16_t(decimals)) +
-            QLatin1Char('!'));
+        // One pass: the user's text may itself hold a "%1".
+        return Exception(QStringLiteral("Значение %1 выходит за пределы 0 - %2!")
+                             .arg(text, FormatFloat(float(RegisterMax / std::pow(10.0, decimals)),
+                                                    int16_t(decimals))));
     };
     if (digits.isEmpty()) return 0; // zero, whatever its sign or exponent
     if (negative) throw outOfRange();

@@ -7,8 +7,8 @@
 namespace qmt {
 
 QString OfflineWriteText() {
-    return QStringLiteral("Нет связи с модулем.\nЗначения сохранены только в конфигурации "
-                          "программы, в модуль они не записаны.");
+    return QStringLiteral(
+        "Нет связи с модулем.\nЗначения сохранены только в конфигурации программы, в модуль они не записаны.");
 }
 
 void TellWrittenOffline(QWidget* owner) {

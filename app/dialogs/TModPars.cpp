@@ -6,6 +6,7 @@
 #include "dialogs/TPassword.h"
 #include "link/Errors.h"
 #include "link/Forms.h"
+#include "link/PortSettings.h"
 #include "link/RegisterAccess.h"
 #include "link/RegisterMap.h"
 #include "link/StatusReport.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-const int Speeds[] = {2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200};
 constexpr int MaxStationAddress = 240;
 constexpr int WriteGapMs = 10;
 constexpr int DateWriteGapMs = 300; // the module stores its passport in flash
@@ -76,11 +76,10 @@ TModPars::TModPars(QWidget* parent) : QDialog(parent, qmt::form::Closable) {
         QRegularExpression(QStringLiteral("[0-9]{0,3}")), edAdress));
     label(QStringLiteral("Скорость"), "lbSpeed", modbus, 90, 18, 110);
     cbSpeed = combo("cbSpeed", modbus, 90, 42, 110);
-    for (int speed : Speeds)
-        cbSpeed->addItem(QString::number(speed));
+    cbSpeed->addItems(qmt::LineSpeedItems());
     label(QStringLiteral("Паритет"), "lbParity", modbus, 218, 18, 110);
     cbParity = combo("cbParity", modbus, 218, 42, 110);
-    cbParity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
+    cbParity->addItems(qmt::ParityItems());
 
     QGroupBox* passport = group(this, "gbPassport", QStringLiteral("Паспорт"), {8, 86, 340, 156});
     label(QStringLiteral("Тип модуля"), "lbName", passport, 12, 20, 140);
@@ -154,8 +153,7 @@ void TModPars::btReadClick() {
     edAdress->setText(QString::number(qmt::ReadRegister(OwnAddress)));
 
     const uint16_t speed = qmt::ReadRegister(OwnBaud);
-    const int* found = std::find(std::begin(Speeds), std::end(Speeds), speed * BaudUnit);
-    cbSpeed->setCurrentIndex(found != std::end(Speeds) ? int(found - std::begin(Speeds)) : -1);
+    cbSpeed->setCurrentIndex(qmt::LineSpeedIndex(speed * BaudUnit));
 
     const int parity = qmt::ReadRegister(OwnParity) & 0xFF;
     cbParity->setCurrentIndex(parity < cbParity->count() ? parity : -1);
@@ -205,7 +203,8 @@ void TModPars::btWriteClick() {
     progress();
     qmt::WriteRegister(OwnAddress, static_cast<uint16_t>(address));
     written(WriteGapMs);
-    qmt::WriteRegister(OwnBaud, static_cast<uint16_t>(Speeds[cbSpeed->currentIndex()] / BaudUnit));
+    qmt::WriteRegister(OwnBaud,
+                       static_cast<uint16_t>(qmt::LineSpeed(cbSpeed->currentIndex()) / BaudUnit));
     written(WriteGapMs);
     qmt::WriteRegister(OwnParity, static_cast<uint16_t>(cbParity->currentIndex()));
     written(WriteGapMs);

@@ -247,8 +247,8 @@ void TPidParam::btSendClick() {
             try {
                 qmt::WriteRegisters(uint16_t(firstRegister(n) + offset), 1, &values[offset]);
             } catch (qmt::ECommError& error) {
-                error.setMessage(error.message() + QStringLiteral("\nпараметр \"") +
-                                 QString::fromUtf8(Params[offset].name) + QLatin1Char('"'));
+                error.setMessage(QStringLiteral("%1\nпараметр \"%2\"")
+                                     .arg(error.message(), QString::fromUtf8(Params[offset].name)));
                 throw;
             }
             note.show(QStringLiteral("Запись параметров ПИД%1: %2 из %3")

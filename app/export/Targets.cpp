@@ -1,6 +1,7 @@
 #include "export/Targets.h"
 
 #include "cli/CliOptions.h"
+#include "link/PortSettings.h"
 
 #include <QFile>
 #include <QStringList>
@@ -13,10 +14,6 @@ namespace {
 constexpr int MinPeriodMs = 100;
 constexpr int MaxPeriodMs = 3600000;
 constexpr long MaxBaud = 4000000;
-
-bool isNetwork(const QString& port) {
-    return port.startsWith(QLatin1String("tcp://")) || port.startsWith(QLatin1String("rtu+tcp://"));
-}
 
 std::optional<long> wholeNumber(const QString& text, long min, long max) {
     bool ok = false;
@@ -127,7 +124,7 @@ bool Parser::finish(const Section& s) {
         return fail(s.headerLine, QStringLiteral("line [%1] lacks the key 'port'").arg(t.name));
     if (t.stations.empty())
         return fail(s.headerLine, QStringLiteral("line [%1] lacks the key 'stations'").arg(t.name));
-    if (isNetwork(t.port)) {
+    if (IsNetworkPort(t.port)) {
         // A gateway sets its line itself: a speed given for it is a mistake somewhere.
         for (const char* serialOnly : {"baud", "parity"}) {
             const auto it = s.keyLines.find(QLatin1String(serialOnly));

@@ -13,50 +13,52 @@ void Exception::setMessage(QString message) {
     utf8_ = message_.toUtf8();
 }
 
+namespace {
+
+// The text of each status code: a module's exception codes, then the library's.
+struct StatusText {
+    int32_t status;
+    const char* text;
+};
+const StatusText StatusTexts[] = {
+    // clang-format off
+    {1, "Недопустимая функция"},
+    {2, "Недопустимый адрес данных"},
+    {3, "Недопустимое значение данных"},
+    {4, "Сбой устройства"},
+    {5, "Подтверждение"},
+    {6, "Устойство занято"},
+    {7, "Отрицательное подтверждение"},
+    {8, "Ошибка памяти"},
+    {14, "Нет ответа!"},
+    {15, "Функция не поддерживается библиотекой!"},
+    {16, "Не хватает буфера данных!"},
+    {17, "Ошибка CRC!"},
+    // clang-format on
+};
+
+} // namespace
+
 QString ECommError::messageFor(int32_t status) {
-    switch (status) {
-    case 1:
-        return QStringLiteral("Недопустимая функция");
-    case 2:
-        return QStringLiteral("Недопустимый адрес данных");
-    case 3:
-        return QStringLiteral("Недопустимое значение данных");
-    case 4:
-        return QStringLiteral("Сбой устройства");
-    case 5:
-        return QStringLiteral("Подтверждение");
-    case 6:
-        return QStringLiteral("Устойство занято");
-    case 7:
-        return QStringLiteral("Отрицательное подтверждение");
-    case 8:
-        return QStringLiteral("Ошибка памяти");
-    case 14:
-        return QStringLiteral("Нет ответа!");
-    case 15:
-        return QStringLiteral("Функция не поддерживается библиотекой!");
-    case 16:
-        return QStringLiteral("Не хватает буфера данных!");
-    case 17:
-        return QStringLiteral("Ошибка CRC!");
-    default:
-        return QStringLiteral("Неизвестная ошибка связи!");
-    }
+    for (const StatusText& entry : StatusTexts)
+        if (entry.status == status) return QString::fromUtf8(entry.text);
+    return QStringLiteral("Неизвестная ошибка связи!");
 }
 
 ECommError::ECommError(int32_t status) : Exception(messageFor(status)), status_(status) {}
 
 ECalibError::ECalibError(long value)
-    : Exception(QStringLiteral("Значение ") + QString::number(value) +
-                QStringLiteral(" выходит за пределы!\nПроверьте подключение цепей или "
-                               "исправность модуля!")) {}
+    : Exception(
+          QStringLiteral(
+              "Значение %1 выходит за пределы!\nПроверьте подключение цепей или исправность модуля!")
+              .arg(value)) {}
 
 ECalibError::ECalibError(QString message) : Exception(std::move(message)) {}
 
 ECalibError ECalibError::equalReadings(long value) {
-    return ECalibError(QStringLiteral("Оба измеренных значения равны %1!\nПроверьте подключение "
-                                      "цепей!")
-                           .arg(value));
+    return ECalibError(
+        QStringLiteral("Оба измеренных значения равны %1!\nПроверьте подключение цепей!")
+            .arg(value));
 }
 
 } // namespace qmt

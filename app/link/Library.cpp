@@ -27,7 +27,7 @@ bool BindLibrary(const char* fileName) {
     const QString shownName = QFileInfo(QString::fromLocal8Bit(fileName)).fileName();
     void* handle = dlopen(fileName, RTLD_NOW);
     if (!handle) {
-        bindingError(QStringLiteral("Не найдена ") + shownName + QLatin1Char('!'));
+        bindingError(QStringLiteral("Не найдена %1!").arg(shownName));
         return false;
     }
 
@@ -47,8 +47,8 @@ bool BindLibrary(const char* fileName) {
         if (!*entry.slot) {
             // The program ends after this message; nothing of the file is kept.
             dlclose(handle);
-            bindingError(shownName + QStringLiteral(" не содержит функции ") +
-                         QString::fromLatin1(entry.name) + QLatin1Char('!'));
+            bindingError(QStringLiteral("%1 не содержит функции %2!")
+                             .arg(shownName, QString::fromLatin1(entry.name)));
             return false;
         }
     }

@@ -69,8 +69,8 @@ int32_t CountedInvoke(uint8_t station, uint8_t function, uint16_t address, uint1
 
 QString LinkStatisticsSummary() {
     const LinkStatistics& s = stats;
-    return QStringLiteral("Запросов: %1, успешно: %2, нет ответа: %3, CRC: %4, исключений: %5, "
-                          "прочих: %6, обмен с паузой: ср. %7 мс, макс. %8 мс")
+    return QStringLiteral(
+               "Запросов: %1, успешно: %2, нет ответа: %3, CRC: %4, исключений: %5, прочих: %6, обмен с паузой: ср. %7 мс, макс. %8 мс")
         .arg(s.requests)
         .arg(s.good)
         .arg(s.noAnswer)

@@ -83,6 +83,12 @@ inline constexpr ModeItems Setpoint[3] = {
      uint16_t(reg::source::Fb1), uint16_t(reg::source::Fb2), uint16_t(reg::source::None)}};
 inline constexpr int SetpointOff = 5;
 
+// Whether the set-point switch of regulator n offers the source code (as the
+// module and a .pid file hold it): never the regulator's own output or input.
+constexpr bool SetpointOffered(int n, uint16_t code) {
+    return n >= 0 && n < 3 && Setpoint[n].itemOf(code) >= 0;
+}
+
 // The bits of the PWM state register: output mode "Нормальный" / "Дискретный",
 // and each output "Прямой" / "Инверсный" (or "0" / "1" in the discrete mode).
 inline constexpr ModeItems PwmMode{{0, reg::pwmstate::Discrete}, reg::pwmstate::Discrete};

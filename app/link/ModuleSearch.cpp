@@ -1,6 +1,7 @@
 #include "link/ModuleSearch.h"
 
 #include "link/Library.h"
+#include "link/PortSettings.h"
 
 #include <QByteArray>
 
@@ -8,7 +9,6 @@ namespace qmt {
 
 namespace {
 
-constexpr uint32_t Rates[] = {115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400};
 constexpr int NoAnswer = 14;
 constexpr int PortFailed = 11;
 
@@ -16,7 +16,8 @@ constexpr int PortFailed = 11;
 
 LineSetting SearchCombination(int index) {
     if (index < 0 || index >= SearchCombinations) return {};
-    return {Rates[index / 3], static_cast<uint8_t>(index % 3)};
+    return {static_cast<uint32_t>(SearchSpeed(index)),
+            static_cast<uint8_t>(index % VL_SEARCH_PARITIES)};
 }
 
 int32_t SearchModule(const SearchRequest& request, LineSetting& found, const SearchStep& onStep) {
@@ -43,11 +44,10 @@ int32_t SearchModule(const SearchRequest& request, LineSetting& found, const Sea
 }
 
 QString SearchStepText(int index) {
-    static const char* const parities[] = {"None", "Odd", "Even"};
     const LineSetting s = SearchCombination(index);
     return QStringLiteral("%1 бод, %2 (%3 из %4)")
         .arg(s.baud)
-        .arg(QLatin1String(parities[s.parity]))
+        .arg(ParityName(s.parity))
         .arg(index + 1)
         .arg(SearchCombinations);
 }

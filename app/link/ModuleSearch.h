@@ -5,14 +5,16 @@
 
 #include <QString>
 
+#include <vornlink.h>
+
 #include <cstdint>
 #include <functional>
 
 namespace qmt {
 
-// The library's scan order: eight speeds from 115200 down, each with parity
+// The library's scan order: its speeds from 115200 down, each with parity
 // 0 (none), 1 (odd) and 2 (even).
-constexpr int SearchCombinations = 24;
+constexpr int SearchCombinations = VL_SEARCH_COMBINATIONS;
 struct LineSetting {
     uint32_t baud = 0;
     uint8_t parity = 0;

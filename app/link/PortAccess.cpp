@@ -2,6 +2,8 @@
 
 #include "link/PortSettings.h"
 
+#include <vornlink.h>
+
 #include <QFile>
 
 #include <cerrno>
@@ -93,15 +95,15 @@ QString PortOpenFailureText(const QString& port, int32_t status, int error) {
 }
 
 QString FramingHint(const QString& port) {
-    const QLatin1String mbap("tcp://"), rtu("rtu+tcp://");
+    const QLatin1String mbap(VL_TCP_PREFIX), rtu(VL_RTU_TCP_PREFIX);
     if (port.startsWith(mbap)) {
-        return QStringLiteral("Шлюз не ответил ни на один запрос. Если он передает кадры RTU как "
-                              "есть, выберите порт %1")
+        return QStringLiteral(
+                   "Шлюз не ответил ни на один запрос. Если он передает кадры RTU как есть, выберите порт %1")
             .arg(rtu + port.mid(mbap.size()));
     }
     if (port.startsWith(rtu)) {
-        return QStringLiteral("Шлюз не ответил ни на один запрос. Если он работает по Modbus TCP, "
-                              "выберите порт %1")
+        return QStringLiteral(
+                   "Шлюз не ответил ни на один запрос. Если он работает по Modbus TCP, выберите порт %1")
             .arg(mbap + port.mid(rtu.size()));
     }
     return QString();

@@ -2,25 +2,13 @@
 
 #include "link/PortSettings.h"
 
+#include <vornlink.h>
+
 #include <QPainter>
 #include <QRadialGradient>
 
 namespace qmt {
 namespace {
-
-QString parityName(uint8_t parity) {
-    switch (parity) {
-    case 0:
-        return QStringLiteral("None");
-    case 1:
-        return QStringLiteral("Odd");
-    case 2:
-        return QStringLiteral("Even");
-    default:
-        // Only 0..2 come through the dialog; a hand-edited file may hold anything.
-        return QString::number(parity);
-    }
-}
 
 QPixmap drawLamp(const QColor& light, const QColor& dark) {
     QPixmap pixmap(16, 16);
@@ -46,13 +34,13 @@ QString PortStatusText(bool open) {
     // Behind a gateway the stored speed and parity say nothing about the
     // line: the framing is what the engineer has to get right there.
     if (IsNetworkPort(port)) {
-        const QString framing = port.startsWith(QLatin1String("tcp://"))
+        const QString framing = port.startsWith(QLatin1String(VL_TCP_PREFIX))
                                     ? QStringLiteral("Modbus TCP")
                                     : QStringLiteral("RTU поверх TCP");
         return state + port + QStringLiteral("  ") + framing;
     }
     return state + port + QStringLiteral("  ") + QString::number(PortSettings.baud) +
-           QStringLiteral(" бод   ") + parityName(PortSettings.parity);
+           QStringLiteral(" бод   ") + ParityName(PortSettings.parity);
 }
 
 QPixmap PortStatusImage(int index) {

@@ -129,8 +129,7 @@ long long ParseInteger(const QString& text, long long min, long long max, bool h
     errno = 0;
     const long long value = std::strtoll(p, &end, hex ? 16 : 10);
     if (end == p) {
-        throw Exception(QStringLiteral("\" ") + text +
-                        QStringLiteral(" \" не является целым числом"));
+        throw Exception(QStringLiteral("\" %1 \" не является целым числом").arg(text));
     }
     if (errno == ERANGE || value < min || value > max) {
         // One pass: the user's text may itself hold a "%1".

@@ -1,31 +1,6 @@
 #include "link/StatusReport.h"
 
 namespace qmt {
-namespace {
-
-class Silent final : public StatusReporter {
-public:
-    void progress(const QString&) override {}
-    void confirm(const QString&) override {}
-};
-
-Silent silent;
-StatusReporter* current = &silent;
-
-} // namespace
-
-StatusReporter& status() {
-    return *current;
-}
-
-void setStatusReporter(StatusReporter* reporter) {
-    current = reporter ? reporter : &silent;
-}
-
-void clearStatusReporter(StatusReporter* reporter) {
-    if (current == reporter) current = &silent;
-}
-
 ProgressNote::ProgressNote(const QString& text) {
     if (!text.isEmpty()) show(text);
 }

@@ -1,31 +1,12 @@
 #pragma once
-// What the program tells the engineer in the main window's status bar: the
-// long work under way ("Запись конфигурации: 23 из 63") and a short note of
-// what succeeded. Commands and dialogs report here without knowing the main
-// window; failures still go to message boxes.
+// Progress notes for the status bar (the StatusReporter seam is in
+// common/Seams.h with the others), and the count of registers they name.
+
+#include "common/Seams.h"
 
 #include <QString>
 
 namespace qmt {
-
-class StatusReporter {
-public:
-    virtual ~StatusReporter() = default;
-    // The work under way, painted at once (the work blocks the event loop);
-    // an empty text ends it.
-    virtual void progress(const QString& text) = 0;
-    // Success, shown for a few seconds.
-    virtual void confirm(const QString& text) = 0;
-    // Something that stopped, still to be read after its message box is
-    // closed: shown until the next note.
-    virtual void warn(const QString& text) { progress(text); }
-};
-
-StatusReporter& status();
-// Installs the reporter (the main window, or a test's); nullptr: reports go nowhere.
-void setStatusReporter(StatusReporter* reporter);
-// Uninstalls reporter only if it is still the installed one.
-void clearStatusReporter(StatusReporter* reporter);
 
 // A progress text for the life of a command: it disappears when the command
 // ends, by success or by an exception.

@@ -42,10 +42,8 @@ TLinkStats::TLinkStats(QWidget* parent)
     lbCrc = value("lbStatCrc", QStringLiteral("Ошибок CRC"), row++);
     lbExceptions = value("lbStatExceptions", QStringLiteral("Исключений модуля"), row++);
     lbOther = value("lbStatOther", QStringLiteral("Прочих ошибок ответа"), row++);
-    const QString timeTip =
-        QStringLiteral("От вызова библиотеки до возврата, по успешным запросам: запрос, ответ "
-                       "модуля, смена приоритета и пауза 62 битовых интервала после обмена "
-                       "(на сетевом порту паузы нет)");
+    const QString timeTip = QStringLiteral(
+        "От вызова библиотеки до возврата, по успешным запросам: запрос, ответ модуля, смена приоритета и пауза 62 битовых интервала после обмена (на сетевом порту паузы нет)");
     lbMeanTime =
         value("lbStatMeanTime", QStringLiteral("Время обмена с паузой, среднее"), row++, timeTip);
     lbMaxTime =

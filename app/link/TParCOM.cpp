@@ -28,8 +28,6 @@
 
 namespace {
 
-const int Speeds[] = {2400, 4800, 9600, 19200, 28800, 38400, 57600, 115200};
-
 // Lists the system's serial ports each time its list is about to drop down.
 class PortComboBox : public QComboBox {
 public:
@@ -113,14 +111,13 @@ TParCOM::TParCOM(QWidget* parent)
     cbSpeed = new QComboBox(this);
     cbSpeed->setObjectName(QStringLiteral("cbSpeed"));
     cbSpeed->setGeometry(96, 44, 190, 24);
-    for (int speed : Speeds)
-        cbSpeed->addItem(QString::number(speed));
+    cbSpeed->addItems(qmt::LineSpeedItems());
 
     label(QStringLiteral("Четность"), QStringLiteral("lbParity"), this, 12, 76, 80);
     cbParity = new QComboBox(this);
     cbParity->setObjectName(QStringLiteral("cbParity"));
     cbParity->setGeometry(96, 76, 190, 24);
-    cbParity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
+    cbParity->addItems(qmt::ParityItems());
 
     label(QStringLiteral("Адрес"), QStringLiteral("lbAddress"), this, 12, 108, 80);
     edAddress = new QLineEdit(this);
@@ -187,8 +184,8 @@ TParCOM::~TParCOM() {
 }
 
 void TParCOM::selectSpeed(int64_t baud) {
-    const int* found = std::find(std::begin(Speeds), std::end(Speeds), baud);
-    if (found != std::end(Speeds)) cbSpeed->setCurrentIndex(int(found - std::begin(Speeds)));
+    const int found = qmt::LineSpeedIndex(baud);
+    if (found >= 0) cbSpeed->setCurrentIndex(found);
 }
 
 void TParCOM::cbPortDropDown() {
@@ -289,10 +286,9 @@ void TParCOM::btAutoClick() {
     qmt::LineSetting found;
     const int32_t status = qmt::SearchModule(
         {port, version, serial, address}, found, [&](int index, const qmt::LineSetting&) {
-            note.show(index < 0 ? module + QStringLiteral(" на ") + port +
-                                      QStringLiteral(", все скорости")
-                                : module + QStringLiteral(": ") + qmt::SearchStepText(index) +
-                                      QStringLiteral(", порт ") + port);
+            note.show(index < 0 ? QStringLiteral("%1 на %2, все скорости").arg(module, port)
+                                : QStringLiteral("%1: %2, порт %3")
+                                      .arg(module, qmt::SearchStepText(index), port));
         });
     const uint32_t baud = found.baud;
     const uint8_t parity = found.parity;
@@ -313,9 +309,10 @@ void TParCOM::btAutoClick() {
     const qmt::TPortSettings& settings = qmt::PortSettings;
     qmt::OpenPort(settings.portName, settings.baud, settings.parity);
     if (status == 14)
-        throw qmt::Exception(QStringLiteral("Модуль не найден!\nИскали по адресу %1. Если у модуля "
-                                            "другой адрес, введите его в поле \"Адрес\".")
-                                 .arg(address));
+        throw qmt::Exception(
+            QStringLiteral(
+                "Модуль не найден!\nИскали по адресу %1. Если у модуля другой адрес, введите его в поле \"Адрес\".")
+                .arg(address));
     if (status == 17)
         throw qmt::Exception(
             QStringLiteral("Ошибка CRC!\n Возможно просто сбой!\nПовторите попытку!"));

@@ -31,8 +31,8 @@ uint16_t outputValue(const QString& text) {
     bool ok = false;
     const long long value = text.trimmed().toLongLong(&ok);
     if (!ok || value < -32768 || value > 65535) {
-        throw qmt::Exception(QStringLiteral("Значение ") + text +
-                             QStringLiteral(" выходит за пределы -32768 - 65535!"));
+        throw qmt::Exception(
+            QStringLiteral("Значение %1 выходит за пределы -32768 - 65535!").arg(text));
     }
     return static_cast<uint16_t>(value & 0xFFFF);
 }

@@ -43,6 +43,18 @@ enum {
     VL_E_BAD_EXCEPTION = 25 /* 5-byte reply that is no exception to the function sent */
 };
 
+/* Network port names: "tcp://HOST:PORT" (Modbus TCP) and "rtu+tcp://HOST:PORT"
+ * (RTU frames over TCP). Anything else is a device path. */
+#define VL_TCP_PREFIX "tcp://"
+#define VL_RTU_TCP_PREFIX "rtu+tcp://"
+
+/* The search's scan order: each baud rate of VL_SEARCH_RATES, fastest first,
+ * with parity 0, 1 and 2; combination i is rate i / 3 with parity i % 3.
+ * An initialiser list, so that a caller keeps its own table of it. */
+#define VL_SEARCH_RATES 115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400
+#define VL_SEARCH_PARITIES 3
+#define VL_SEARCH_COMBINATIONS 24
+
 /* Opens and configures the port (a device path such as /dev/ttyUSB0).
  * parity: 0 none (2 stop bits), 1 odd, 2 even. Returns 0, 11, 12 or 13.
  *
@@ -87,8 +99,7 @@ VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t
                                     uint8_t address, uint32_t* baud, uint8_t* parity);
 
 /* One step of that search: the probe at combination 0..23 of the same scan
- * order (baud rates 115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400, each
- * with parity 0, 1, 2), so a caller can say which one it is trying. Returns 0
+ * order (VL_SEARCH_RATES), so a caller can say which one it is trying. Returns 0
  * with the outputs written, 14 when nothing answered there (and for an index
  * past 23), 17 or 11 to 13 as EnumParameters does at that combination. */
 VORNLINK_API int32_t EnumParametersAt(const char* port, uint16_t version, uint16_t serial,

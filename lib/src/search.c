@@ -3,9 +3,7 @@
 
 #include "vornlink_int.h"
 
-#define SEARCH_COMBINATIONS 24
-
-static const uint32_t search_rates[] = {115200, 57600, 38400, 28800, 19200, 9600, 4800, 2400};
+static const uint32_t search_rates[] = {VL_SEARCH_RATES};
 
 /* Station 0, function 255; the module's codes travel low byte first. */
 static void build_probe(uint8_t probe[9], uint16_t version, uint16_t serial, uint8_t address) {
@@ -25,8 +23,8 @@ static void build_probe(uint8_t probe[9], uint16_t version, uint16_t serial, uin
  * or the status that ends the search. */
 static int32_t probe_at(const char* port, const uint8_t probe[9], unsigned i, uint32_t* baud,
                         uint8_t* parity) {
-    uint32_t rate = search_rates[i / 3];
-    uint8_t par = (uint8_t)(i % 3);
+    uint32_t rate = search_rates[i / VL_SEARCH_PARITIES];
+    uint8_t par = (uint8_t)(i % VL_SEARCH_PARITIES);
     int32_t status = vl_port_configure(port, rate, par);
     if (status != VL_OK) return status;
 
@@ -47,7 +45,7 @@ VORNLINK_API int32_t EnumParameters(const char* port, uint16_t version, uint16_t
 
     uint8_t probe[9];
     build_probe(probe, version, serial, address);
-    for (unsigned i = 0; i < SEARCH_COMBINATIONS; i++) {
+    for (unsigned i = 0; i < VL_SEARCH_COMBINATIONS; i++) {
         int32_t status = probe_at(port, probe, i, baud, parity);
         if (status != VL_E_NO_ANSWER) return status;
     }
@@ -59,7 +57,7 @@ VORNLINK_API int32_t EnumParametersAt(const char* port, uint16_t version, uint16
                                       uint8_t* parity) {
     if (vl_is_network_name(port)) return VL_E_NO_ANSWER;
     /* An index past the table tries nothing, as a search that has run out. */
-    if (combination >= SEARCH_COMBINATIONS) return VL_E_NO_ANSWER;
+    if (combination >= VL_SEARCH_COMBINATIONS) return VL_E_NO_ANSWER;
 
     uint8_t probe[9];
     build_probe(probe, version, serial, address);

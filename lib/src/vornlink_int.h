@@ -35,11 +35,7 @@ struct vl_transport {
 extern const struct vl_transport vl_serial_transport;
 extern const struct vl_transport vl_net_transport;
 
-/* Network port names: "tcp://HOST:PORT" (Modbus TCP) and "rtu+tcp://HOST:PORT"
- * (RTU frames over TCP). Anything else is a device path. */
-#define VL_TCP_PREFIX "tcp://"
-#define VL_RTU_TCP_PREFIX "rtu+tcp://"
-
+/* VL_TCP_PREFIX or VL_RTU_TCP_PREFIX (vornlink.h). */
 static inline int vl_is_network_name(const char* name) {
     return name != NULL && (strncmp(name, VL_TCP_PREFIX, sizeof VL_TCP_PREFIX - 1) == 0 ||
                             strncmp(name, VL_RTU_TCP_PREFIX, sizeof VL_RTU_TCP_PREFIX - 1) == 0);

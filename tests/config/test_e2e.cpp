@@ -2,7 +2,8 @@
 // reads the configuration by itself, again after a silence, and a switch
 // reaches the module's registers.
 #include "Controls.h"
-#include "SimulatorFixture.h"
+#include "MainWindowOnSimulator.h"
+#include "TryExpect.h"
 
 #include "common/RadioGroup.h"
 #include "config/ModuleConfig.h"
@@ -19,21 +20,11 @@ namespace {
 // The request that reads the first half of ПИД1's block: every configuration read.
 constexpr const char* ConfigRead = "< 01 03 01 08 00 07";
 
-class PidConfOnSimulator : public qmt::test::OnSimulator<> {
+class PidConfOnSimulator : public qmt::test::MainWindowOnSimulator<> {
 protected:
     void SetUp() override {
-        OnSimulator::SetUp();
-        qmt::Config = {};
-        ASSERT_FALSE(startEven().isEmpty());
-        ASSERT_TRUE(sim.sendControl("set 264 3"));
-        ASSERT_TRUE(sim.sendControl("set 312 1"));
-        const QString ini = settingsFile();
-        ASSERT_FALSE(ini.isEmpty());
-        window = std::make_unique<TPidConf>(nullptr, ini);
-    }
-    void TearDown() override {
-        window.reset();
-        OnSimulator::TearDown();
+        MainWindowOnSimulator::SetUp();
+        startWindow({}, {"set 264 3", "set 312 1"});
     }
 
     int configReads() const {
@@ -45,29 +36,27 @@ protected:
     qmt::RadioGroup* group(const char* name) {
         return qmt::test::control<qmt::RadioGroup>(window.get(), name);
     }
-
-    std::unique_ptr<TPidConf> window;
 };
 
 TEST_F(PidConfOnSimulator, ReadsTheConfigurationByItselfAndAfterASilence) {
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     EXPECT_EQ(configReads(), 1);
     EXPECT_EQ(group("swpid1")->itemIndex(), 2); // code 3: ПИД3
     EXPECT_EQ(group("swout")->itemIndex(), 1);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 
     ASSERT_TRUE(sim.sendControl("silent on"));
-    QTRY_VERIFY_WITH_TIMEOUT(!qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(!qmt::LinkUp, 5000);
     ASSERT_TRUE(sim.sendControl("set 312 3"));
     ASSERT_TRUE(sim.sendControl("silent off"));
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     EXPECT_EQ(configReads(), 2);
     EXPECT_EQ(group("swout")->itemIndex(), 3);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 }
 
 TEST_F(PidConfOnSimulator, SwitchReachesTheModule) {
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     qmt::test::choose(group("swpid1"), 3); // FB2
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     EXPECT_EQ(sim.registerValue(264), 5);

@@ -3,6 +3,7 @@
 // and the values window updates periodically; the link's counts follow.
 #include "Controls.h"
 #include "SimulatorFixture.h"
+#include "TryExpect.h"
 #include "link/TParCOM.h"
 
 #include "common/CheckBox.h"
@@ -65,7 +66,7 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
                                                      : QStringLiteral("  RTU поверх TCP")));
 
     // The supervision finds the module and reads its configuration.
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     EXPECT_EQ(qmt::Config.pid[0].w[0], 3); // register 264 as the simulator holds it
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 
@@ -74,7 +75,7 @@ TEST_P(ProgramOverTcp, PortDialogConfigurationReadAndPeriodicUpdate) {
     QTest::keyClick(values.edPerUpd, Qt::Key_Return);
     values.chbUpdate->userClick();
     std::set<QString> seen;
-    QTRY_VERIFY_WITH_TIMEOUT(
+    QMT_TRY_ASSERT_TIMEOUT(
         (seen.insert(values.modValueText(1) + values.stateText(1, 1)), seen.size() >= 3), 8000);
     EXPECT_GE(seen.size(), 3u);
     values.chbUpdate->userClick();

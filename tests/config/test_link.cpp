@@ -1,6 +1,7 @@
 // Link supervision: the check, the automatic read on each rising edge, and no
 // message storms while the module misbehaves.
 #include "PidConfFixture.h"
+#include "TryExpect.h"
 
 #include "TextFit.h"
 #include "link/Errors.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QLayout>
 #include <QStatusBar>
+
+#include <utility>
 
 namespace qmt::test {
 namespace {
@@ -86,52 +89,36 @@ TEST_F(PidConfTest, LossAndReturnReadAgain) {
     EXPECT_TRUE(LinkUp);
 }
 
-// Notes whether the link timer ran while a message box was up.
-class WatchingPrompts : public FakePrompts {
-public:
-    QTimer* timer = nullptr;
-    bool timerRanDuringMessage = false;
-    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
-        if (timer && timer->isActive()) timerRanDuringMessage = true;
-        return FakePrompts::message(r);
-    }
-};
-
 TEST_F(PidConfTest, FailingReadIsShownOnceAndNotRepeated) {
-    WatchingPrompts watching; // replaces the fixture's prompts while it lives
-    watching.timer = window->linkTimer();
+    bool timerRanDuringMessage = false;
+    prompts.shown.clear();
+    prompts.onMessage = [&](const MessageBoxRequest&) {
+        if (window->linkTimer()->isActive()) timerRanDuringMessage = true;
+    };
     module.failWhen = [](const Request& r) { return r.address == reg::PidBlock(1) ? 14 : 0; };
     for (int tick = 0; tick < 4; ++tick)
         window->tmLinkTimer();
-    ASSERT_EQ(watching.shown.size(), 1u);
-    EXPECT_EQ(watching.shown[0].text, ECommError::messageFor(14));
-    EXPECT_EQ(watching.shown[0].caption, QStringLiteral("QMT584_View"));
-    EXPECT_FALSE(watching.timerRanDuringMessage);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, ECommError::messageFor(14));
+    EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("QMT584_View"));
+    EXPECT_FALSE(timerRanDuringMessage);
     EXPECT_TRUE(LinkUp);
     EXPECT_EQ(configReads(module), 1);
     EXPECT_TRUE(window->linkTimer()->isActive());
 }
 
-// The first message box raises, as any other failure inside the read might.
-class RaisingPrompts : public FakePrompts {
-public:
-    bool raised = false;
-    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
-        if (!raised) {
-            raised = true;
-            throw Exception(QStringLiteral("сбой"));
-        }
-        return FakePrompts::message(r);
-    }
-};
-
 TEST_F(PidConfTest, OtherFailureOfTheReadIsShownOnceAndTheTimerGoesOn) {
-    RaisingPrompts raising;
+    // The first message box raises, as any other failure inside the read might.
+    bool raised = false;
+    prompts.shown.clear();
+    prompts.onMessage = [&](const MessageBoxRequest&) {
+        if (!std::exchange(raised, true)) throw Exception(QStringLiteral("сбой"));
+    };
     module.setReg(reg::PidWord(2, reg::pid::InSw), 3); // ShowConfig reports it, and that raises
     window->tmLinkTimer();
     window->tmLinkTimer();
-    ASSERT_EQ(raising.shown.size(), 1u);
-    EXPECT_EQ(raising.shown[0].text, QStringLiteral("сбой"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("сбой"));
     EXPECT_TRUE(LinkUp);
     EXPECT_EQ(configReads(module), 1);
     EXPECT_TRUE(window->linkTimer()->isActive());
@@ -139,7 +126,7 @@ TEST_F(PidConfTest, OtherFailureOfTheReadIsShownOnceAndTheTimerGoesOn) {
 
 TEST_F(PidConfTest, TimerReadsByItselfWhenTheModuleAnswers) {
     window->linkTimer()->start();
-    QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(LinkUp, 5000);
     EXPECT_EQ(configReads(module), 1);
     EXPECT_TRUE(window->linkTimer()->isActive());
 }

@@ -2,7 +2,8 @@
 // "Записать изменения...", "Поиск станций..." and "Монитор обмена...". What
 // reached the module is read from the simulator's trace.
 #include "Controls.h"
-#include "SimulatorFixture.h"
+#include "MainWindowOnSimulator.h"
+#include "TryExpect.h"
 
 #include "config/ModuleConfig.h"
 #include "config/PidFile.h"
@@ -27,19 +28,12 @@ namespace {
 using qmt::test::click;
 using qmt::test::control;
 
-class ToolsOnSimulator : public qmt::test::OnSimulator<> {
+class ToolsOnSimulator : public qmt::test::MainWindowOnSimulator<> {
 protected:
     void open(std::vector<std::string> options = {}) {
-        qmt::Config = {};
-        ASSERT_FALSE(startEven(options).isEmpty());
-        const QString ini = settingsFile();
-        ASSERT_FALSE(ini.isEmpty());
-        window = std::make_unique<TPidConf>(nullptr, ini);
-        QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000); // the configuration is in the window
-    }
-    void TearDown() override {
-        window.reset();
-        OnSimulator::TearDown();
+        startWindow(options);
+        if (HasFatalFailure()) return;
+        QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000); // the configuration is in the window
     }
     // Write requests (function 16) and the replies to them.
     int frames(const char* prefix) const {
@@ -64,8 +58,6 @@ protected:
         prompts.modalScripts.clear();
         return rows;
     }
-
-    std::unique_ptr<TPidConf> window;
 };
 
 TEST_F(ToolsOnSimulator, WriteChangesListsThemAndWritesExactlyThoseOnConfirmation) {
@@ -121,7 +113,7 @@ TEST_F(ToolsOnSimulator, WriteChangesAfterOpeningABadFileListsOnlyWhatTheFileCha
     ASSERT_TRUE(sim.sendControl("set 265 1500"));
     qmt::Config = {};
     window = std::make_unique<TPidConf>(nullptr, settingsFile());
-    QTRY_VERIFY_WITH_TIMEOUT(qmt::LinkUp, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(qmt::LinkUp, 5000);
     window->linkTimer()->stop();
     const qmt::ModuleConfig module = qmt::Config;
     const QString good = dir.filePath(QStringLiteral("good.pid"));
@@ -184,7 +176,7 @@ TEST_F(ToolsOnSimulator, StationScanListsTheAnsweringStationsAndStops) {
     control<QSpinBox>(scan, "edTo")->setValue(12);
     click(scan, "btStart");
     auto* stop = control<QPushButton>(scan, "btStop");
-    QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), 10000);
+    QMT_TRY_ASSERT_TIMEOUT(!stop->isEnabled(), 10000);
     auto* list = control<QTreeWidget>(scan, "lvStations");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("1"));
@@ -195,7 +187,7 @@ TEST_F(ToolsOnSimulator, StationScanListsTheAnsweringStationsAndStops) {
     // "Стоп" between two requests: none follows it.
     control<QSpinBox>(scan, "edTo")->setValue(247);
     click(scan, "btStart");
-    QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItemCount() == 2, 5000);
+    QMT_TRY_ASSERT_TIMEOUT(list->topLevelItemCount() == 2, 5000);
     click(stop);
     const int probes = frames("< ") - frames("< 01 ");
     QTest::qWait(300);

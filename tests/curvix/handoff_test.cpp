@@ -2,6 +2,7 @@
 // values window sends reaches curvix's window, and curvix outlives the sender.
 
 #include "FakeUi.h"
+#include "TryExpect.h"
 #include "ViewerProcess.h"
 
 #include "monitor/TrendHandOff.h"
@@ -51,7 +52,7 @@ TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
                                                   {34, QStringLiteral("ЦАП")}};
         });
         ASSERT_EQ(handOff.startViewer(), qmt::TrendHandOff::Start::Started);
-        QTRY_VERIFY_WITH_TIMEOUT(handOff.hasViewer(), 15000);
+        QMT_TRY_ASSERT_TIMEOUT(handOff.hasViewer(), 15000);
         handOff.sendStart();
         const QDateTime t(QDate(2026, 12, 9), QTime(12, 0, 0, 250));
         handOff.sendSamples({{10, QStringLiteral("-20")}, {33, QStringLiteral("1200")}}, t);
@@ -62,7 +63,7 @@ TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
         const std::string ms = std::to_string(t.toMSecsSinceEpoch());
         const std::string ms1 = std::to_string(t.addSecs(1).toMSecsSinceEpoch());
         // Acknowledged as soon as queued: the window takes them a moment later.
-        QTRY_VERIFY_WITH_TIMEOUT(has(lines(dump), "sample 33 " + ms1 + " 1201 АЦП3"), 5000);
+        QMT_TRY_ASSERT_TIMEOUT(has(lines(dump), "sample 33 " + ms1 + " 1201 АЦП3"), 5000);
         const auto all = lines(dump);
         EXPECT_TRUE(has(all, "begin"));
         EXPECT_TRUE(has(all, "channel 33 АЦП3"));
@@ -80,7 +81,7 @@ TEST(CurvixHandOff, TheValuesWindowsRecordsReachTheViewer) {
             if (l == "ended Источник отключён") return true;
         return false;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(ended(), 5000);
+    QMT_TRY_ASSERT_TIMEOUT(ended(), 5000);
     EXPECT_EQ(::kill(viewerPid, 0), 0);
     ::kill(viewerPid, SIGTERM);
     unsetenv("CURVIX_DUMP");

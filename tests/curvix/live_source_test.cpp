@@ -1,6 +1,7 @@
 // The live source in process: ending it on request, as closing the live
 // window does, closes both pipe ends so that the program sees the viewer gone.
 
+#include "TryExpect.h"
 #include "ui/LiveSource.h"
 
 #include <QSignalSpy>
@@ -79,7 +80,7 @@ TEST(LiveSource, StopAfterTheProgramWentSaysNothingMore) {
     QSignalSpy ended(&source, &LiveSource::ended);
     source.start(toViewer[0], fromViewer[1]);
     ::close(toViewer[1]); // the program exits
-    QTRY_COMPARE(ended.count(), 1);
+    QMT_TRY_ASSERT_EQ(ended.count(), 1);
     EXPECT_FALSE(source.running());
     source.stop();
     EXPECT_EQ(ended.count(), 1);

@@ -4,6 +4,7 @@
 // stamps after a clock step back; closing the live window ends the source.
 
 #include "TextFit.h"
+#include "TryExpect.h"
 #include "WindowTestKit.h"
 
 #include "common/CheckBox.h"
@@ -180,7 +181,7 @@ TEST_F(CurvixWindowTest, ACsvOpensInAWindowOfItsOwn) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* c = qobject_cast<CurvixWindow*>(w); c && c != &window) opened = c;
     ASSERT_NE(opened, nullptr);
-    QTRY_COMPARE(opened->windowTitle(), QStringLiteral("CURVIX — bench.csv"));
+    QMT_TRY_ASSERT_EQ(opened->windowTitle(), QStringLiteral("CURVIX — bench.csv"));
     EXPECT_EQ(opened->dataset().channels().size(), 2u);
     EXPECT_TRUE(opened->statusText().contains(QStringLiteral("Пропущено строк: 1")))
         << opened->statusText().toStdString();

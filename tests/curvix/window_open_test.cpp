@@ -2,6 +2,7 @@
 // bar's word after an export.
 
 #include "TextFit.h"
+#include "TryExpect.h"
 #include "WindowTestKit.h"
 
 #include "ui/CurvixWindow.h"
@@ -85,7 +86,7 @@ TEST_F(CurvixWindowTest, ALongLogOpensWithProgressAsASynchronousLoadWould) {
     grab(&window, QStringLiteral("curvix_opening.png"));
     EXPECT_EQ(qmt::test::clippedTexts(&window).join(QLatin1Char('\n')).toStdString(), "");
 
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QMT_TRY_ASSERT_EQ_TIMEOUT(finished.size(), 1, 30000);
     EXPECT_TRUE(finished[0][0].toBool());
     EXPECT_FALSE(window.opening());
     EXPECT_FALSE(bar->isVisible());
@@ -136,7 +137,7 @@ TEST_F(CurvixWindowTest, ACancelledOpenLeavesTheWindowAsItWas) {
     ASSERT_EQ(finished.size(), 1);
     EXPECT_FALSE(finished.back()[0].toBool());
     // What the worker still read is dropped when it ends.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.workerRunning(), 30000);
+    QMT_TRY_ASSERT_TIMEOUT(!window.workerRunning(), 30000);
     EXPECT_EQ(finished.size(), 1);
     EXPECT_EQ(window.statusText(), status);
     EXPECT_EQ(window.windowTitle(), title);
@@ -149,7 +150,7 @@ TEST_F(CurvixWindowTest, ACancelledOpenLeavesTheWindowAsItWas) {
 
     // A later open still works.
     window.openLog(big);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    QMT_TRY_ASSERT_EQ_TIMEOUT(finished.size(), 2, 30000);
     EXPECT_TRUE(finished.back()[0].toBool());
     EXPECT_EQ(window.dataset().sampleCount(), 3 * 150'000);
 }
@@ -164,7 +165,7 @@ TEST_F(CurvixWindowTest, AReplacedOpensEndIsNotTakenForTheNextOnes) {
     window.openLog(big);
     QCoreApplication::processEvents();
     EXPECT_TRUE(window.opening());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    QMT_TRY_ASSERT_EQ_TIMEOUT(finished.size(), 2, 30000);
     EXPECT_FALSE(finished[0][0].toBool());
     EXPECT_TRUE(finished[1][0].toBool());
     EXPECT_EQ(window.dataset().sampleCount(), 3 * 150'000);
@@ -184,25 +185,25 @@ TEST_F(CurvixWindowTest, EscCancelsAnOpenAndOtherwiseClearsTheCursors) {
     window.openLog(big);
     ASSERT_TRUE(window.opening());
     QTest::keyClick(&window, Qt::Key_Escape);
-    QTRY_COMPARE(finished.size(), 1);
+    QMT_TRY_ASSERT_EQ(finished.size(), 1);
     EXPECT_FALSE(finished.back()[0].toBool());
     EXPECT_FALSE(window.opening());
     EXPECT_FALSE(child<QProgressBar>(&window, "pbOpen")->isVisible());
     EXPECT_EQ(label("lbCursor1"), cursor);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.workerRunning(), 30000);
+    QMT_TRY_ASSERT_TIMEOUT(!window.workerRunning(), 30000);
     EXPECT_EQ(window.dataset().sampleCount(), 3 * 500);
 
     // Once the open is gone Esc clears the cursors again, after a cancel as
     // after an open that ran to its end.
     QTest::keyClick(&window, Qt::Key_Escape);
-    QTRY_COMPARE(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
+    QMT_TRY_ASSERT_EQ(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
     window.openLog(small);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 30000);
+    QMT_TRY_ASSERT_EQ_TIMEOUT(finished.size(), 2, 30000);
     EXPECT_TRUE(finished.back()[0].toBool());
     window.setCursorAt(1, first + 1000);
     ASSERT_EQ(label("lbCursor1"), cursor);
     QTest::keyClick(&window, Qt::Key_Escape);
-    QTRY_COMPARE(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
+    QMT_TRY_ASSERT_EQ(label("lbCursor1"), QStringLiteral("Курсор 1: —"));
     EXPECT_EQ(finished.size(), 2);
     EXPECT_TRUE(prompts.shown.empty());
 }

@@ -2,6 +2,7 @@
 // pause, cursors, the right-hand axis, export, value logs, and how it looks.
 
 #include "TextFit.h"
+#include "TryExpect.h"
 #include "WindowTestKit.h"
 
 #include "common/CheckBox.h"
@@ -209,7 +210,7 @@ TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
         if (auto* c = qobject_cast<CurvixWindow*>(w); c && c != &window) opened = c;
     ASSERT_NE(opened, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(opened));
-    QTRY_COMPARE(opened->windowTitle(), QStringLiteral("CURVIX — night.log"));
+    QMT_TRY_ASSERT_EQ(opened->windowTitle(), QStringLiteral("CURVIX — night.log"));
     EXPECT_EQ(opened->dataset().channels().size(), 5u);
     EXPECT_EQ(opened->dataset().timeBase(), TimeBase::Elapsed);
     EXPECT_TRUE(opened->statusText().contains(QStringLiteral("Пропущено строк: 1 (первая: 103)")))
@@ -235,7 +236,7 @@ TEST_F(CurvixWindowTest, AValueLogOpensInAWindowOfItsOwn) {
     const int before = int(QApplication::topLevelWidgets().size());
     prompts.openAnswers = {ini};
     window.miOpenLogClick();
-    QTRY_COMPARE(prompts.lastText(),
-                 ini + QStringLiteral(":\nСтрока 1 не заголовок журнала значений"));
-    QTRY_VERIFY(int(QApplication::topLevelWidgets().size()) <= before);
+    QMT_TRY_ASSERT_EQ(prompts.lastText(),
+                      ini + QStringLiteral(":\nСтрока 1 не заголовок журнала значений"));
+    QMT_TRY_ASSERT(int(QApplication::topLevelWidgets().size()) <= before);
 }

@@ -3,6 +3,7 @@
 // after resizes and for a fresh run, cursor labels, and closing a live window.
 
 #include "TextFit.h"
+#include "TryExpect.h"
 #include "WindowTestKit.h"
 
 #include "common/CheckBox.h"
@@ -334,10 +335,10 @@ TEST_F(CurvixWindowTest, TheStartLabelOfAFreshRunStandsWholeInsideThePlot) {
     std::vector<std::string> bytes{beginRecord(), channelRecord(1, "Xs(k)1"), startRecord()};
     for (int k = 0; k < 120; ++k) {
         const QDateTime t = first.addSecs(k);
-        const StampFields s{uint16_t(t.date().year()), uint16_t(t.date().month()),
+        const StampFields s{uint16_t(t.date().year()),          uint16_t(t.date().month()),
                             uint16_t(t.date().dayOfWeek() % 7), uint16_t(t.date().day()),
-                            uint16_t(t.time().hour()), uint16_t(t.time().minute()),
-                            uint16_t(t.time().second()), 0};
+                            uint16_t(t.time().hour()),          uint16_t(t.time().minute()),
+                            uint16_t(t.time().second()),        0};
         bytes.push_back(sampleRecord(1, float(k), s));
     }
     std::vector<Record> records;
@@ -375,14 +376,14 @@ TEST_F(CurvixWindowTest, ALogOpensWholeAndEveryResizeRedrawsIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&logWindow));
     QCPGraph* graph = logWindow.plot()->graph(0);
     auto columnsDrawn = [&] { return graph->dataCount() / 2; };
-    QTRY_VERIFY(std::abs(columnsDrawn() - logWindow.plot()->axisRect()->width()) <= 2);
+    QMT_TRY_ASSERT(std::abs(columnsDrawn() - logWindow.plot()->axisRect()->width()) <= 2);
     Range r = range(logWindow);
     EXPECT_EQ(r.t0, 0);
     EXPECT_EQ(r.t1, 1'999'900);
     const int before = logWindow.plot()->axisRect()->width();
     logWindow.resize(logWindow.width() - 200, logWindow.height());
-    QTRY_VERIFY(logWindow.plot()->axisRect()->width() < before - 100);
-    QTRY_VERIFY(std::abs(columnsDrawn() - logWindow.plot()->axisRect()->width()) <= 2);
+    QMT_TRY_ASSERT(logWindow.plot()->axisRect()->width() < before - 100);
+    QMT_TRY_ASSERT(std::abs(columnsDrawn() - logWindow.plot()->axisRect()->width()) <= 2);
     r = range(logWindow);
     EXPECT_EQ(r.t1, 1'999'900);
 }
@@ -410,7 +411,7 @@ TEST_F(CurvixWindowTest, ClosingTheLiveWindowAsksWhileSamplesArrive) {
     clock.current = clock.current.addSecs(10);
     live->close();
     EXPECT_EQ(prompts.shown.size(), 1u);
-    QTRY_VERIFY(alive.isNull());
+    QMT_TRY_ASSERT(alive.isNull());
     // The window's end of both pipes closed with it.
     ::close(toViewer[1]);
     ::close(fromViewer[0]);

@@ -1,7 +1,8 @@
 // The parameter dialogs opened from the main window, with the real library
 // against the simulator: what "Записать" sends lands in the module's registers.
 #include "DialogFixture.h"
-#include "SimulatorFixture.h"
+#include "MainWindowOnSimulator.h"
+#include "TryExpect.h"
 
 #include "config/TPidConf.h"
 #include "dialogs/TInParam.h"
@@ -16,20 +17,17 @@
 namespace qmt::test {
 namespace {
 
-class DialogsOnSimulator : public OnSimulator<> {
+class DialogsOnSimulator : public MainWindowOnSimulator<> {
 protected:
     void SetUp() override {
-        OnSimulator::SetUp();
-        Config = {};
-        ASSERT_FALSE(startEven().isEmpty());
-        const QString ini = settingsFile();
-        ASSERT_FALSE(ini.isEmpty());
-        window = std::make_unique<TPidConf>(nullptr, ini);
+        MainWindowOnSimulator::SetUp();
+        startWindow();
+        if (HasFatalFailure()) return;
         PidParam = new TPidParam;
         InParam = new TInParam;
         fOutParam = new TfOutParam;
         // The supervision reads the configuration once the module answers.
-        QTRY_VERIFY_WITH_TIMEOUT(LinkUp, 5000);
+        QMT_TRY_ASSERT_TIMEOUT(LinkUp, 5000);
         window->linkTimer()->stop();
     }
     void TearDown() override {
@@ -39,8 +37,7 @@ protected:
         PidParam = nullptr;
         InParam = nullptr;
         fOutParam = nullptr;
-        window.reset();
-        OnSimulator::TearDown();
+        MainWindowOnSimulator::TearDown();
     }
 
     // Clicks a block of the diagram; script works the dialog it opens.
@@ -56,7 +53,6 @@ protected:
     }
 
     FakeClock clock; // the 100 ms waits between PID writes
-    std::unique_ptr<TPidConf> window;
 };
 
 TEST_F(DialogsOnSimulator, PidTwoReadEditAndWrite) {

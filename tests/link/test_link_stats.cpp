@@ -5,6 +5,7 @@
 #include "FakeModule.h"
 #include "FakeUi.h"
 #include "TextFit.h"
+#include "TryExpect.h"
 #include "link/Errors.h"
 #include "link/LinkStats.h"
 #include "link/PortSettings.h"
@@ -126,7 +127,7 @@ TEST_F(LinkStats, TheWindowShowsTheCountsAndZeroesThem) {
     EXPECT_TRUE(labelText(window, "lbStatLastError").startsWith(QStringLiteral("Нет ответа!")));
     // Counts that change while it is open show up without a click.
     qmt::CountTransaction(17, 5ms);
-    QTRY_VERIFY_WITH_TIMEOUT(labelText(window, "lbStatCrc") == QStringLiteral("1"), 3000);
+    QMT_TRY_ASSERT_TIMEOUT(labelText(window, "lbStatCrc") == QStringLiteral("1"), 3000);
     EXPECT_EQ(labelText(window, "lbStatCrc"), QStringLiteral("1"));
 
     EXPECT_EQ(qmt::test::clippedTextReport(&window), "");

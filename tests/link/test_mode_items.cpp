@@ -96,6 +96,12 @@ TEST(ModeItems, ASetpointSwitchNeverOffersItsOwnRegulatorOrInput) {
         EXPECT_EQ(sw.itemOf(uint16_t(reg::source::Pid1 + n)), -1);
         EXPECT_EQ(sw.itemOf(uint16_t(reg::source::Fb1 + n)), -1);
         EXPECT_EQ(*sw.valueOf(modes::SetpointOff), uint16_t(reg::source::None));
+        // The rule the .pid checks and the command line apply: every source
+        // code but the regulator's own output and input, and no unknown code.
+        for (int code = -2; code <= 7; ++code) {
+            const bool offered = code >= -1 && code <= 6 && code != 1 + n && code != 4 + n;
+            EXPECT_EQ(modes::SetpointOffered(n, uint16_t(int16_t(code))), offered) << code;
+        }
     }
 }
 

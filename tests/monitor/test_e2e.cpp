@@ -2,6 +2,7 @@
 // change under periodic update, a regulator reset reaches the module, and an
 // unplugged module stops periodic update with one message.
 #include "SimulatorFixture.h"
+#include "TryExpect.h"
 
 #include "common/CheckBox.h"
 #include "config/ModuleConfig.h"
@@ -61,7 +62,7 @@ TEST_F(PidValOnSimulator, PeriodicUpdateShowsChangingLiveValues) {
     startPeriodic(QStringLiteral("200"));
     ASSERT_EQ(window->tmUpdate->interval(), 200);
     std::set<QString> seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen.insert(snapshot()), seen.size() >= 4), 8000);
+    QMT_TRY_ASSERT_TIMEOUT((seen.insert(snapshot()), seen.size() >= 4), 8000);
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
     EXPECT_FALSE(window->modValueText(1).isEmpty());
     window->chbUpdate->userClick();
@@ -84,9 +85,9 @@ TEST_F(PidValOnSimulator, RegulatorResetReachesTheModule) {
 
 TEST_F(PidValOnSimulator, UnpluggedModuleStopsPeriodicUpdateWithOneMessage) {
     startPeriodic(QStringLiteral("200"));
-    QTRY_VERIFY_WITH_TIMEOUT(!window->modValueText(4).isEmpty(), 5000);
+    QMT_TRY_ASSERT_TIMEOUT(!window->modValueText(4).isEmpty(), 5000);
     ASSERT_TRUE(sim.sendControl("silent on"));
-    QTRY_VERIFY_WITH_TIMEOUT(!window->chbUpdate->checked(), 10000);
+    QMT_TRY_ASSERT_TIMEOUT(!window->chbUpdate->checked(), 10000);
     EXPECT_FALSE(window->tmUpdate->isActive());
     QTest::qWait(600);
     EXPECT_EQ(prompts.texts(), QStringList{QStringLiteral("Нет ответа!")});

@@ -1,5 +1,6 @@
 // The read cycle, its failure, periodic update and the update period.
 #include "PidValFixture.h"
+#include "TryExpect.h"
 
 namespace qmt::test {
 namespace {
@@ -37,17 +38,6 @@ TEST_F(PidValTest, ReadCycleFillsEveryCellFromItsFourBlocks) {
     EXPECT_EQ(editorOf(window->sgModValues)->text(), window->modValueText(4));
 }
 
-// Records whether periodic update was still on when the error was shown.
-class WatchingPrompts : public FakePrompts {
-public:
-    qmt::CheckBox* box = nullptr;
-    std::vector<bool> checkedAtMessage;
-    QMessageBox::StandardButton message(const MessageBoxRequest& r) override {
-        checkedAtMessage.push_back(box && box->checked());
-        return FakePrompts::message(r);
-    }
-};
-
 TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMessage) {
     setLive(1, {10, 11, 12, 0, 14, 15});
     setLive(2, {20, 21, 22, 0, 24, 25});
@@ -55,9 +45,13 @@ TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMes
     setLive(1, {30, 31, 32, 1, 34, 35});
     setLive(2, {40, 41, 42, 1, 44, 45});
 
-    WatchingPrompts watching; // replaces the fixture's prompts for this test
+    // Whether periodic update was still on when the error was shown.
+    std::vector<bool> checkedAtMessage;
+    prompts.shown.clear();
+    prompts.onMessage = [&](const MessageBoxRequest&) {
+        checkedAtMessage.push_back(window->chbUpdate->checked());
+    };
     FakeStatus status;
-    watching.box = window->chbUpdate;
     window->chbUpdate->setChecked(true);
     ASSERT_TRUE(window->tmUpdate->isActive());
     module.clearLog();
@@ -71,9 +65,9 @@ TEST_F(PidValTest, FailureAtRegulatorTwoKeepsColumnOneAndStopsUpdateBeforeTheMes
     EXPECT_EQ(window->writeValText(2, 0), "24");
     EXPECT_FALSE(window->chbUpdate->checked());
     EXPECT_FALSE(window->tmUpdate->isActive());
-    ASSERT_EQ(watching.shown.size(), 1u);
-    EXPECT_EQ(watching.lastText(), "Нет ответа!");
-    EXPECT_EQ(watching.checkedAtMessage, std::vector<bool>{false});
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.lastText(), "Нет ответа!");
+    EXPECT_EQ(checkedAtMessage, std::vector<bool>{false});
     for (const Request& r : module.log)
         EXPECT_NE(r.address, 1056) << "no block after the failed one";
     // The status bar keeps the reason the update stopped; a single read that
@@ -91,7 +85,7 @@ TEST_F(PidValTest, PeriodicUpdateRunsWhileHiddenAndStopsWithTheLog) {
     window->chbUpdate->userClick();
     ASSERT_TRUE(window->tmUpdate->isActive());
     window->hide();
-    QTRY_VERIFY(module.log.size() >= 8); // two whole cycles with the window closed
+    QMT_TRY_ASSERT(module.log.size() >= 8); // two whole cycles with the window closed
     EXPECT_TRUE(prompts.shown.empty()) << prompts.lastText().toStdString();
 
     window->chbUpdate->userClick();

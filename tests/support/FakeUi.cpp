@@ -5,6 +5,7 @@
 namespace qmt::test {
 
 QMessageBox::StandardButton FakePrompts::message(const MessageBoxRequest& request) {
+    if (onMessage) onMessage(request);
     shown.push_back(request);
     if (!answers.empty()) {
         const auto answer = answers.front();

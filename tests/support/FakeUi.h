@@ -26,6 +26,9 @@ public:
     // result); without a script the window is rejected without being shown.
     std::deque<std::function<int(QDialog*)>> modalScripts;
     std::vector<QDialog*> modalShown;
+    // Runs as each box comes up, before it is recorded and answered: it may
+    // look at the program's state then, or throw as a failing box would.
+    std::function<void(const MessageBoxRequest&)> onMessage;
 
     QMessageBox::StandardButton message(const MessageBoxRequest& request) override;
     QString openFileName(const FileDialogRequest& request) override;

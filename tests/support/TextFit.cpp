@@ -2,14 +2,17 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStyleOptionGroupBox>
 #include <QWidget>
 
 namespace qmt::test {
@@ -42,9 +45,27 @@ int indicatorTextRoom(const QAbstractButton* b, QStyle::SubElement element) {
     return b->style()->subElementRect(element, &option, b).width();
 }
 
+// The colour most pixels of an image have: its background.
+QRgb commonest(const QImage& image) {
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb best = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    return best;
+}
+
 } // namespace
 
 QStringList clippedTexts(QWidget* root) {
+    // As the window shows a text once its layout has caught up with it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QStringList out;
     QWidget* window = root->window();
     QList<QWidget*> widgets = window->findChildren<QWidget*>();
@@ -52,7 +73,8 @@ QStringList clippedTexts(QWidget* root) {
     for (QWidget* w : widgets) {
         if (w != window && !w->isVisibleTo(window)) continue;
         if (auto* label = qobject_cast<QLabel*>(w)) {
-            if (label->wordWrap() || label->textFormat() == Qt::RichText || !label->pixmap().isNull())
+            if (label->wordWrap() || label->textFormat() == Qt::RichText ||
+                !label->pixmap().isNull())
                 continue;
             const int margin = 2 * label->margin() + 2 * label->indent() * (label->indent() > 0);
             check(out, w, label->text(), textWidth(w, label->text(), label->buddy() != nullptr),
@@ -76,30 +98,38 @@ QStringList clippedTexts(QWidget* root) {
 }
 
 std::string unframedItemReport(QWidget* root) {
+    // What the window shows of each item against what the item draws alone:
+    // a frame line through it, a caption over it or a group that cuts it off
+    // changes its pixels, however the program placed it.
     QStringList out;
     QWidget* window = root->window();
+    const QImage shown = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
         if (!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b)) continue;
         auto* group = qobject_cast<QGroupBox*>(b->parentWidget());
         if (!group || group->title().isEmpty() || !b->isVisibleTo(window)) continue;
-        QStyleOptionGroupBox option;
-        option.initFrom(group);
-        option.text = group->title();
-        option.lineWidth = 1;
-        option.textAlignment = group->alignment();
-        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
-                                                            QStyle::SC_GroupBoxContents, group);
-        const QRect r = b->geometry();
-        if (r.top() < inside.top() || r.bottom() > inside.bottom()) {
-            out << QStringLiteral("%1: rows %2..%3, room inside '%4' %5..%6")
-                       .arg(name(b))
-                       .arg(r.top())
-                       .arg(r.bottom())
-                       .arg(group->title())
-                       .arg(inside.top())
-                       .arg(inside.bottom());
+        const QRect place(b->mapTo(window, QPoint(0, 0)), b->size());
+        if (!shown.rect().contains(place)) {
+            out << QStringLiteral("%1 in '%2': outside the window").arg(name(b), group->title());
+            continue;
         }
+        // The item drawn alone on the paper the window shows around it.
+        const QImage there = shown.copy(place);
+        QImage alone(place.size(), QImage::Format_RGB32);
+        alone.fill(commonest(there));
+        b->render(&alone, QPoint(), QRegion(), QWidget::DrawChildren);
+        int top = alone.height(), bottom = -1;
+        for (int y = 0; y < alone.height(); ++y)
+            for (int x = 0; x < alone.width(); ++x)
+                if (alone.pixel(x, y) != there.pixel(x, y)) {
+                    top = qMin(top, y);
+                    bottom = qMax(bottom, y);
+                }
+        if (bottom >= 0)
+            out << QStringLiteral("%1 in '%2': rows %3..%4 of it are not what it draws")
+                       .arg(name(b), group->title())
+                       .arg(top)
+                       .arg(bottom);
     }
     return out.join(QLatin1Char('\n')).toStdString();
 }

@@ -19,9 +19,10 @@ std::string clippedTextReport(QWidget* root);
 // it whole beside a window manager's icon and buttons; empty when it fits.
 std::string clippedTitleReport(QWidget* root);
 
-// One line per radio item or check box of the window of root that reaches out
-// of the room inside its captioned group's frame (onto the frame's top line,
-// or past its bottom); empty when every one stands inside.
+// One line per radio item or check box of a captioned group in the window of
+// root that the window does not show as the item draws itself (a frame line
+// or the caption across it, or cut off by the group), from a grab of both;
+// empty when every one shows whole.
 std::string unframedItemReport(QWidget* root);
 
 } // namespace qmt::test

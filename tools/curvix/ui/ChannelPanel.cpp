@@ -58,9 +58,10 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
     cursor2_->setObjectName(QStringLiteral("lbCursor2"));
     delta_ = new QLabel(QStringLiteral("Δt: —"), this);
     delta_->setObjectName(QStringLiteral("lbDelta"));
-    auto* hint = new QLabel(QStringLiteral("Левый щелчок — курсор 1, правый — курсор 2; "
-                                           "Ctrl или правая кнопка с протяжкой — увеличить"),
-                            this);
+    auto* hint = new QLabel(
+        QStringLiteral(
+            "Левый щелчок — курсор 1, правый — курсор 2; Ctrl или правая кнопка с протяжкой — увеличить"),
+        this);
     hint->setObjectName(QStringLiteral("lbCursorHint"));
     hint->setWordWrap(true);
     outer->addWidget(cursor1_);

@@ -104,18 +104,6 @@ public:
     void miSavePngClick();
     void miSaveSvgClick();
     void miSavePdfClick();
-    void miCopyClick();
-    void miBackClick();
-    void miZoomInClick();
-    void miZoomOutClick();
-    void miPanLeftClick();
-    void miPanRightClick();
-    void miPanUpClick();
-    void miPanDownClick();
-    void btFollowClick();
-    void btFullViewClick();
-    void btClearCursorsClick();
-    void chbAutoYClick();
     void cbSpanChange();
     void cbKeepChange();
 

@@ -3,7 +3,9 @@
 
 #include "common/CheckBox.h"
 #include "common/Ui.h"
+#include "ui/CursorTools.h"
 #include "ui/StoreControls.h"
+#include "ui/ViewExport.h"
 #include "ui/ViewNavigator.h"
 
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <functional>
 
 namespace curvix {
 namespace {
@@ -30,37 +33,40 @@ void CurvixWindow::buildMenus() {
     struct Item {
         const char* name;
         const char* text;
-        void (CurvixWindow::*handler)();
+        std::function<void()> handler;
         QList<QKeySequence> keys;
     };
+    // The commands a test drives by name keep their handler; the others go to
+    // the helper that does the work.
+    auto own = [this](void (CurvixWindow::*method)()) { return qmt::handler(this, method); };
     const Item fileItems[] = {
         {"miOpenLog",
          "Открыть журнал значений...",
-         &CurvixWindow::miOpenLogClick,
+         own(&CurvixWindow::miOpenLogClick),
          {QKeySequence::Open}},
-        {"miOpenCsv", "Открыть CSV...", &CurvixWindow::miOpenCsvClick, {}},
-        {nullptr, nullptr, nullptr, {}},
-        {"miExportAll", "Экспорт в CSV: все данные...", &CurvixWindow::miExportAllClick, {}},
+        {"miOpenCsv", "Открыть CSV...", own(&CurvixWindow::miOpenCsvClick), {}},
+        {nullptr, nullptr, {}, {}},
+        {"miExportAll", "Экспорт в CSV: все данные...", own(&CurvixWindow::miExportAllClick), {}},
         {"miExportVisible",
          "Экспорт в CSV: видимый диапазон...",
-         &CurvixWindow::miExportVisibleClick,
+         own(&CurvixWindow::miExportVisibleClick),
          {}},
-        {"miSavePng", "Сохранить вид в PNG...", &CurvixWindow::miSavePngClick, {}},
-        {"miSaveSvg", "Сохранить вид в SVG...", &CurvixWindow::miSaveSvgClick, {}},
-        {"miSavePdf", "Сохранить вид в PDF...", &CurvixWindow::miSavePdfClick, {}},
-        {"miCopy", "Копировать", &CurvixWindow::miCopyClick, {QKeySequence::Copy}},
+        {"miSavePng", "Сохранить вид в PNG...", own(&CurvixWindow::miSavePngClick), {}},
+        {"miSaveSvg", "Сохранить вид в SVG...", own(&CurvixWindow::miSaveSvgClick), {}},
+        {"miSavePdf", "Сохранить вид в PDF...", own(&CurvixWindow::miSavePdfClick), {}},
+        {"miCopy", "Копировать", [this] { exports_->miCopyClick(); }, {QKeySequence::Copy}},
     };
     const Item viewItems[] = {
-        {"miBack", "Назад", &CurvixWindow::miBackClick, {Qt::Key_Backspace}},
+        {"miBack", "Назад", [this] { nav_->viewBack(); }, {Qt::Key_Backspace}},
         {"miZoomIn",
          "Крупнее по времени",
-         &CurvixWindow::miZoomInClick,
+         [this] { nav_->zoomTime(0.5); },
          {Qt::Key_Plus, Qt::Key_Equal}},
-        {"miZoomOut", "Мельче по времени", &CurvixWindow::miZoomOutClick, {Qt::Key_Minus}},
-        {"miPanLeft", "Влево", &CurvixWindow::miPanLeftClick, {Qt::Key_Left}},
-        {"miPanRight", "Вправо", &CurvixWindow::miPanRightClick, {Qt::Key_Right}},
-        {"miPanUp", "Вверх", &CurvixWindow::miPanUpClick, {Qt::Key_Up}},
-        {"miPanDown", "Вниз", &CurvixWindow::miPanDownClick, {Qt::Key_Down}},
+        {"miZoomOut", "Мельче по времени", [this] { nav_->zoomTime(2.0); }, {Qt::Key_Minus}},
+        {"miPanLeft", "Влево", [this] { nav_->panTime(-0.25); }, {Qt::Key_Left}},
+        {"miPanRight", "Вправо", [this] { nav_->panTime(0.25); }, {Qt::Key_Right}},
+        {"miPanUp", "Вверх", [this] { nav_->panValues(0.1); }, {Qt::Key_Up}},
+        {"miPanDown", "Вниз", [this] { nav_->panValues(-0.1); }, {Qt::Key_Down}},
     };
     auto fill = [this](QMenu* menu, const Item* begin, const Item* end) {
         for (const Item* item = begin; item != end; ++item) {
@@ -71,7 +77,7 @@ void CurvixWindow::buildMenus() {
             QAction* action = menu->addAction(QString::fromUtf8(item->text));
             action->setObjectName(QString::fromLatin1(item->name));
             action->setShortcuts(item->keys);
-            qmt::onTriggered(action, qmt::handler(this, item->handler));
+            qmt::onTriggered(action, item->handler);
         }
     };
     auto* fileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
@@ -107,28 +113,28 @@ void CurvixWindow::buildToolBar() {
     // Room for the longer of its two captions.
     btFollow_->setMinimumWidth(
         btFollow_->fontMetrics().horizontalAdvance(QStringLiteral("Следить")) + 28);
-    qmt::onClicked(btFollow_, qmt::handler(this, &CurvixWindow::btFollowClick));
+    qmt::onClicked(btFollow_, [this] { nav_->setFollowing(!nav_->following()); });
     tools->addWidget(btFollow_);
     btFullView_ = new QPushButton(QStringLiteral("Весь вид"), tools);
     btFullView_->setObjectName(QStringLiteral("btFullView"));
     btFullView_->setShortcut(Qt::Key_Home);
-    qmt::onClicked(btFullView_, qmt::handler(this, &CurvixWindow::btFullViewClick));
+    qmt::onClicked(btFullView_, [this] { nav_->showFullView(); });
     tools->addWidget(btFullView_);
     btBack_ = new QPushButton(QStringLiteral("Назад"), tools);
     btBack_->setObjectName(QStringLiteral("btBack"));
     btBack_->setToolTip(QStringLiteral("Предыдущий вид (Backspace)"));
     btBack_->setEnabled(false);
-    qmt::onClicked(btBack_, qmt::handler(this, &CurvixWindow::miBackClick));
+    qmt::onClicked(btBack_, [this] { nav_->viewBack(); });
     tools->addWidget(btBack_);
     chbAutoY_ = new qmt::CheckBox(QStringLiteral("Автомасштаб Y"), tools);
     chbAutoY_->setObjectName(QStringLiteral("chbAutoY"));
     chbAutoY_->QCheckBox::setChecked(true);
-    chbAutoY_->setOnClick(qmt::handler(this, &CurvixWindow::chbAutoYClick));
+    chbAutoY_->setOnClick([this] { refresh(); });
     tools->addWidget(chbAutoY_);
     btClearCursors_ = new QPushButton(QStringLiteral("Убрать курсоры"), tools);
     btClearCursors_->setObjectName(QStringLiteral("btClearCursors"));
     btClearCursors_->setShortcut(Qt::Key_Escape);
-    qmt::onClicked(btClearCursors_, qmt::handler(this, &CurvixWindow::btClearCursorsClick));
+    qmt::onClicked(btClearCursors_, [this] { cursors_->clearCursors(); });
     tools->addWidget(btClearCursors_);
     if (live_) {
         store_ = std::make_unique<StoreControls>(

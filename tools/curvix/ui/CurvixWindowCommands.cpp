@@ -166,54 +166,6 @@ void CurvixWindow::miSavePdfClick() {
     exports_->miSavePdfClick();
 }
 
-void CurvixWindow::miCopyClick() {
-    exports_->miCopyClick();
-}
-
-void CurvixWindow::miBackClick() {
-    nav_->viewBack();
-}
-
-void CurvixWindow::miZoomInClick() {
-    nav_->zoomTime(0.5);
-}
-
-void CurvixWindow::miZoomOutClick() {
-    nav_->zoomTime(2.0);
-}
-
-void CurvixWindow::miPanLeftClick() {
-    nav_->panTime(-0.25);
-}
-
-void CurvixWindow::miPanRightClick() {
-    nav_->panTime(0.25);
-}
-
-void CurvixWindow::miPanUpClick() {
-    nav_->panValues(0.1);
-}
-
-void CurvixWindow::miPanDownClick() {
-    nav_->panValues(-0.1);
-}
-
-void CurvixWindow::btFollowClick() {
-    nav_->setFollowing(!nav_->following());
-}
-
-void CurvixWindow::btFullViewClick() {
-    nav_->showFullView();
-}
-
-void CurvixWindow::btClearCursorsClick() {
-    cursors_->clearCursors();
-}
-
-void CurvixWindow::chbAutoYClick() {
-    refresh();
-}
-
 void CurvixWindow::cbSpanChange() {
     nav_->setSpan(cbSpan_->currentData().toLongLong());
 }
