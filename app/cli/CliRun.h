@@ -53,6 +53,7 @@ int ReadConfig(const Invocation& invocation, const Report& report, bool severalS
 int WriteConfig(const Invocation& invocation, const ModuleConfig& file, const Report& report);
 int DiffConfig(const ModuleConfig& file, const Report& report, bool several);
 int Values(const Invocation& invocation, const Report& report);
+int Tune(const Invocation& invocation, const Report& report);
 
 // "conf.pid" for station 3 of several: "conf-3.pid".
 QString StationFile(const QString& path, int station);
