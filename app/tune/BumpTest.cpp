@@ -237,8 +237,16 @@ bool BumpTest::restoreNow() {
     return true;
 }
 
+// From the steady window before the step on: the settling before it is no
+// part of the step response.
 Identification BumpTest::identification() const {
-    return identify(record_);
+    StepRecord r = record_;
+    const size_t before = size_t(std::count_if(r.t.begin(), r.t.end(),
+                                               [&](double v) { return v <= r.stepTime; }));
+    const long drop = long(before > kSteadySamples ? before - kSteadySamples : 0);
+    r.t.erase(r.t.begin(), r.t.begin() + drop);
+    r.xm.erase(r.xm.begin(), r.xm.begin() + drop);
+    return identify(r);
 }
 
 void BumpTest::setPhase(Phase phase) {

@@ -48,6 +48,8 @@ void SetPointTest::start(int regulator, int step, double duration, int periodMs)
     emit restoreChanged(true);
     started_ = clock().now();
     try {
+        // The loop as it stood: the figures' step is the change from this sample.
+        sample();
         HoldOwner own(station_, n_);
         WriteRegister(setPointRegister(n_), uint16_t(int16_t(target)));
     } catch (const ECommError&) {
@@ -66,19 +68,23 @@ void SetPointTest::tick() {
         restoreNow();
         return;
     }
-    const double t = started_.msecsTo(clock().now()) / 1000.0;
-    uint16_t w[2] = {};
     try {
-        ReadRegisters(reg::LiveBlock(n_) + reg::live::Xs, 2, w);
+        sample();
     } catch (const ECommError&) {
         beginRestore();
         return;
     }
+    if (t_.back() >= duration_) beginRestore();
+}
+
+void SetPointTest::sample() {
+    const double t = started_.msecsTo(clock().now()) / 1000.0;
+    uint16_t w[2] = {};
+    ReadRegisters(reg::LiveBlock(n_) + reg::live::Xs, 2, w);
     t_.push_back(t);
     xs_.push_back(int16_t(w[0]));
     xm_.push_back(int16_t(w[1]));
     emit sampled(t, xs_.back(), xm_.back());
-    if (t >= duration_) beginRestore();
 }
 
 void SetPointTest::beginRestore() {

@@ -26,7 +26,8 @@ public:
 
     bool running() const { return timer_.isActive() && !restoring_; }
     bool restorePending() const { return pending_; }
-    const std::vector<double>& t() const { return t_; } // s from the step
+    // The first sample is taken just before the step; t in s from it.
+    const std::vector<double>& t() const { return t_; }
     const std::vector<double>& xs() const { return xs_; }
     const std::vector<double>& xm() const { return xm_; }
     int16_t oldSetPoint() const { return old_; }
@@ -38,6 +39,7 @@ signals:
 
 private:
     void tick();
+    void sample();
     void beginRestore();
 
     QTimer timer_;
