@@ -12,6 +12,11 @@ StatusPane::StatusPane(QStatusBar* bar) : QObject(bar) {
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label_->setMinimumWidth(0);
     bar->addWidget(label_, 1);
+    alert_ = new QLabel(bar);
+    alert_->setObjectName(QStringLiteral("StatusAlert"));
+    alert_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    alert_->hide();
+    bar->addPermanentWidget(alert_);
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("tmStatus"));
     timer_->setSingleShot(true);
@@ -36,6 +41,11 @@ void StatusPane::confirm(const QString& text) {
     setText(text);
     timer_->start();
     if (label_->isVisible()) label_->repaint();
+}
+
+void StatusPane::alert(const QString& text) {
+    alert_->setText(text);
+    alert_->setVisible(!text.isEmpty());
 }
 
 void StatusPane::setText(const QString& text) {

@@ -23,6 +23,7 @@ public:
 
     void progress(const QString& text) override;
     void confirm(const QString& text) override;
+    void alert(const QString& text) override;
 
     QLabel* label() const { return label_; }
 
@@ -30,6 +31,7 @@ private:
     void setText(const QString& text);
 
     QLabel* label_;
+    QLabel* alert_; // `StatusAlert`, red, hidden while empty
     QTimer* timer_;
 };
 

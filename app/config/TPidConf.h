@@ -9,6 +9,8 @@
 
 #include <array>
 
+class TTune;
+
 class QLabel;
 class QPainter;
 class QTimer;
@@ -35,6 +37,7 @@ public:
     void miComServParClick();
     void miComCalibClick();
     void miComModVarClick();
+    void miComTuneClick();
     void miReadConfClick();
     void miWriteConfClick();
     void miReadResCountClick();
@@ -90,6 +93,7 @@ private:
     void releaseInput(int m);
 
     QWidget* diagram_ = nullptr;
+    TTune* tune_ = nullptr; // made at its first use
     qmt::RouteTable routes_{};
 
     std::array<qmt::RadioGroup*, 3> swpid_{};

@@ -16,6 +16,9 @@ public:
     virtual void progress(const QString& text) = 0;
     // Success, shown for a few seconds.
     virtual void confirm(const QString& text) = 0;
+    // A state the engineer must not miss (a regulator not yet restored),
+    // shown in red until an empty text ends it.
+    virtual void alert(const QString& text) { (void)text; }
 };
 
 StatusReporter& status();
