@@ -154,12 +154,20 @@ void BumpTest::sample() {
     emit sampled(t, s16(xm));
 }
 
+// Both halves of the last samples steady: a line through them all is also
+// flat at the turn of a swing, which is no rest.
 bool BumpTest::steadyBeforeStep() const {
     const auto& t = record_.t;
+    const auto& x = record_.xm;
     if (t.size() < kSteadySamples) return false;
-    const double window = t.back() - t[t.size() - kSteadySamples];
-    const double sigma = noiseLevel(record_.xm);
-    return isSteady(t, record_.xm, window, 3 * sigma);
+    const double band = 3 * noiseLevel(x);
+    const size_t half = kSteadySamples / 2;
+    for (size_t from : {t.size() - kSteadySamples, t.size() - half}) {
+        const std::vector<double> ht(t.begin() + long(from), t.begin() + long(from + half));
+        const std::vector<double> hx(x.begin() + long(from), x.begin() + long(from + half));
+        if (!isSteady(ht, hx, ht.back() - ht.front(), band / 2)) return false;
+    }
+    return true;
 }
 
 // Steady once the response has begun and the line through the last half of

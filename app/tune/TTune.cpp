@@ -89,6 +89,7 @@ TTune::TTune(QWidget* parent) : QDialog(parent) {
         plLoop->graph(1)->addData(t, xm);
         plLoop->graph(2)->addData(t, xs);
         plLoop->rescaleAxes();
+        plLoop->yAxis->scaleRange(1.15);
         plLoop->replot();
     });
     connect(&check_, &SetPointTest::finished, this, &TTune::checkEnded);
@@ -312,7 +313,10 @@ void TTune::btVerifyClick() {
         throw qmt::Exception(QStringLiteral("Скачок уставки: нужно целое число от -32768 до 32767, не 0."));
     for (int g : {1, 2})
         plLoop->graph(g)->data()->clear();
-    lbVerify->clear();
+    // The prediction for this step from the loop as it stands now.
+    state_ = readRegulator(test_.setup().regulator);
+    showState();
+    showPrediction();
     const double duration = predictedSettle_ > 0 ? 2.5 * predictedSettle_ : 60.0;
     check_.start(test_.setup().regulator, *step, duration);
 }

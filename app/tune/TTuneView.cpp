@@ -44,7 +44,7 @@ qmt::StepFigures figuresOf(const std::vector<double>& t, const std::vector<doubl
 }
 
 QString figure(const qmt::Figure& f, double scale, int places, const char* unit) {
-    return f.known() ? decimal(f.value * scale, places) + QLatin1String(unit) : QStringLiteral("—");
+    return f.known() ? decimal(f.value * scale, places) + QString::fromUtf8(unit) : QStringLiteral("—");
 }
 
 } // namespace
@@ -153,6 +153,7 @@ void TTune::showPrediction() {
     plLoop->graph(0)->setData(QVector<double>(r.t.begin(), r.t.end()),
                               QVector<double>(r.xm.begin(), r.xm.end()), true);
     plLoop->rescaleAxes();
+    plLoop->yAxis->scaleRange(1.15);
     plLoop->replot();
     lbVerify->setText(QStringLiteral("Прогноз: нарастание %1, перерегулирование %2, "
                                      "установление ±5 % %3")

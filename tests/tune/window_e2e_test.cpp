@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 
@@ -85,8 +86,10 @@ TEST_F(TuneWindow, ATestShowsTheModelAndWritesTheProposalOnConfirmation) {
     QTRY_COMPARE_WITH_TIMEOUT(window->test().phase(), tune::BumpTest::Phase::Done, 30000);
     expectRestored();
     EXPECT_TRUE(status.alerting.isEmpty());
-    EXPECT_TRUE(find<QLabel>("lbModel")->text().startsWith(QStringLiteral("K = 0,8")))
-        << find<QLabel>("lbModel")->text().toStdString();
+    const QString model = find<QLabel>("lbModel")->text();
+    const auto k = QRegularExpression(QStringLiteral("^K = (\\d+),(\\d+), T = ")).match(model);
+    ASSERT_TRUE(k.hasMatch()) << model.toStdString();
+    EXPECT_NEAR((k.captured(1) + QLatin1Char('.') + k.captured(2)).toDouble(), 0.8, 0.04);
     const QTableWidget* grid = find<QTableWidget>("sgProposal");
     ASSERT_NE(grid->item(0, 3), nullptr);
     const QString kp = grid->item(0, 3)->text(), ti = grid->item(1, 3)->text();
@@ -102,6 +105,20 @@ TEST_F(TuneWindow, ATestShowsTheModelAndWritesTheProposalOnConfirmation) {
     EXPECT_EQ(w[before + 2].substr(0, 13), "< 01 10 01 0D");
     EXPECT_EQ(sim.registerValue(reg::PidWord(0, reg::pid::Kp)), kp.toLong());
     EXPECT_TRUE(status.confirmations.last().startsWith(QStringLiteral("ПИД1: записаны Kp ")));
+
+    // "Проверить" on the loop in automatic at rest (set point at Xm, integrator at Y).
+    const int16_t xm = int16_t(ReadRegister(reg::LiveBlock(0) + reg::live::Xm));
+    WriteRegister(reg::PidWord(0, reg::pid::XsDef), uint16_t(xm));
+    WriteRegister(reg::LiveBlock(0) + reg::live::Ival, 0);
+    WriteRegister(reg::LiveBlock(0) + reg::live::State, reg::live::SetIntegrator);
+    WriteRegister(kControl, 0);
+    click("btVerify");
+    QTRY_VERIFY_WITH_TIMEOUT(!window->check().restorePending(), 30000);
+    const QString figures = find<QLabel>("lbVerify")->text();
+    EXPECT_TRUE(figures.contains(QStringLiteral("Прогноз: нарастание "))) << figures.toStdString();
+    EXPECT_TRUE(figures.contains(QStringLiteral("Измерено: нарастание "))) << figures.toStdString();
+    EXPECT_EQ(int16_t(sim.registerValue(reg::PidWord(0, reg::pid::XsDef))), xm); // put back
+    EXPECT_GT(window->check().xm().back(), xm + 150); // the loop followed the 200 step
 }
 
 TEST_F(TuneWindow, CancelAndCloseRestore) {
