@@ -25,6 +25,25 @@ int16_t s16(uint16_t w) {
 
 } // namespace
 
+// Both halves of the window steady: a line through it all is also flat at
+// the turn of a swing, which is no rest. The window is the last twenty
+// samples or the last half of the wait, whichever is longer, so that a slow
+// plant's last drift is seen across the time it takes.
+bool atRest(const std::vector<double>& t, const std::vector<double>& x) {
+    if (t.size() < kSteadySamples || x.size() != t.size()) return false;
+    const double since = t.back() - (t.back() - t.front()) / 2;
+    const size_t first = std::min(t.size() - kSteadySamples,
+                                  size_t(std::lower_bound(t.begin(), t.end(), since) - t.begin()));
+    const double band = 3 * noiseLevel(x);
+    const size_t half = (t.size() - first) / 2;
+    for (size_t from : {first, t.size() - half}) {
+        const std::vector<double> ht(t.begin() + long(from), t.begin() + long(from + half));
+        const std::vector<double> hx(x.begin() + long(from), x.begin() + long(from + half));
+        if (!isSteady(ht, hx, ht.back() - ht.front(), band / 2)) return false;
+    }
+    return true;
+}
+
 bool RegulatorState::reverse() const {
     return control & reg::pid::ReverseAction;
 }
@@ -154,20 +173,8 @@ void BumpTest::sample() {
     emit sampled(t, s16(xm));
 }
 
-// Both halves of the last samples steady: a line through them all is also
-// flat at the turn of a swing, which is no rest.
 bool BumpTest::steadyBeforeStep() const {
-    const auto& t = record_.t;
-    const auto& x = record_.xm;
-    if (t.size() < kSteadySamples) return false;
-    const double band = 3 * noiseLevel(x);
-    const size_t half = kSteadySamples / 2;
-    for (size_t from : {t.size() - kSteadySamples, t.size() - half}) {
-        const std::vector<double> ht(t.begin() + long(from), t.begin() + long(from + half));
-        const std::vector<double> hx(x.begin() + long(from), x.begin() + long(from + half));
-        if (!isSteady(ht, hx, ht.back() - ht.front(), band / 2)) return false;
-    }
-    return true;
+    return atRest(record_.t, record_.xm);
 }
 
 // Steady once the response has begun and the line through the last half of

@@ -38,6 +38,11 @@ RegulatorState readRegulator(int n);
 // outside Ymin..Ymax, or no step), or an empty text.
 QString stepRefusal(const RegulatorState& state, double dy);
 
+// Whether Xm is at rest, the test's wait before the step: each half of the
+// last twenty samples, or of the last half of the record when that is
+// longer, steady within three times the noise.
+bool atRest(const std::vector<double>& t, const std::vector<double>& x);
+
 struct BumpSetup {
     int regulator = 0;       // 0..2
     double outputStep = 0.0; // ΔY

@@ -128,3 +128,4 @@ TEST_F(Plants, IdentifiedAndTunedThroughModbus) {
 }
 
 } // namespace
+
