@@ -156,8 +156,12 @@ void BumpTest::tick() {
         return;
     }
     if (phase_ == Phase::Settling) {
-        // Bounded: a quarter of the test at most, then the step all the same.
-        if (steadyBeforeStep() || elapsed() > setup_.maxTime / 4) makeStep();
+        // A tenth of the test at least: an output just changed by hand moves
+        // Xm only after the plant's dead time, and the wait must outlast it.
+        // A quarter at most, then the step all the same.
+        const double waited = elapsed();
+        if ((waited >= setup_.maxTime / 10 && steadyBeforeStep()) || waited > setup_.maxTime / 4)
+            makeStep();
     } else if (elapsed() >= setup_.maxTime) {
         beginRestore(End::TimeUp);
     } else if (steadyAfterStep()) {

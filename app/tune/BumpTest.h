@@ -46,7 +46,9 @@ bool atRest(const std::vector<double>& t, const std::vector<double>& x);
 struct BumpSetup {
     int regulator = 0;       // 0..2
     double outputStep = 0.0; // ΔY
-    double maxTime = 600.0;  // s on the program's clock, from the start
+    // s on the program's clock, from the start; the wait before the step takes
+    // a tenth of it at least and a quarter at most.
+    double maxTime = 600.0;
     int periodMs = 100;      // between requests
 };
 

@@ -123,7 +123,8 @@ TEST_F(CliTune, WritesTheProposalOnlyWhenAskedAndSaysWhatIsClipped) {
     // A weak, slow plant without dead time and a short τc: SIMC's gain is past Kp's word.
     startPlant("1:0.02,600,0", "1000");
     for (bool write : {false, true}) {
-        QStringList args{"tune", "--regulator", "1", "--step", "15000", "--tc", "0.001"};
+        QStringList args{"tune", "--regulator", "1", "--step", "15000", "--tc", "0.001",
+                          "--max-time", "20"};
         if (write) args << "--write";
         const CliRun run = cli(args);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();

@@ -74,7 +74,7 @@ TEST_F(Plants, IdentifiedAndTunedThroughModbus) {
         BumpTest bump;
         BumpSetup setup;
         setup.outputStep = p.dy;
-        setup.maxTime = 40 * (p.t1 + p.t2 + p.l);
+        setup.maxTime = 30 * (p.t1 + p.t2 + p.l);
         bump.start(setup);
         ASSERT_TRUE(test::runToEnd(bump, 60000));
         EXPECT_EQ(bump.end(), BumpTest::End::Steady);
