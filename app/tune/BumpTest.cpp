@@ -189,8 +189,10 @@ bool BumpTest::steadyAfterStep() const {
     const size_t before = size_t(std::count_if(t.begin(), t.end(),
                                                [&](double v) { return v <= record_.stepTime; }));
     if (before == 0 || x.size() < before + 2 * kSteadySamples) return false;
-    const std::vector<double> pre(x.begin(), x.begin() + long(before));
-    const double base = std::accumulate(pre.begin(), pre.end(), 0.0) / double(before);
+    // The rest before the step, not the settling that came before it.
+    const size_t restFrom = before > kSteadySamples ? before - kSteadySamples : 0;
+    const std::vector<double> pre(x.begin() + long(restFrom), x.begin() + long(before));
+    const double base = std::accumulate(pre.begin(), pre.end(), 0.0) / double(pre.size());
     const double sigma = noiseLevel(pre);
     size_t onset = before;
     while (onset < x.size() && std::fabs(x[onset] - base) <= kOnsetSigmas * sigma)

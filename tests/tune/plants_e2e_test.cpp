@@ -129,3 +129,4 @@ TEST_F(Plants, IdentifiedAndTunedThroughModbus) {
 
 } // namespace
 
+
