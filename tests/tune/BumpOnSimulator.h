@@ -1,6 +1,6 @@
 #pragma once
 // The bump test against qmt584-sim through the library, on a clock that runs
-// with the simulator's, and helpers to run a test to its end.
+// with the simulator's, and a way to run a test to its end.
 #include "ScaledClock.h"
 #include "SimulatorFixture.h"
 
