@@ -54,6 +54,9 @@ public:
     // Something that stopped, still to be read after its message box is
     // closed: shown until the next note.
     virtual void warn(const QString& text) { progress(text); }
+    // A state the engineer must not miss (a regulator not yet restored),
+    // shown in red until an empty text ends it.
+    virtual void alert(const QString& text) { (void)text; }
 };
 
 StatusReporter& status();

@@ -40,6 +40,10 @@ const CommandOption CommandOptions[] = {
     {"search", "--version", true},
     {"search", "--serial", true},
     {"restarts", "--clear", false},
+    {"tune", "--regulator", true},        {"tune", "--step", true},
+    {"tune", "--rule", true},             {"tune", "--tc", true},
+    {"tune", "--max-time", true},         {"tune", "--write", false},
+    {"tune", "--log", true},
 };
 
 // How many arguments each command takes besides its options: at least, at most.
@@ -49,7 +53,8 @@ struct Arity {
 };
 const Arity Arities[] = {{"read-config", 1, 1}, {"write-config", 1, 1}, {"diff", 1, 1},
                          {"values", 0, 0},      {"get", 1, 1},          {"set", 2, 2},
-                         {"search", 0, 0},      {"restarts", 0, 0},     {"scan", 0, 0}};
+                         {"search", 0, 0},      {"restarts", 0, 0},     {"scan", 0, 0},
+                         {"tune", 0, 0}};
 
 // get ADDR[..ADDR] and set ADDR VALUE, read before the port is opened.
 QString readRegisterArguments(Invocation& out) {
@@ -75,6 +80,11 @@ QString readRegisterArguments(Invocation& out) {
 }
 
 QString applyCommandOption(const QString& name, const QString& value, Invocation& out) {
+    // tune reads its own options (CliTune.cpp), all but the log.
+    if (out.command == QLatin1String("tune") && name != QLatin1String("--log")) {
+        out.options.insert(name, value);
+        return QString();
+    }
     if (name == QLatin1String("--dry-run")) {
         out.dryRun = true;
     } else if (name == QLatin1String("--changed")) {
@@ -234,6 +244,10 @@ QString ParseInvocation(const QStringList& args, Invocation& out) {
         return QStringLiteral("scan: --from %1 больше --to %2")
             .arg(out.firstStation)
             .arg(out.lastStation);
+    if (out.command == QLatin1String("tune")) {
+        TuneOptions tune;
+        return ParseTuneOptions(out, tune);
+    }
     return readRegisterArguments(out);
 }
 

@@ -2,6 +2,7 @@
 // The command line of qmt584-cli: the line settings for this run, the
 // command and its own options. Parsing only; nothing here touches the module.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -38,7 +39,21 @@ struct Invocation {
     bool clear = false;          // restarts
     QString moduleVersion;       // search
     QString serialNumber;        // search
+    // Options a command reads itself (tune), by name; a flag has an empty value.
+    QHash<QString, QString> options;
 };
+
+// tune's options, read whole before the port is opened.
+struct TuneOptions {
+    int regulator = 0; // 0..2 (--regulator 1..3)
+    int step = 0;      // ΔY
+    bool lambda = false;
+    double tc = 0.0; // 0: SIMC's "плавно"
+    double maxTime = 600.0;
+    bool write = false;
+};
+// An empty result is success; otherwise the usage error.
+QString ParseTuneOptions(const Invocation& invocation, TuneOptions& out);
 
 // Fills out from the arguments (without the program name). An empty result
 // is success; otherwise the usage error to report.

@@ -245,6 +245,7 @@ int Run(const Invocation& inv) {
                 if (inv.command == QLatin1String("set")) return set(inv);
                 if (inv.command == QLatin1String("restarts")) return restarts(inv, plain);
                 if (inv.command == QLatin1String("scan")) return Scan(inv, plain);
+                if (inv.command == QLatin1String("tune")) return Tune(inv, plain);
                 return Values(inv, plain);
             },
             plain);

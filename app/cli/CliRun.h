@@ -54,6 +54,7 @@ int ReadConfig(const Invocation& invocation, const Report& report, bool severalS
 int WriteConfig(const Invocation& invocation, const ModuleConfig& file, const Report& report);
 int DiffConfig(const ModuleConfig& file, const Report& report, bool several);
 int Values(const Invocation& invocation, const Report& report);
+int Tune(const Invocation& invocation, const Report& report);
 
 // The station list of the line: one line for each station that answers.
 int Scan(const Invocation& invocation, const Report& report);

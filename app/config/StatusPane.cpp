@@ -15,6 +15,11 @@ StatusPane::StatusPane(QStatusBar* bar, std::initializer_list<QWidget*> kept,
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label_->setMinimumWidth(0);
     bar->addWidget(label_, 1);
+    alert_ = new QLabel(bar);
+    alert_->setObjectName(QStringLiteral("StatusAlert"));
+    alert_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    alert_->hide();
+    bar->addPermanentWidget(alert_);
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("tmStatus"));
     timer_->setSingleShot(true);
@@ -48,6 +53,7 @@ void StatusPane::warn(const QString& text) {
 
 int StatusPane::room(bool covering) const {
     int taken = slack_;
+    if (alert_->isVisible()) taken += alert_->width() + slack_;
     for (QWidget* pane : kept_)
         taken += pane->width() + slack_;
     if (!covering) {
@@ -56,6 +62,11 @@ int StatusPane::room(bool covering) const {
     }
     const int margins = label_->width() - label_->contentsRect().width();
     return bar_->contentsRect().width() - taken - margins - 4;
+}
+
+void StatusPane::alert(const QString& text) {
+    alert_->setText(text);
+    alert_->setVisible(!text.isEmpty());
 }
 
 void StatusPane::setText(const QString& text) {

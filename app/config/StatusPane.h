@@ -32,6 +32,7 @@ public:
     void progress(const QString& text) override;
     void confirm(const QString& text) override;
     void warn(const QString& text) override;
+    void alert(const QString& text) override;
 
     QLabel* label() const { return label_; }
 
@@ -42,6 +43,7 @@ private:
 
     QStatusBar* bar_;
     QLabel* label_;
+    QLabel* alert_; // `StatusAlert`, red, hidden while empty
     QTimer* timer_;
     std::vector<QWidget*> kept_;
     std::vector<QWidget*> yielding_;

@@ -18,6 +18,7 @@
 #include "link/Settings.h"
 #include "link/TParCOM.h"
 #include "monitor/TPidVal.h"
+#include "tune/TTune.h"
 
 #include <QAction>
 #include <QLabel>
@@ -127,6 +128,8 @@ void TPidConf::buildMenu() {
           &TPidConf::miComServParClick},
          {"miComCalib", QStringLiteral("Калибровка..."), &TPidConf::miComCalibClick},
          {"miComModVar", QStringLiteral("Переменные модуля..."), &TPidConf::miComModVarClick},
+         {"miComTune", QStringLiteral("Настройка регулятора по скачку..."),
+          &TPidConf::miComTuneClick},
          {"miReadConf", QStringLiteral("Прочитать конфигурацию модуля"),
           &TPidConf::miReadConfClick},
          {"miWriteConf", QStringLiteral("Записать конфигурацию ПИД"), &TPidConf::miWriteConfClick},
@@ -237,6 +240,12 @@ void TPidConf::miComCalibClick() {
 
 void TPidConf::miComModVarClick() {
     if (PidVal) qmt::prompts().execModal(PidVal);
+}
+
+void TPidConf::miComTuneClick() {
+    // A child of the main window: the program's end restores a test still running.
+    if (!tune_) tune_ = new TTune(this);
+    qmt::prompts().execModal(tune_);
 }
 
 void TPidConf::pidClick(qmt::ClickablePanel* sender) {

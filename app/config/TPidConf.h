@@ -9,6 +9,8 @@
 
 #include <array>
 
+class TTune;
+
 class QLabel;
 class QPainter;
 class QTimer;
@@ -37,6 +39,7 @@ public:
     void miComServParClick();
     void miComCalibClick();
     void miComModVarClick();
+    void miComTuneClick();
     void miReadConfClick();
     void miWriteConfClick();
     void miWriteChangesClick();
@@ -95,6 +98,7 @@ private:
     void releaseInput(int m);
 
     QWidget* diagram_ = nullptr;
+    TTune* tune_ = nullptr; // made at its first use
     qmt::RouteTable routes_{};
 
     std::array<qmt::RadioGroup*, 3> swpid_{};

@@ -6,6 +6,7 @@
 #include "config/ModuleConfig.h"
 #include "dialogs/DialogForm.h"
 #include "dialogs/FixedPoint.h"
+#include "config/PidWrite.h"
 #include "dialogs/OfflineWrite.h"
 #include "link/Errors.h"
 #include "link/ModeItems.h"
@@ -23,6 +24,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 // How a field shows its register and takes it back.
@@ -32,28 +36,23 @@ struct Param {
     const char* field; // objectName of the edit field
     const char* label;
     Conv conv;
-    const char* name; // for a failed write
 };
 
 // By register offset.
 const Param Params[TPidParam::ParamCount] = {
-    {"ed1", "Уставка по умолчанию", Conv::Signed, "Уставка"},
-    {"ed2", "Верняя граница зона нечувствительности", Conv::Unsigned,
-     "верхняя граница зоны нечувствительности"},
-    {"ed3", "Коэффициент пропорциональности", Conv::Hundredths, "коэффициент пропорциональности"},
-    {"ed4", "Постоянная времени интегрирования (мс)", Conv::TwoMs,
-     "постоянная времени интегрирования"},
-    {"ed5", "Постоянная времени дифференцирования (мс)", Conv::Tenths,
-     "постоянная времени дифференцирования"},
-    {"ed6", "Период входных  выборок (мс)", Conv::TwoMs, "период входных  выборок"},
-    {"ed7", "Уровень ограничения по максимуму", Conv::Signed, "уровень ограничения по максимуму"},
-    {"ed8", "Уровень ограничения по минимуму", Conv::Signed, "уровень ограничения по минимуму"},
-    {"ed9", "Смещение выхода", Conv::Signed, "смещение выхода ПИД-регулятора"},
-    {nullptr, nullptr, Conv::Control, "регистр управления ПИД-регулятора"},
-    {"edXfo", "Предустановка выхода", Conv::Signed, "значение для принудительного вывода"},
-    {"ed10", "Смещение входа", Conv::Signed, "смещение входа ПИД-регулятора"},
-    {"ed11", "Нижняя граница зона нечувствительности", Conv::Unsigned,
-     "нижняя граница зоны нечувствительности"},
+    {"ed1", "Уставка по умолчанию", Conv::Signed},
+    {"ed2", "Верняя граница зона нечувствительности", Conv::Unsigned},
+    {"ed3", "Коэффициент пропорциональности", Conv::Hundredths},
+    {"ed4", "Постоянная времени интегрирования (мс)", Conv::TwoMs},
+    {"ed5", "Постоянная времени дифференцирования (мс)", Conv::Tenths},
+    {"ed6", "Период входных  выборок (мс)", Conv::TwoMs},
+    {"ed7", "Уровень ограничения по максимуму", Conv::Signed},
+    {"ed8", "Уровень ограничения по минимуму", Conv::Signed},
+    {"ed9", "Смещение выхода", Conv::Signed},
+    {nullptr, nullptr, Conv::Control},
+    {"edXfo", "Предустановка выхода", Conv::Signed},
+    {"ed10", "Смещение входа", Conv::Signed},
+    {"ed11", "Нижняя граница зона нечувствительности", Conv::Unsigned},
 };
 
 // Top to bottom in the column, and the order of conversion; the tab sequence
@@ -61,8 +60,6 @@ const Param Params[TPidParam::ParamCount] = {
 constexpr int ColumnOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 11};
 constexpr int TabOrder[] = {0, 1, 12, 2, 3, 4, 5, 6, 7, 8, 11};
 constexpr int ConversionOrder[] = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-
-constexpr int WriteWaitMs = 100;
 
 // Offsets of the fields the dialog treats apart: the sampling period ("ed6"),
 // whose leaving checks the maximum ("ed7"), and the forced output ("edXfo"),
@@ -240,28 +237,20 @@ void TPidParam::btSendClick() {
     }
 
     const int n = Tag;
+    std::vector<std::pair<int, uint16_t>> all;
+    for (int offset = 0; offset < ParamCount; ++offset)
+        all.emplace_back(offset, values[offset]);
     if (qmt::LinkUp) {
         qmt::BusyCursor busy;
         qmt::ProgressNote note; // a second and more of writes and waits
-        for (int offset = 0; offset < ParamCount; ++offset) {
-            try {
-                qmt::WriteRegisters(uint16_t(firstRegister(n) + offset), 1, &values[offset]);
-            } catch (qmt::ECommError& error) {
-                error.setMessage(QStringLiteral("%1\nпараметр \"%2\"")
-                                     .arg(error.message(), QString::fromUtf8(Params[offset].name)));
-                throw;
-            }
+        qmt::WritePidParameters(n, all, [&](int written) {
             note.show(QStringLiteral("Запись параметров ПИД%1: %2 из %3")
                           .arg(n + 1)
-                          .arg(offset + 1)
+                          .arg(written)
                           .arg(ParamCount));
-            // The module stores each parameter before it takes the next one.
-            qmt::clock().sleepMs(WriteWaitMs);
-        }
+        });
     }
-    qmt::PidBlock& block = qmt::Config.pid.at(size_t(n));
-    for (int offset = 0; offset < ParamCount; ++offset)
-        block.w[size_t(qmt::reg::pid::XsDef + offset)] = values[offset];
+    qmt::StorePidParameters(n, all);
     qmt::TellWritten(this);
 }
 

@@ -7,6 +7,7 @@
 #include "link/PortAccess.h"
 #include "link/PortSettings.h"
 #include "link/RegisterMap.h"
+#include "link/RegulatorHold.h"
 
 #include <cerrno>
 #include <charconv>
@@ -67,6 +68,7 @@ uint16_t ReadRegister(uint16_t address) {
 }
 
 void WriteRegisters(uint16_t address, uint16_t count, const uint16_t* buffer) {
+    checkRegulatorHold(address, count);
     // The library takes a mutable pointer for every function; writes only read it.
     std::vector<uint16_t> copy(buffer, buffer + count);
     if (copy.empty()) copy.push_back(0);

@@ -6,6 +6,7 @@
 //   build/qmt_screenshots OUTPUT_DIR        (scripts/screenshots runs it)
 #include "FakeUi.h"
 #include "LinkSettings.h"
+#include "ScaledClock.h"
 
 #include "calib/TCalibr1.h"
 #include "common/Cp1251.h"
@@ -24,8 +25,10 @@
 #include "link/PortSettings.h"
 #include "link/Startup.h"
 #include "link/TParCOM.h"
+#include "link/RegisterAccess.h"
 #include "monitor/TPidVal.h"
 #include "testing/SimProcess.h"
+#include "tune/TTune.h"
 #include "ui/CurvixWindow.h"
 
 #include <QApplication>
@@ -35,6 +38,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -109,6 +113,37 @@ private:
     QWidget* window_;
     const char* name_;
 };
+
+// The tuning window after a bump test on a plant of 20 s with 4 s of dead
+// time, its clock running with the simulator's (20 times the wall clock).
+void shootTuning() {
+    qmt::sim::SimProcess plant;
+    const QString link = QString::fromStdString(
+        plant.start({"--baud", "19200", "--parity", "even", "--plant", "1:0.8,20,4", "--load", "0",
+                     "--noise", "3", "--time-scale", "20"}));
+    if (link.isEmpty() || !qmt::OpenPort(link, 19200, 2)) {
+        std::fprintf(stderr, "screenshots: tuning: no simulator\n");
+        ++failures;
+        return;
+    }
+    qmt::PortSettings = {link, 19200, 2, 1};
+    qmt::test::ScaledClock clock(20);
+    qmt::WriteRegister(1044, 500); // held in forced output at Y 500
+    qmt::WriteRegister(274, 1);
+    settle(1500);
+    TTune tune;
+    tune.show();
+    qmt::guarded([&] { tune.btReadClick(); });
+    tune.findChild<QLineEdit*>(QStringLiteral("edStep"))->setText(QStringLiteral("1000"));
+    tune.findChild<QLineEdit*>(QStringLiteral("edMaxTime"))->setText(QStringLiteral("900"));
+    tune.findChild<QPushButton*>(QStringLiteral("btStart"))->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (tune.test().phase() != qmt::tune::BumpTest::Phase::Done && waited.elapsed() < 60000)
+        settle(100);
+    save(&tune, "tuning-window");
+    plant.stop();
+}
 
 } // namespace
 
@@ -276,6 +311,9 @@ int main(int argc, char** argv) {
     viewer.replotNow();
     save(&viewer, "curvix");
 
+    sim.stop();
+    shootTuning();
+
     delete fOutParam;
     delete PidVal;
     delete InParam;
@@ -283,6 +321,5 @@ int main(int argc, char** argv) {
     delete PidParam;
     delete Password;
     delete PidConf;
-    sim.stop();
     return failures ? 1 : 0;
 }

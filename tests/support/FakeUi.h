@@ -65,6 +65,7 @@ public:
     QStringList progressTexts; // every progress shown, ends left out
     QStringList confirmations;
     QString current; // what the pane would show now
+    QString alerting; // the red alert now
 
     void progress(const QString& text) override {
         if (!text.isEmpty()) progressTexts << text;
@@ -74,6 +75,7 @@ public:
         confirmations << text;
         current = text;
     }
+    void alert(const QString& text) override { alerting = text; }
 };
 
 } // namespace qmt::test

@@ -1,6 +1,7 @@
 // Identification against textbook step responses: first order with dead
 // time over the range of plants a service engineer meets, noise, a negative
 // gain, uneven sampling, a second-order plant; and every refusal.
+#include "tune/BumpTest.h"
 #include "tune/Identify.h"
 
 #include <gtest/gtest.h>
@@ -167,4 +168,35 @@ TEST(Identify, SteadyWhenTheTrendStaysInTheBand) {
         EXPECT_EQ(isSteady(t, x, c.window, c.band), c.steady)
             << c.slope << " " << c.noise << " " << c.window;
     }
+}
+
+TEST(Identify, RestBeforeTheStepIsNotTheTurnOfASwing) {
+    // Twenty samples 0.1 s apart: t from 0 to 1.9 s, ±1 count of noise.
+    struct Case {
+        const char* name;
+        double (*x)(double t);
+        bool rest;
+    } cases[] = {
+        {"flat", [](double) { return 2048.0; }, true},
+        {"turn of a swing", [](double t) { return 2010 + 8 * (t - 0.95) * (t - 0.95); }, false},
+        {"slow drift", [](double t) { return 2048 + 4 * t; }, false},
+        {"tail of a settled lag", [](double t) { return 2448 - 400 * std::exp(-(t + 60) / 5); }, true},
+    };
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> noise(-1, 1);
+    for (const Case& c : cases) {
+        std::vector<double> t, x;
+        for (int i = 0; i < 20; ++i) {
+            t.push_back(0.1 * i);
+            x.push_back(std::round(c.x(0.1 * i)) + noise(rng));
+        }
+        EXPECT_EQ(atRest(t, x), c.rest) << c.name;
+    }
+    // A slow lag 70 s into its settling: flat over two seconds, 13 counts off its rest.
+    std::vector<double> t, x;
+    for (int i = 0; i < 700; ++i) {
+        t.push_back(0.1 * i);
+        x.push_back(std::round(2448 - 440 * std::exp(-0.1 * i / 20)) + noise(rng));
+    }
+    EXPECT_FALSE(atRest(t, x));
 }

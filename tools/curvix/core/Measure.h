@@ -4,8 +4,8 @@
 // set point. Times are drawing times in milliseconds (see Dataset); the range
 // [t0, t1] includes both ends.
 
+#include "common/StepFigures.h"
 #include "core/Dataset.h"
-#include "core/StepFigures.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +16,16 @@
 #include <vector>
 
 namespace curvix {
+
+// The step figures are the program's too (its tuning window measures a test
+// with them); curvix names them as its own.
+using qmt::Figure;
+using qmt::FigureGap;
+using qmt::StepFigures;
+using qmt::stepFigures;
+using qmt::StepLegs;
+using qmt::StepSamples;
+using qmt::StepTrace;
 
 struct RangeStats {
     int64_t count = 0; // finite samples in the range; 0 leaves the rest NaN

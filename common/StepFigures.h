@@ -27,7 +27,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace curvix {
+namespace qmt {
 
 // Samples of one channel by index, in time order. The searches have plain
 // scans here; a store with an index over its samples answers them faster.
@@ -103,4 +103,4 @@ struct StepFigures {
 StepFigures stepFigures(const StepTrace& setPoint, const StepTrace& process, int64_t t0,
                         int64_t t1);
 
-} // namespace curvix
+} // namespace qmt

@@ -1,11 +1,11 @@
 // Step-response figures: each level crossing and the last excursion out of a
 // band is one search, so a trace with an index over its samples answers a
 // long range in a few looks.
-#include "core/StepFigures.h"
+#include "common/StepFigures.h"
 
 #include <limits>
 
-namespace curvix {
+namespace qmt {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -196,4 +196,4 @@ StepFigures stepFigures(const StepTrace& sp, const StepTrace& pv, int64_t t0, in
     return f;
 }
 
-} // namespace curvix
+} // namespace qmt
